@@ -1,0 +1,68 @@
+# Thin wrappers around CMake. `make run` and `make check` install what is
+# missing (Debian packages) first, so both work on a fresh machine.
+
+JOBS ?= 2
+BUILD ?= build
+CMAKE_FLAGS ?=
+CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
+WORDLIST ?= /usr/share/dict/words
+
+export ASAN_OPTIONS ?= halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1
+export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
+
+.PHONY: all deps build run check check-normal check-asan check-m32 test format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The main job: build a dictionary from a Debian word list and look words up.
+run: deps build
+	mkdir -p $(BUILD)/run/dicts
+	$(BUILD)/examples/quarvel-dict-demo $(WORDLIST) $(BUILD)/run/dicts/words \
+	    password sunshine dragon Quarvel zzyzx-42
+
+test: build
+	ctest --test-dir $(BUILD) $(CTEST_FLAGS)
+
+# Every test in three builds: normal, sanitizers, 32-bit x86. All three run
+# even when one fails; the exit status is non-zero if any did.
+check: deps
+	@status=0; \
+	$(MAKE) --no-print-directory check-normal || status=1; \
+	$(MAKE) --no-print-directory check-asan || status=1; \
+	$(MAKE) --no-print-directory check-m32 || status=1; \
+	if [ $$status -eq 0 ]; then echo "check: all three builds passed"; \
+	else echo "check: FAILED (see above)"; fi; \
+	exit $$status
+
+check-normal:
+	@echo "=== normal build ==="
+	cmake -S . -B build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build build-check -j $(JOBS)
+	ctest --test-dir build-check $(CTEST_FLAGS)
+
+check-asan:
+	@echo "=== AddressSanitizer + UndefinedBehaviorSanitizer build ==="
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+	ctest --test-dir build-asan $(CTEST_FLAGS)
+
+check-m32:
+	@echo "=== 32-bit x86 build ==="
+	cmake -S . -B build-m32 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32 \
+	    -DCMAKE_EXE_LINKER_FLAGS=-m32 -DCMAKE_SHARED_LINKER_FLAGS=-m32 $(CMAKE_FLAGS)
+	cmake --build build-m32 -j $(JOBS)
+	ctest --test-dir build-m32 $(CTEST_FLAGS)
+
+format:
+	clang-format -i $$(git ls-files '*.c' '*.cc' '*.h')
+
+clean:
+	rm -rf build build-check build-asan build-m32
