@@ -1,0 +1,77 @@
+/* Password verification: settings, scoring, environment loading and
+ * dictionary building.
+ *
+ * The settings are plain process-wide variables. They hold the initial values
+ * below until the environment is loaded; C callers may read them and, for
+ * testing, set them. Not thread-safe: callers serialise.
+ */
+#ifndef QUARVEL_PWANALYSIS_H_
+#define QUARVEL_PWANALYSIS_H_
+
+#include "quarvel/export.h"
+
+QUARVEL_BEGIN_DECLS
+
+/* Configured minimum password length; reported only (initially 6). */
+QUARVEL_EXPORT extern int MINLEN;
+/* Fewer distinct characters than this costs a point (4). */
+QUARVEL_EXPORT extern int MINDIFF;
+/* More ascending/descending neighbour pairs than this costs a point (3). */
+QUARVEL_EXPORT extern int MINSTEP;
+/* More repeated two-character pieces than this costs a point (3). */
+QUARVEL_EXPORT extern int MINREPT;
+/* Numeric-suffix selector: 1 = ten numbers, 2 = a hundred, else none (2). */
+QUARVEL_EXPORT extern int POSTFIXNUM;
+/* Numeric-prefix selector, same coding (1). */
+QUARVEL_EXPORT extern int PREFIXNUM;
+/* Apply POSTFIXNUM when loading the environment (1). */
+QUARVEL_EXPORT extern int USEPOSTFIXNUM;
+/* Apply PREFIXNUM when loading the environment (0). */
+QUARVEL_EXPORT extern int USEPREFIXNUM;
+/* Configuration switch for reversed-word search (0); loading switches the
+ * search's own reverse switch on when it is non-zero. */
+QUARVEL_EXPORT extern int USEREVERSE;
+/* Run the repeat stage of scoring (0). */
+QUARVEL_EXPORT extern int USEMINREPT;
+/* The personal dictionary "./dicts/profile" is searched (0). */
+QUARVEL_EXPORT extern int USEPROFILE;
+/* Delete a word list after a dictionary has been built from it (0). */
+QUARVEL_EXPORT extern int DELORGFILE;
+/* Dictionaries found usable at the last environment load (1). */
+QUARVEL_EXPORT extern int USE_DICT_CNT;
+
+/* Dictionary prefixes searched by scoring, slot 0 the default dictionary.
+ * A NULL or empty slot holds no dictionary. */
+QUARVEL_EXPORT extern const char *dict[8];
+
+/* Base score by password length (row, capped at 49) and number of character
+ * classes present minus one (column). */
+QUARVEL_EXPORT extern const int nLevel[50][4];
+/* Lowest and highest score of levels 1 to 4. */
+QUARVEL_EXPORT extern const int nRange[4][2];
+/* The four character classes. */
+QUARVEL_EXPORT extern const char numberal[];
+QUARVEL_EXPORT extern const char lowercase[];
+QUARVEL_EXPORT extern const char uppercase[];
+QUARVEL_EXPORT extern const char simbol[];
+
+/* Grades password and answers "RET_CD=0000:RT_LEVEL=level:PW_LEN=..:PW_NCR=..
+ * :REPT_NCR=..:CTS_NCR=..:DICT_FD_CNT=..:PDICT_FD=.." (see the README for the
+ * fields), or "RET_CD=2001" before the environment is loaded, "RET_CD=2000"
+ * for an empty password or one longer than 257 bytes, "RET_CD=2009" when the
+ * answer would exceed 1023 characters. The answer lives in a library-owned
+ * area valid until the next call. Traces its stages on standard output. */
+QUARVEL_EXPORT const char *VerifyPW(const char *password) QUARVEL_NOEXCEPT;
+
+/* Number of pieces of length piece_length, taken from the first half of text
+ * (without its last character, at most 255 characters), that occur at least
+ * twice in text. */
+QUARVEL_EXPORT int RepeteChar(const char *text, int piece_length) QUARVEL_NOEXCEPT;
+
+/* How often piece occurs in text, overlaps included; 0 when it occurs
+ * exactly once (or piece is empty). */
+QUARVEL_EXPORT int RepeteSubStr(const char *text, const char *piece) QUARVEL_NOEXCEPT;
+
+QUARVEL_END_DECLS
+
+#endif /* QUARVEL_PWANALYSIS_H_ */
