@@ -72,6 +72,47 @@ QUARVEL_EXPORT int RepeteChar(const char *text, int piece_length) QUARVEL_NOEXCE
  * exactly once (or piece is empty). */
 QUARVEL_EXPORT int RepeteSubStr(const char *text, const char *piece) QUARVEL_NOEXCEPT;
 
+/* Loads the environment: reads "./conf/quarvel.ini", checks that the default
+ * dictionary "./dicts/default_dict" and every configured dictionary open,
+ * fills the settings and probes the personal dictionary "./dicts/profile".
+ * Answers "RET_CD=0000:PW_LEN=..:CTS_NCR=..:REPT_NCR=..:NCHAR=4:USE_DICT_CNT=..
+ * :USE_PDICT=01" (or "00"), from an area valid until the next call; or
+ * "RET_CD=1001" (configuration file cannot be read), "RET_CD=1002" (default
+ * dictionary cannot be opened), "RET_CD=1003" (a configured one cannot). */
+QUARVEL_EXPORT const char *LoadConfigFile(void) QUARVEL_NOEXCEPT;
+
+/* Builds the dictionary prefix from the word list at path wordlist: every
+ * line becomes a word of lower-case letters and digits (other bytes dropped,
+ * cut to 31 characters), sorted through the temporary file "./make.txt".
+ * Answers "RET_CD=0000", or "RET_CD=3001" (word list cannot be opened),
+ * "RET_CD=3002" (preparation failed), "RET_CD=3003" (temporary file cannot be
+ * opened), "RET_CD=3004" (dictionary cannot be created or written). Building
+ * the personal dictionary switches USEPROFILE on exactly when the result can
+ * be opened. With DELORGFILE set, a successful build removes the word list. */
+QUARVEL_EXPORT const char *CreateDict(const char *wordlist, const char *prefix) QUARVEL_NOEXCEPT;
+
+/* Removes the three files of the dictionary prefix; deleting the personal
+ * dictionary switches USEPROFILE off. Always answers "RET_CD=0000". */
+QUARVEL_EXPORT const char *DeleteDict(const char *prefix) QUARVEL_NOEXCEPT;
+
+/* Writes every word of the dictionary prefix to outfile, one per line in
+ * index order. Returns 0, or -1 when outfile cannot be created (or written),
+ * or the dictionary cannot be opened (then outfile is left empty). */
+QUARVEL_EXPORT int Dict2Data(const char *outfile, const char *prefix) QUARVEL_NOEXCEPT;
+
+/* The preparation steps of CreateDict. SortFile normalises and sorts the
+ * word list infile into outfile and returns 0, or 1 (cannot open), 2 (no
+ * memory, or a list of 2 GiB or more), 4 (cannot read), 5 (cannot write).
+ * Translate normalises text (length bytes, plus one byte of room for a
+ * terminator) in place and records each word with InsertWord; Compare orders
+ * two recorded words as strcmp does; WriteOut writes the recorded words in
+ * order. These use process-wide state and serve SortFile. */
+QUARVEL_EXPORT int SortFile(const char *infile, const char *outfile) QUARVEL_NOEXCEPT;
+QUARVEL_EXPORT int Translate(char *text, unsigned int length) QUARVEL_NOEXCEPT;
+QUARVEL_EXPORT int InsertWord(int offset) QUARVEL_NOEXCEPT;
+QUARVEL_EXPORT int Compare(const void *a, const void *b) QUARVEL_NOEXCEPT;
+QUARVEL_EXPORT int WriteOut(const char *outfile) QUARVEL_NOEXCEPT;
+
 QUARVEL_END_DECLS
 
 #endif /* QUARVEL_PWANALYSIS_H_ */

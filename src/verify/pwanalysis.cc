@@ -1,17 +1,27 @@
-// Verification settings and password scoring.
+// Verification settings, password scoring, environment loading, and the
+// building, dumping and deletion of dictionaries.
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
 #include <string_view>
 
+#include "quarvel/dictmanger.h"
+#include "quarvel/gconfig.h"
 #include "quarvel/pwanalysis.h"
 #include "quarvel/rules.h"
 #include "quarvel/search.h"
 #include "quarvel/stringutil.h"
 #include "verify/pwanalysis_internal.h"
+#include "wordstore/dictmanger_internal.h"
 #include "wordstore/scratch.h"
 
 // ---------------------------------------------------------------------------
@@ -312,4 +322,366 @@ extern "C" int RepeteChar(const char *text, int piece_length) noexcept {
   }
   quarvel::SecureWipe(piece, sizeof(piece));
   return count;
+}
+// ---------------------------------------------------------------------------
+// Environment loading.
+
+namespace {
+
+constexpr char kConfigPath[] = "./conf/quarvel.ini";
+constexpr char kDefaultDictPrefix[] = "./dicts/default_dict";
+constexpr int kDictSlots = 8;
+
+char g_environment[kAreaSize];
+
+// The texts the dictionary slots refer to. They are the library's own copies,
+// so the configuration object they came from can be released at the next
+// load.
+std::string g_slot_texts[kDictSlots];
+
+// Copies text into slot's storage and points the slot at it; false when
+// memory runs out.
+bool SetSlot(int slot, const char *text) {
+  try {
+    g_slot_texts[slot].assign(text);
+  } catch (...) {
+    dict[slot] = "";
+    return false;
+  }
+  dict[slot] = g_slot_texts[slot].c_str();
+  return true;
+}
+
+// True when a dictionary opens for reading (and closes again).
+bool DictionaryOpens(const char *prefix) {
+  PackedDict *pwp = PWOpen(prefix, "rb");
+  if (pwp == nullptr) return false;
+  PWClose(pwp);
+  return true;
+}
+
+int ReadInt(const char *section, const char *key, int fallback) {
+  return gcfg_getInt(quarvel::verify::cfg, section, key, fallback);
+}
+
+}  // namespace
+
+extern "C" const char *LoadConfigFile(void) noexcept {
+  using quarvel::verify::cfg;
+  // The previous configuration goes: the slots keep copies of their texts.
+  gcfg_destroy(cfg);
+  cfg = gcfg_create(5, 3);
+  if (gcfg_load(cfg, kConfigPath) != 0) return "RET_CD=1001";
+
+  dict[0] = kDefaultDictPrefix;
+  if (!DictionaryOpens(kDefaultDictPrefix)) return "RET_CD=1002";
+
+  bool slots_stored = true;
+  for (int n = 1; n < kDictSlots; ++n) {
+    char key[32];
+    snprintf(key, sizeof(key), "dict.file.prefix.%d", n);
+    slots_stored &= SetSlot(n, gcfg_get(cfg, "QUARVEL_DICT", key, ""));
+  }
+  if (!slots_stored) return "RET_CD=1003";
+
+  USE_DICT_CNT = 1;
+  for (int n = 1; n < kDictSlots; ++n) {
+    if (dict[n][0] == '\0') continue;
+    if (!DictionaryOpens(dict[n])) return "RET_CD=1003";
+    ++USE_DICT_CNT;
+  }
+
+  MINLEN = ReadInt("QUARVEL_RULE", "quarvel_rule.min_len", 6);
+  MINDIFF = ReadInt("QUARVEL_RULE", "quarvel_rule.min_diff", 4);
+  MINSTEP = ReadInt("QUARVEL_RULE", "quarvel_rule.min_step", 3);
+  POSTFIXNUM = ReadInt("QUARVEL_RULE", "quarvel_rule.postfix_num", 1);
+  PREFIXNUM = ReadInt("QUARVEL_RULE", "quarvel_rule.prefix_num", 0);
+  MINREPT = ReadInt("QUARVEL_RULE", "quarvel_rule.min_rept", 0);
+  USEPOSTFIXNUM = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_postfix_num", 1);
+  USEPREFIXNUM = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_prefix_num", 0);
+  USEREVERSE = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_reverse", 0);
+  USEMINREPT = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_min_rept", 0);
+  DELORGFILE = ReadInt("QUARVEL_ETC", "pwd_create.orgfile.delete", 0);
+
+  if (USEMINREPT == 0) MINREPT = 0;
+  // A switch of 0 leaves the search's own value as it was.
+  if (USEPOSTFIXNUM != 0) SetPostFixCnt(POSTFIXNUM);
+  if (USEPREFIXNUM != 0) SetPreFixCnt(PREFIXNUM);
+  if (USEREVERSE != 0) SetUseReverse(1);
+
+  // The personal dictionary is searched exactly when it can be opened.
+  USEPROFILE = DictionaryOpens(quarvel::verify::kProfilePrefix) ? 1 : 0;
+  snprintf(g_environment, sizeof(g_environment),
+           "RET_CD=0000:PW_LEN=%d:CTS_NCR=%d:REPT_NCR=%d:NCHAR=%d:USE_DICT_CNT=%d:USE_PDICT=%s",
+           MINLEN, MINSTEP, MINREPT, 4, USE_DICT_CNT, USEPROFILE != 0 ? "01" : "00");
+  return g_environment;
+}
+// ---------------------------------------------------------------------------
+// Dictionary building: a plain word list is read whole, normalised in place
+// to words of lower-case letters and digits, sorted, written one word per
+// line to "./make.txt", and loaded from there into a packed dictionary.
+
+extern "C" {
+char *buf = nullptr;
+int32_t *offsets = nullptr;
+int32_t off_size = 0;
+int32_t off_idx = 0;
+}
+
+namespace {
+
+constexpr char kSortedList[] = "./make.txt";
+constexpr int32_t kOffsetStep = 10000;
+constexpr size_t kMaxStoredWord = PACKED_DICT_MAX_WORD;
+// Word offsets are 32-bit: the text must stay below 2 GiB.
+constexpr uint64_t kMaxWordListBytes = static_cast<uint64_t>(INT32_MAX) - 1;
+
+// Codes of SortFile.
+enum SortCode { kSorted = 0, kCannotOpen = 1, kNoMemory = 2, kCannotRead = 4, kCannotWrite = 5 };
+
+struct FileCloser {
+  void operator()(FILE *file) const { fclose(file); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// Releases the preparation state however SortFile ends. The text may be a
+// personal word list: it is wiped before it goes.
+class PreparationState {
+ public:
+  PreparationState() = default;
+  PreparationState(const PreparationState &) = delete;
+  PreparationState &operator=(const PreparationState &) = delete;
+  ~PreparationState() {
+    if (buf != nullptr) quarvel::SecureWipe(buf, length_);
+    free(buf);
+    buf = nullptr;
+    free(offsets);
+    offsets = nullptr;
+    off_size = 0;
+    off_idx = 0;
+  }
+  void set_length(size_t length) { length_ = length; }
+
+ private:
+  size_t length_ = 0;
+};
+
+// Records the word that starts at offset start and ends at write, cutting
+// it to its first 31 characters.
+int EndWord(char *text, size_t start, size_t write) {
+  if (write - start > kMaxStoredWord) text[start + kMaxStoredWord] = '\0';
+  return InsertWord(static_cast<int>(start));
+}
+
+}  // namespace
+
+extern "C" int InsertWord(int offset) noexcept {
+  if (off_idx == off_size) {
+    if (off_size > INT32_MAX - kOffsetStep) return -1;
+    const int32_t grown_size = off_size + kOffsetStep;
+    const size_t bytes = static_cast<size_t>(grown_size) * sizeof(int32_t);
+    if (bytes / sizeof(int32_t) != static_cast<size_t>(grown_size)) return -1;
+    auto *grown = static_cast<int32_t *>(realloc(offsets, bytes));
+    if (grown == nullptr) {
+      free(offsets);
+      offsets = nullptr;
+      off_size = 0;
+      off_idx = 0;
+      return -1;
+    }
+    offsets = grown;
+    off_size = grown_size;
+  }
+  offsets[off_idx++] = offset;
+  return 0;
+}
+
+extern "C" int Translate(char *text, unsigned int length) noexcept {
+  if (text == nullptr) return 0;
+  size_t write = 0;
+  size_t start = 0;
+  bool in_line = false;  // bytes have been read since the last line end
+  for (size_t read = 0; read < length; ++read) {
+    const char c = text[read];
+    in_line = c != '\n' && c != '\r';
+    if (c >= 'A' && c <= 'Z') {
+      text[write++] = static_cast<char>(c - 'A' + 'a');
+    } else if (c == '\n' || c == '\r') {
+      text[write++] = '\0';
+      if (EndWord(text, start, write - 1) != 0) return -1;
+      start = write;
+    } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+      text[write++] = c;
+    }
+  }
+  // A last line without a line end is a word like any other. Its terminator
+  // fits: the block holds one byte more than the text, and write <= length.
+  if (in_line) {
+    text[write] = '\0';
+    if (EndWord(text, start, write) != 0) return -1;
+  }
+  return 0;
+}
+
+extern "C" int Compare(const void *a, const void *b) noexcept {
+  if (a == nullptr || b == nullptr || buf == nullptr) return 0;
+  const int32_t left = *static_cast<const int32_t *>(a);
+  const int32_t right = *static_cast<const int32_t *>(b);
+  return std::strcmp(buf + left, buf + right);
+}
+
+extern "C" int WriteOut(const char *outfile) noexcept {
+  if (outfile == nullptr) return -1;
+  File out(fopen(outfile, "wb"));
+  if (out == nullptr) return -1;
+  for (int32_t i = 0; i < off_idx; ++i) {
+    if (fprintf(out.get(), "%s\n", buf + offsets[i]) < 0) return -1;
+  }
+  // A failure to write the last buffered bytes shows only at the close.
+  return fclose(out.release()) == 0 ? 0 : -1;
+}
+
+extern "C" int SortFile(const char *infile, const char *outfile) noexcept {
+  if (infile == nullptr) return kCannotOpen;
+  File in(fopen(infile, "rb"));
+  if (in == nullptr) return kCannotOpen;
+  PreparationState state;
+
+  struct stat status;
+  if (fstat(fileno(in.get()), &status) != 0) return kCannotRead;
+  if (status.st_size < 0 || static_cast<uint64_t>(status.st_size) > kMaxWordListBytes) {
+    return kNoMemory;
+  }
+  const size_t size = static_cast<size_t>(status.st_size);
+  buf = static_cast<char *>(malloc(size + 1));
+  if (buf == nullptr) return kNoMemory;
+  const size_t length = fread(buf, 1, size, in.get());
+  state.set_length(size + 1);
+  if (ferror(in.get())) return kCannotRead;
+  buf[length] = '\0';
+
+  if (Translate(buf, static_cast<unsigned int>(length)) != 0) return kNoMemory;
+  if (off_idx > 0) qsort(offsets, static_cast<size_t>(off_idx), sizeof(int32_t), Compare);
+  if (WriteOut(outfile) != 0) return kCannotWrite;
+  return kSorted;
+}
+
+namespace {
+
+// True when prefix names the files of the personal dictionary, whatever the
+// spelling ("dicts/profile", an absolute path, a path through a link).
+bool IsPersonalDictionary(const char *prefix) {
+  if (prefix == nullptr) return false;
+  try {
+    namespace fs = std::filesystem;
+    const std::string data = std::string(prefix) + ".pwd";
+    const std::string personal = std::string(quarvel::verify::kProfilePrefix) + ".pwd";
+    std::error_code ec_data, ec_personal;
+    const fs::path a = fs::weakly_canonical(data, ec_data);
+    const fs::path b = fs::weakly_canonical(personal, ec_personal);
+    if (!ec_data && !ec_personal && a == b) return true;
+    struct stat sa, sb;
+    return stat(data.c_str(), &sa) == 0 && stat(personal.c_str(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  } catch (...) {
+    return false;
+  }
+}
+
+// After a build or deletion of the personal dictionary, scoring searches it
+// exactly when it can be opened.
+void RefreshPersonalDictionary(const char *prefix) {
+  if (IsPersonalDictionary(prefix)) USEPROFILE = DictionaryOpens(prefix) ? 1 : 0;
+}
+
+// Removes path when it can be opened for reading.
+void RemoveIfReadable(const char *path) {
+  File file(fopen(path, "rb"));
+  if (file == nullptr) return;
+  file.reset();
+  remove(path);
+}
+
+// Appends every line of the sorted list to the open dictionary; false when
+// the list cannot be read or a word cannot be written.
+bool LoadSortedList(FILE *sorted, PackedDict *pwp) {
+  char line[1024];
+  bool ok = true;
+  while (fgets(line, sizeof(line), sorted) != nullptr) {
+    Chop(line);
+    if (line[0] != '\0' && PutPW(pwp, line) != 0) ok = false;
+  }
+  quarvel::SecureWipe(line, sizeof(line));
+  return ok && !ferror(sorted);
+}
+
+}  // namespace
+
+extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noexcept {
+  const int code = SortFile(wordlist, kSortedList);
+  if (code == kCannotOpen) return "RET_CD=3001";
+  if (code != kSorted) return "RET_CD=3002";
+
+  File sorted(fopen(kSortedList, "r"));
+  if (sorted == nullptr) {
+    printf("[Error:3003] can't open %s file.\n", wordlist);
+    return "RET_CD=3003";
+  }
+  PackedDict *pwp = PWOpen(prefix, "wb");
+  if (pwp == nullptr) {
+    // Opening may have emptied some of the files already.
+    RefreshPersonalDictionary(prefix);
+    return "RET_CD=3004";
+  }
+  bool ok = LoadSortedList(sorted.get(), pwp);
+  sorted.reset();
+  // A failed write (a full disk, say) is a failed build, never a success.
+  if (PWClose(pwp) != 0) ok = false;
+  RefreshPersonalDictionary(prefix);
+  if (!ok) return "RET_CD=3004";
+
+  printf("[Create Personal Dict]\n");
+  RemoveIfReadable(kSortedList);
+  if (DELORGFILE != 0) RemoveIfReadable(wordlist);
+  return "RET_CD=0000";
+}
+
+extern "C" const char *DeleteDict(const char *prefix) noexcept {
+  if (prefix != nullptr) {
+    const bool personal = IsPersonalDictionary(prefix);
+    for (const char *extension : {".pwd", ".pwi", ".hwm"}) {
+      char name[1024];
+      // A name that does not fit is skipped: a cut name could name another file.
+      const int n = snprintf(name, sizeof(name), "%s%s", prefix, extension);
+      if (n < 0 || static_cast<size_t>(n) >= sizeof(name)) continue;
+      RemoveIfReadable(name);
+    }
+    if (personal) USEPROFILE = 0;
+  }
+  printf("[Delete Personal Dict \n");
+  return "RET_CD=0000";
+}
+
+extern "C" int Dict2Data(const char *outfile, const char *prefix) noexcept {
+  if (outfile == nullptr) return -1;
+  File out(fopen(outfile, "w"));
+  if (out == nullptr) return -1;
+  PackedDict *pwp = PWOpen(prefix, "rb");
+  if (pwp == nullptr) {
+    perror("PWOpen");
+    return -1;
+  }
+  // Never more words than the index file has blocks for, whatever the
+  // header claims.
+  const uint64_t words =
+      std::min<uint64_t>(pwp->header.word_count, quarvel::ReadableBlockCount(pwp) * 16);
+  bool ok = true;
+  for (uint64_t i = 0; i < words && ok; ++i) {
+    const char *word = GetPW(pwp, static_cast<uint32_t>(i));
+    if (word != nullptr && fprintf(out.get(), "%s\n", word) < 0) ok = false;
+  }
+  PWClose(pwp);
+  quarvel::WipeDictResultArea();
+  if (fclose(out.release()) != 0) ok = false;
+  return ok ? 0 : -1;
 }

@@ -3,6 +3,8 @@
 #ifndef QUARVEL_SRC_VERIFY_PWANALYSIS_INTERNAL_H_
 #define QUARVEL_SRC_VERIFY_PWANALYSIS_INTERNAL_H_
 
+#include <cstdint>
+
 #include "quarvel/gconfig.h"
 
 namespace quarvel::verify {
@@ -15,5 +17,14 @@ extern gcfg *cfg;
 inline constexpr const char kProfilePrefix[] = "./dicts/profile";
 
 }  // namespace quarvel::verify
+
+// The preparation state of a dictionary build, between the steps of one call
+// of SortFile: the word list's text, and the offsets of its words.
+extern "C" {
+extern char *buf;
+extern int32_t *offsets;
+extern int32_t off_size;
+extern int32_t off_idx;
+}
 
 #endif  // QUARVEL_SRC_VERIFY_PWANALYSIS_INTERNAL_H_

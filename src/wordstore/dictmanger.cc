@@ -30,6 +30,8 @@
 //
 // docs/file-format.md describes the same bytes for users.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -284,6 +286,16 @@ void DecodeBlock(std::span<const unsigned char> bytes, char (&out)[kBlockWords][
 }  // namespace
 
 void quarvel::WipeDictResultArea() { SecureWipe(g_block_words, sizeof(g_block_words)); }
+
+uint64_t quarvel::ReadableBlockCount(PackedDict *pwp) {
+  if (!IsOpenForReading(pwp)) return 0;
+  struct stat status;
+  if (fstat(fileno(pwp->index_file), &status) != 0) return 0;
+  const bool wide = _PWIsBroken64(pwp->index_file) != 0;
+  const uint64_t header = wide ? kWideHeaderBytes : kHeaderBytes;
+  const uint64_t size = static_cast<uint64_t>(status.st_size);
+  return size > header ? (size - header) / (wide ? 8 : 4) : 0;
+}
 
 extern "C" int _PWIsBroken64(FILE *ifp) {
   if (ifp == nullptr) return 0;

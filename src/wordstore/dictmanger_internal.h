@@ -31,4 +31,12 @@ int _PWIsBroken64(FILE *ifp);
 
 }  // extern "C"
 
+namespace quarvel {
+
+// Number of block entries that the index file of a dictionary open for
+// reading actually holds (0 when it is not open for reading).
+uint64_t ReadableBlockCount(PackedDict *pwp);
+
+}  // namespace quarvel
+
 #endif  // QUARVEL_SRC_WORDSTORE_DICTMANGER_INTERNAL_H_

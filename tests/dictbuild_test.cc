@@ -1,0 +1,315 @@
+// Dictionary building, dumping and deletion: normalisation of word lists,
+// failure codes, the personal dictionary switch, hostile word lists.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "quarvel/dictmanger.h"
+#include "quarvel/gconfig.h"
+#include "quarvel/pwanalysis.h"
+#include "testing/test_util.h"
+#include "verify/pwanalysis_internal.h"
+#include "wordstore/dictmanger_internal.h"
+
+namespace {
+
+using quarvel::testing::CaptureFd;
+using quarvel::testing::FileExists;
+using quarvel::testing::ReadFile;
+using quarvel::testing::TempDir;
+using quarvel::testing::WriteFile;
+
+class BuildTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(mkdir("dicts", 0700), 0);
+    USEPROFILE = 0;
+    DELORGFILE = 0;
+  }
+  void TearDown() override {
+    USEPROFILE = 0;
+    DELORGFILE = 0;
+    EXPECT_NE(pdesc.header.magic, PACKED_DICT_MAGIC) << "a dictionary was left open";
+    EXPECT_EQ(buf, nullptr);
+    EXPECT_EQ(offsets, nullptr);
+    EXPECT_EQ(off_size, 0);
+    EXPECT_EQ(off_idx, 0);
+  }
+
+  std::string Create(const std::string &list, const std::string &prefix) {
+    CaptureFd out(1);
+    std::string answer = CreateDict(list.c_str(), prefix.c_str());
+    trace_ = out.Take();
+    return answer;
+  }
+
+  // Builds a dictionary from the given word list content and dumps it back.
+  std::string BuildAndDump(const std::string &content) {
+    WriteFile("list.txt", content);
+    EXPECT_EQ(Create("list.txt", "./dicts/user"), "RET_CD=0000");
+    EXPECT_EQ(Dict2Data("dump.txt", "./dicts/user"), 0);
+    return ReadFile("dump.txt");
+  }
+
+  std::string trace_;
+  TempDir dir_{/*chdir_into=*/true};
+};
+
+TEST_F(BuildTest, Normalisation) {
+  struct Case {
+    const char *name;
+    std::string list;
+    std::string dump;
+  };
+  const std::string l40(40, 'q'), l32(32, 'r'), l31(31, 's');
+  const std::vector<Case> cases = {
+      {"case folding, duplicates kept", "Apple\nbanana\nAPPLE\n", "apple\napple\nbanana\n"},
+      {"letters and digits kept", "Pass word-123!\n", "password123\n"},
+      {"carriage returns", "b\r\na\r\n", "a\nb\n"},
+      {"lengths", l40 + "\n" + l32 + "\n" + l31 + "\n",
+       std::string(31, 'q') + "\n" + std::string(31, 'r') + "\n" + l31 + "\n"},
+      {"last line without line end", "def\nabc", "abc\ndef\n"},
+      {"non-ASCII", "\xc3\xa9\xc3\xa8\ncaf\xc3\xa9\n", "caf\n"},
+      {"empty and dropped lines", "\n\n!!!\n  \nz\n", "z\n"},
+      {"digits before letters", "b\n1\na1\na\n", "1\na\na1\nb\n"},
+      {"NUL bytes dropped", std::string("ab\0c\n", 5), "abc\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(BuildAndDump(c.list), c.dump);
+  }
+}
+
+TEST_F(BuildTest, LineEndsDoNotChangeTheDictionary) {
+  BuildAndDump("alpha\nbeta\ngamma\n");
+  const std::string lf = ReadFile("dicts/user.pwd") + ReadFile("dicts/user.pwi");
+  BuildAndDump("alpha\r\nbeta\r\ngamma\r\n");
+  EXPECT_EQ(ReadFile("dicts/user.pwd") + ReadFile("dicts/user.pwi"), lf);
+  BuildAndDump("alpha\rbeta\rgamma");
+  EXPECT_EQ(ReadFile("dicts/user.pwd") + ReadFile("dicts/user.pwi"), lf);
+}
+
+TEST_F(BuildTest, SuccessfulBuildTracesAndCleansUp) {
+  WriteFile("list.txt", "one\ntwo\n");
+  EXPECT_EQ(Create("list.txt", "./dicts/user"), "RET_CD=0000");
+  EXPECT_EQ(trace_, "[Create Personal Dict]\n");
+  EXPECT_FALSE(FileExists("make.txt"));
+  EXPECT_TRUE(FileExists("list.txt"));
+  EXPECT_TRUE(FileExists("dicts/user.pwd"));
+  EXPECT_TRUE(FileExists("dicts/user.pwi"));
+  EXPECT_TRUE(FileExists("dicts/user.hwm"));
+
+  DELORGFILE = 1;
+  EXPECT_EQ(Create("list.txt", "./dicts/user"), "RET_CD=0000");
+  EXPECT_FALSE(FileExists("list.txt"));
+}
+
+TEST_F(BuildTest, FailureCodes) {
+  // No word list: nothing written, the switch untouched.
+  USEPROFILE = 1;
+  EXPECT_EQ(Create("missing.txt", "./dicts/profile"), "RET_CD=3001");
+  EXPECT_FALSE(FileExists("make.txt"));
+  EXPECT_FALSE(FileExists("dicts/profile.pwd"));
+  EXPECT_EQ(USEPROFILE, 1);
+  USEPROFILE = 0;
+
+  // A word list that opens but cannot be read.
+  ASSERT_EQ(mkdir("folder", 0700), 0);
+  EXPECT_EQ(Create("folder", "./dicts/user"), "RET_CD=3002");
+
+  // The dictionary's folder is missing: the sorted list stays behind, and
+  // a failed build never removes the word list.
+  DELORGFILE = 1;
+  WriteFile("list.txt", "word\n");
+  EXPECT_EQ(Create("list.txt", "./nowhere/user"), "RET_CD=3004");
+  EXPECT_EQ(ReadFile("make.txt"), "word\n");
+  EXPECT_TRUE(FileExists("list.txt"));
+
+  // The temporary file cannot be written.
+  ASSERT_EQ(unlink("make.txt"), 0);
+  ASSERT_EQ(mkdir("make.txt", 0700), 0);
+  EXPECT_EQ(Create("list.txt", "./dicts/user"), "RET_CD=3002");
+}
+
+TEST_F(BuildTest, WordListOf2GiBIsRefused) {
+  const int fd = open("huge.txt", O_CREAT | O_WRONLY, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, static_cast<off_t>(1) << 31), 0);  // sparse
+  close(fd);
+  EXPECT_EQ(Create("huge.txt", "./dicts/user"), "RET_CD=3002");
+  EXPECT_EQ(SortFile("huge.txt", "out.txt"), 2);
+}
+
+TEST_F(BuildTest, FailedWriteIsReported) {
+  // The data file is the full device: the build cannot be written.
+  ASSERT_EQ(symlink("/dev/full", "dicts/profile.pwd"), 0);
+  std::string list;
+  for (int i = 0; i < 2000; ++i) list += "word" + std::to_string(i) + "\n";
+  WriteFile("list.txt", list);
+  USEPROFILE = 1;
+  EXPECT_EQ(Create("list.txt", "./dicts/profile"), "RET_CD=3004");
+  EXPECT_EQ(USEPROFILE, 0);  // nothing usable remains
+}
+
+TEST_F(BuildTest, PersonalDictionarySwitch) {
+  WriteFile("list.txt", "secret\n");
+  // Another prefix leaves the switch alone.
+  EXPECT_EQ(Create("list.txt", "./dicts/user"), "RET_CD=0000");
+  EXPECT_EQ(USEPROFILE, 0);
+  // The personal dictionary, under any spelling of its name.
+  EXPECT_EQ(Create("list.txt", "dicts/profile"), "RET_CD=0000");
+  EXPECT_EQ(USEPROFILE, 1);
+  EXPECT_EQ(Create("list.txt", "./dicts/../dicts/profile"), "RET_CD=0000");
+  EXPECT_EQ(USEPROFILE, 1);
+  // An empty list gives a dictionary of no words, which cannot be searched.
+  WriteFile("empty.txt", "");
+  EXPECT_EQ(Create("empty.txt", "./dicts/profile"), "RET_CD=0000");
+  EXPECT_EQ(USEPROFILE, 0);
+  EXPECT_EQ(ReadFile("dicts/profile.pwd"), std::string(16, '\0'));
+
+  // Deleting another dictionary leaves the switch alone.
+  EXPECT_EQ(Create("list.txt", "./dicts/profile"), "RET_CD=0000");
+  {
+    CaptureFd out(1);
+    EXPECT_STREQ(DeleteDict("./dicts/user"), "RET_CD=0000");
+    EXPECT_EQ(out.Take(), "[Delete Personal Dict \n");
+  }
+  EXPECT_EQ(USEPROFILE, 1);
+  EXPECT_FALSE(FileExists("dicts/user.pwd"));
+  EXPECT_FALSE(FileExists("dicts/user.hwm"));
+  CaptureFd out(1);
+  EXPECT_STREQ(DeleteDict("./dicts/profile"), "RET_CD=0000");
+  EXPECT_EQ(USEPROFILE, 0);
+  EXPECT_FALSE(FileExists("dicts/profile.pwi"));
+}
+
+TEST_F(BuildTest, DeleteRemovesOnlyItsOwnFiles) {
+  // Without files: still answers success and switches the profile off.
+  USEPROFILE = 1;
+  CaptureFd out(1);
+  EXPECT_STREQ(DeleteDict("./dicts/profile"), "RET_CD=0000");
+  EXPECT_EQ(USEPROFILE, 0);
+
+  WriteFile("dicts/lone.pwd", "x");
+  WriteFile("dicts/lone.txt", "x");
+  EXPECT_STREQ(DeleteDict("./dicts/lone"), "RET_CD=0000");
+  EXPECT_FALSE(FileExists("dicts/lone.pwd"));
+  EXPECT_TRUE(FileExists("dicts/lone.txt"));
+
+  // A name too long for the 1024-byte buffer is skipped, never cut: the cut
+  // name "<prefix>.p" must survive.
+  std::string prefix = dir_.path();
+  while (prefix.size() < 1021 - 201) {
+    prefix += "/" + std::string(200, 'd');
+    ASSERT_EQ(mkdir(prefix.c_str(), 0700), 0);
+  }
+  prefix += "/" + std::string(1021 - prefix.size() - 1, 'n');
+  ASSERT_EQ(prefix.size(), 1021u);
+  WriteFile(prefix + ".p", "innocent");
+  WriteFile(prefix + ".pwd", "dictionary");
+  EXPECT_STREQ(DeleteDict(prefix.c_str()), "RET_CD=0000");
+  EXPECT_TRUE(FileExists(prefix + ".p"));
+  EXPECT_TRUE(FileExists(prefix + ".pwd"));  // its name does not fit either
+}
+
+TEST_F(BuildTest, DumpOfAMissingDictionary) {
+  CaptureFd err(2);
+  EXPECT_EQ(Dict2Data("dump.txt", "./dicts/none"), -1);
+  EXPECT_EQ(err.Take().rfind("PWOpen: ", 0), 0u);
+  EXPECT_EQ(ReadFile("dump.txt"), "");
+  EXPECT_EQ(Dict2Data("nowhere/dump.txt", "./dicts/none"), -1);
+}
+
+TEST_F(BuildTest, VerificationFollowsThePersonalDictionary) {
+  WriteFile("list.txt", "Hunter2\n");
+  quarvel::verify::cfg = gcfg_create(5, 3);
+  for (const char *&slot : dict) slot = "";
+  auto verify = [](const char *password) {
+    CaptureFd out(1);
+    return std::string(VerifyPW(password));
+  };
+  EXPECT_NE(verify("hunter2").find(":PDICT_FD=XX"), std::string::npos);
+  EXPECT_EQ(Create("list.txt", "./dicts/profile"), "RET_CD=0000");
+  EXPECT_NE(verify("hunter2").find(":PDICT_FD=01"), std::string::npos);
+  EXPECT_NE(verify("correct horse").find(":PDICT_FD=00"), std::string::npos);
+  {
+    CaptureFd out(1);
+    DeleteDict("./dicts/profile");
+  }
+  EXPECT_NE(verify("hunter2").find(":PDICT_FD=XX"), std::string::npos);
+  for (const char *&slot : dict) slot = nullptr;
+  gcfg_destroy(quarvel::verify::cfg);
+  quarvel::verify::cfg = nullptr;
+}
+
+TEST_F(BuildTest, HostileWordLists) {
+  std::mt19937 rng(42);
+  std::string noise(1 << 20, '\0');
+  for (char &c : noise) c = static_cast<char>(rng());
+  WriteFile("noise.txt", noise);
+  ASSERT_EQ(Create("noise.txt", "./dicts/noise"), "RET_CD=0000");
+  ASSERT_EQ(Dict2Data("dump.txt", "./dicts/noise"), 0);
+  const std::string dump = ReadFile("dump.txt");
+  std::string previous;
+  size_t start = 0;
+  for (size_t end; (end = dump.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string word = dump.substr(start, end - start);
+    ASSERT_FALSE(word.empty());
+    ASSERT_LE(word.size(), 31u);
+    ASSERT_EQ(word.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789"), std::string::npos);
+    ASSERT_LE(previous, word);
+    previous = word;
+  }
+
+  // Only separators: no word at all.
+  WriteFile("separators.txt", std::string(100000, '\n') + std::string(100000, '\r'));
+  EXPECT_EQ(Create("separators.txt", "./dicts/sep"), "RET_CD=0000");
+
+  // One line of 100 MB: one word of 31 characters.
+  EXPECT_EQ(BuildAndDump(std::string(100 << 20, 'x')), std::string(31, 'x') + "\n");
+}
+
+TEST_F(BuildTest, PreparationSteps) {
+  // Offsets grow in steps of 10000 entries.
+  for (int i = 0; i < 10001; ++i) ASSERT_EQ(InsertWord(i), 0);
+  EXPECT_EQ(off_size, 20000);
+  EXPECT_EQ(off_idx, 10001);
+  EXPECT_EQ(offsets[10000], 10000);
+  free(offsets);
+  offsets = nullptr;
+  off_size = off_idx = 0;
+
+  char text[] = "Hello World\nfoo-BAR\r\nx";
+  buf = text;
+  ASSERT_EQ(Translate(text, sizeof(text) - 1), 0);
+  ASSERT_EQ(off_idx, 4);  // hello world, foobar, the empty word of CR LF, x
+  EXPECT_STREQ(text + offsets[0], "helloworld");
+  EXPECT_STREQ(text + offsets[1], "foobar");
+  EXPECT_STREQ(text + offsets[2], "");
+  EXPECT_STREQ(text + offsets[3], "x");
+  EXPECT_LT(Compare(&offsets[1], &offsets[0]), 0);
+  EXPECT_GT(Compare(&offsets[3], &offsets[2]), 0);
+  EXPECT_EQ(WriteOut("sorted.txt"), 0);
+  EXPECT_EQ(ReadFile("sorted.txt"), "helloworld\nfoobar\n\nx\n");
+  EXPECT_EQ(WriteOut("nowhere/sorted.txt"), -1);
+  buf = nullptr;
+  free(offsets);
+  offsets = nullptr;
+  off_size = off_idx = 0;
+
+  WriteFile("in.txt", "b\na\n");
+  EXPECT_EQ(SortFile("in.txt", "out.txt"), 0);
+  EXPECT_EQ(ReadFile("out.txt"), "a\nb\n");
+  EXPECT_EQ(SortFile("missing.txt", "out.txt"), 1);
+  EXPECT_EQ(SortFile("in.txt", "nowhere/out.txt"), 5);
+}
+
+}  // namespace
