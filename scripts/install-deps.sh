@@ -6,8 +6,12 @@ set -euo pipefail
 packages=(
   cmake make g++ g++-multilib
   googletest          # GoogleTest sources, compiled per build (also for -m32)
-  wamerican           # English word list for the demo dictionary
   binutils            # nm, for the exported-symbol test
+  pkg-config          # the install test builds a consumer through quarvel.pc
+  default-jdk-headless  # the Java class, quarvel.jar and the JNI headers
+  junit5              # junit-platform-console-standalone.jar for the Java tests
+  wamerican           # English words for the default dictionary
+  john-data           # common passwords (password.lst) for the default dictionary
 )
 
 missing=()

@@ -19,9 +19,15 @@
  * - NULL: a NULL argument is never a crash. In the configuration store it is
  *   never an error either: the operation does nothing or answers its neutral
  *   value (NULL, -1, 0 or the default), as each header states.
- * - Threads: the library keeps its state in process-wide variables (one open
- *   dictionary, one result area per operation) and serves one caller at a
- *   time. Callers serialise their calls.
+ * - Threads: the library keeps its state in process-wide variables (the
+ *   settings, one open dictionary, one result area per operation). The
+ *   top-level operations (LoadConfigFile, VerifyPW, DictFindPW, CreateDict,
+ *   DeleteDict, Dict2Data, and the Java native methods) take one process-wide
+ *   recursive lock, so they may be called from several threads; a text they
+ *   return stays valid only until the next call of the same operation from
+ *   any thread, so copy it while no other thread can call it (the Java methods
+ *   copy it under the lock). Every other function is single-threaded: callers
+ *   serialise, and must not run it alongside a top-level operation.
  * - Diagnostics go to standard error; verification progress is traced on
  *   standard output.
  */

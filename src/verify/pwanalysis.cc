@@ -20,6 +20,7 @@
 #include "quarvel/rules.h"
 #include "quarvel/search.h"
 #include "quarvel/stringutil.h"
+#include "verify/api_lock.h"
 #include "verify/pwanalysis_internal.h"
 #include "wordstore/dictmanger_internal.h"
 #include "wordstore/scratch.h"
@@ -47,6 +48,8 @@ const char *dict[8] = {};
 namespace quarvel::verify {
 gcfg *cfg = nullptr;
 }
+
+pthread_mutex_t quarvel::ApiLock::mutex_ = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 
 // ---------------------------------------------------------------------------
 // Scoring tables. The library reads its own copies, so a host program that
@@ -288,6 +291,7 @@ const char *Score(const char *password) {
 }  // namespace
 
 extern "C" const char *VerifyPW(const char *password) noexcept {
+  quarvel::ApiLock lock;
   if (quarvel::verify::cfg == nullptr) return "RET_CD=2001";
   if (password == nullptr) return "RET_CD=2000";
   // 1 <= length <= 257, without reading further than needed.
@@ -367,6 +371,7 @@ int ReadInt(const char *section, const char *key, int fallback) {
 }  // namespace
 
 extern "C" const char *LoadConfigFile(void) noexcept {
+  quarvel::ApiLock lock;
   using quarvel::verify::cfg;
   // The previous configuration goes: the slots keep copies of their texts.
   gcfg_destroy(cfg);
@@ -618,6 +623,7 @@ bool LoadSortedList(FILE *sorted, PackedDict *pwp) {
 }  // namespace
 
 extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noexcept {
+  quarvel::ApiLock lock;
   const int code = SortFile(wordlist, kSortedList);
   if (code == kCannotOpen) return "RET_CD=3001";
   if (code != kSorted) return "RET_CD=3002";
@@ -647,6 +653,7 @@ extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noex
 }
 
 extern "C" const char *DeleteDict(const char *prefix) noexcept {
+  quarvel::ApiLock lock;
   if (prefix != nullptr) {
     const bool personal = IsPersonalDictionary(prefix);
     for (const char *extension : {".pwd", ".pwi", ".hwm"}) {
@@ -663,6 +670,7 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
 }
 
 extern "C" int Dict2Data(const char *outfile, const char *prefix) noexcept {
+  quarvel::ApiLock lock;
   if (outfile == nullptr) return -1;
   File out(fopen(outfile, "w"));
   if (out == nullptr) return -1;

@@ -11,6 +11,7 @@
 #include "quarvel/dictmanger.h"
 #include "quarvel/rules.h"
 #include "quarvel/search.h"
+#include "verify/api_lock.h"
 #include "verify/search_internal.h"
 #include "wordstore/scratch.h"
 
@@ -199,6 +200,7 @@ class Search {
 using quarvel::search::pwp;
 
 extern "C" const char *DictFindPW(const char *word, const char *prefix) noexcept {
+  quarvel::ApiLock lock;
   pwp = PWOpen(prefix, "rb");
   if (pwp == nullptr) return "1001";
   bool found;
