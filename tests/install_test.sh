@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the build into a fresh prefix, then builds and runs a small C
+# consumer against it twice: through pkg-config and through find_package.
+# usage: install_test.sh BUILD_DIR SOURCE_DIR C_COMPILER "C_FLAGS"
+set -euo pipefail
+build=$1 source=$2 cc=$3 cflags=${4:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake --install "$build" --prefix "$prefix" > "$work/install.log"
+test -f "$prefix/include/quarvel/quarvel.h"
+
+echo "--- pkg-config"
+export PKG_CONFIG_PATH
+PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name quarvel.pc | head -n 1)")
+# shellcheck disable=SC2046,SC2086
+"$cc" $cflags -o "$work/consumer-pc" "$source/tests/install_consumer/consumer.c" \
+  $(pkg-config --cflags --libs quarvel) -Wl,-rpath,"$(pkg-config --variable=libdir quarvel)"
+"$work/consumer-pc"
+
+echo "--- find_package(Quarvel)"
+cmake -S "$source/tests/install_consumer" -B "$work/cmake-build" \
+  -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_COMPILER="$cc" -DCMAKE_C_FLAGS="$cflags" \
+  -DCMAKE_BUILD_RPATH="$prefix/lib" > "$work/configure.log"
+cmake --build "$work/cmake-build" > "$work/build.log"
+"$work/cmake-build/consumer"
+echo "install_test: 2 passed, 0 failed"
