@@ -5,7 +5,6 @@ JOBS ?= 2
 BUILD ?= build
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
-WORDLIST ?= /usr/share/dict/words
 
 export ASAN_OPTIONS ?= halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
@@ -21,11 +20,13 @@ build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The main job: build a dictionary from a Debian word list and look words up.
-run: deps build
-	mkdir -p $(BUILD)/run/dicts
-	$(BUILD)/examples/quarvel-dict-demo $(WORDLIST) $(BUILD)/run/dicts/words \
-	    password sunshine dragon Quarvel zzyzx-42
+# The main job: the interactive test console, started in its working folder
+# $(BUILD)/run, which the build prepares: conf/quarvel.ini and the default
+# dictionary dicts/default_dict, built from Debian's word lists.
+run: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target quarvel-run-folder
+	cd $(BUILD)/run && exec ../src/console/quarvel-console
 
 test: build
 	ctest --test-dir $(BUILD) $(CTEST_FLAGS)
