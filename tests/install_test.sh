@@ -10,6 +10,17 @@ prefix=$work/prefix
 
 cmake --install "$build" --prefix "$prefix" > "$work/install.log"
 test -f "$prefix/include/quarvel/quarvel.h"
+# The console and the jar come along when they were built.
+if [ -n "$(find "$build" -name quarvel-console -type f -perm -u+x | head -n 1)" ]; then
+  test -x "$prefix/bin/quarvel-console"
+  # It finds the installed library by itself, and option 7 ends it.
+  printf '7\n' | "$prefix/bin/quarvel-console" > "$work/console.out"
+  echo "installed console runs: $prefix/bin/quarvel-console"
+fi
+if [ -n "$(find "$build" -name quarvel.jar | head -n 1)" ]; then
+  test -f "$prefix/share/java/quarvel.jar"
+  echo "installed jar: $prefix/share/java/quarvel.jar"
+fi
 
 echo "--- pkg-config"
 export PKG_CONFIG_PATH
