@@ -572,3 +572,137 @@ TEST_F(DictTest, PrefixOfAnyLength) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Serving from memory answers exactly what reading the files answers.
+
+struct Answers {
+  std::vector<std::string> words;  // GetPW of every index, "(null)" for none
+  std::vector<int32_t> found;      // FindPW of each probe
+  bool opened = false;
+  bool operator==(const Answers &) const = default;
+};
+
+Answers Collect(const std::string &prefix, const std::vector<std::string> &probes) {
+  Answers a;
+  CaptureFd err(2);
+  PackedDict *pwp = PWOpen(prefix.c_str(), "rb");
+  if (pwp == nullptr) return a;
+  a.opened = true;
+  for (uint32_t i = 0; i < 48; ++i) {
+    const char *w = GetPW(pwp, i);
+    a.words.push_back(w != nullptr ? w : "(null)");
+  }
+  for (const std::string &p : probes) a.found.push_back(FindPW(pwp, p.c_str()));
+  for (const std::string &w : a.words) a.found.push_back(FindPW(pwp, w.c_str()));
+  EXPECT_EQ(PWClose(pwp), 0);
+  return a;
+}
+
+class CacheTest : public DictTest {
+ protected:
+  void TearDown() override {
+    quarvel::SetDictionaryCache(true);
+    DictTest::TearDown();
+  }
+};
+
+TEST_F(CacheTest, MemoryAndFilesAnswerAlike) {
+  std::mt19937 rng(777);
+  std::uniform_int_distribution<int> byte(0, 255);
+  auto bytes = [&](size_t n, int alphabet) {
+    std::string s(n, '\0');
+    for (char &c : s) c = static_cast<char>(byte(rng) < 60 ? 0 : 'a' + byte(rng) % alphabet);
+    return s;
+  };
+  const std::vector<std::string> probes = {"", "a", "ab", "abc", "b", "zz", "\xff"};
+  for (int round = 0; round < 150; ++round) {
+    SCOPED_TRACE(round);
+    // A header claiming more or fewer words than the blocks hold, entries
+    // in and beyond the data file, random front-compressed bytes, marks of
+    // every kind.
+    const uint32_t count = 1 + static_cast<uint32_t>(byte(rng) % 40);
+    std::string index = Le32(PACKED_DICT_MAGIC) + Le32(count) + Le16(16) + Le16(0);
+    const int entries = byte(rng) % 4;
+    for (int e = 0; e < entries; ++e) index += Le32(static_cast<uint32_t>(byte(rng) * 3));
+    WriteFile(Prefix() + ".pwi", index);
+    WriteFile(Prefix() + ".pwd", bytes(static_cast<size_t>(byte(rng) * 3), 4));
+    std::string marks;
+    uint32_t mark = 0;
+    for (int c = 0; c < 256; ++c) {
+      mark += byte(rng) < 8 ? 1 : 0;
+      marks += Le32(round % 3 == 0 ? static_cast<uint32_t>(byte(rng)) : mark);
+    }
+    WriteFile(Prefix() + ".hwm", round % 5 == 0 ? marks.substr(0, 100) : marks);
+
+    quarvel::SetDictionaryCache(false);
+    const Answers from_files = Collect(Prefix(), probes);
+    quarvel::SetDictionaryCache(true, /*racy_nanoseconds=*/0);
+    const Answers first = Collect(Prefix(), probes);  // decodes
+    ASSERT_EQ(first, from_files);
+    PackedDict *pwp = PWOpen(Prefix().c_str(), "rb");
+    if (pwp != nullptr) {
+      EXPECT_TRUE(quarvel::DictionaryServedFromMemory());
+      PWClose(pwp);
+    }
+    ASSERT_EQ(Collect(Prefix(), probes), from_files);  // from memory
+  }
+}
+
+TEST_F(CacheTest, RebuiltDictionaryIsNeverServedStale) {
+  quarvel::SetDictionaryCache(true, /*racy_nanoseconds=*/0);
+  ASSERT_EQ(Build(Prefix(), {"aaa", "bbb"}), 0);
+  ASSERT_EQ(Collect(Prefix(), {"aaa"}).found[0], 0);
+  PackedDict *pwp = PWOpen(Prefix().c_str(), "rb");
+  ASSERT_NE(pwp, nullptr);
+  EXPECT_TRUE(quarvel::DictionaryServedFromMemory());
+  PWClose(pwp);
+
+  // Rebuilt by this process, same sizes, within the same clock tick.
+  ASSERT_EQ(Build(Prefix(), {"aab", "bbc"}), 0);
+  std::vector<int32_t> found = Collect(Prefix(), {"aaa", "aab"}).found;
+  found.resize(4);  // the probes, then the first two words fetched
+  EXPECT_EQ(found, (std::vector<int32_t>{2, 0, 0, 1}));
+
+  // Replaced by other means: a missing mark file, then other files.
+  ASSERT_EQ(unlink((Prefix() + ".hwm").c_str()), 0);
+  pwp = PWOpen(Prefix().c_str(), "rb");
+  ASSERT_NE(pwp, nullptr);
+  EXPECT_EQ(pwp->flags & PACKED_DICT_USE_MARKS, 0u);
+  PWClose(pwp);
+  ASSERT_EQ(Build(Prefix("other"), {"ccc", "ddd"}), 0);
+  ASSERT_EQ(rename((Prefix("other") + ".pwd").c_str(), (Prefix() + ".pwd").c_str()), 0);
+  ASSERT_EQ(rename((Prefix("other") + ".pwi").c_str(), (Prefix() + ".pwi").c_str()), 0);
+  EXPECT_EQ(Collect(Prefix(), {"ccc"}).found[0], 0);
+}
+
+TEST_F(CacheTest, FilesRewrittenWithinAClockTickAreReadAgain) {
+  // Rewritten behind the library's back with the same sizes, right after
+  // being read: file times may not have moved, so the files must not be
+  // trusted from memory yet.
+  quarvel::SetDictionaryCache(true);
+  ASSERT_EQ(Build(Prefix(), {"aaa", "bbb"}), 0);
+  const std::string index = ReadFile(Prefix() + ".pwi");
+  ASSERT_EQ(Collect(Prefix(), {"bbb"}).found[0], 1);
+  ASSERT_EQ(Collect(Prefix(), {"bbb"}).found[0], 1);
+  WriteFile(Prefix() + ".pwd", std::string("aaa\0\0bbc\0", 9) + std::string(14, '\0'));
+  std::vector<int32_t> found = Collect(Prefix(), {"bbb", "bbc"}).found;
+  found.resize(4);  // the probes, then the first two words fetched
+  EXPECT_EQ(found, (std::vector<int32_t>{2, 1, 0, 1}));
+}
+
+TEST_F(CacheTest, SpecialFilesAreReadFromDisk) {
+  quarvel::SetDictionaryCache(true, 0);
+  ASSERT_EQ(Build(Prefix(), {"a"}), 0);
+  ASSERT_EQ(unlink((Prefix() + ".pwd").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/zero", (Prefix() + ".pwd").c_str()), 0);
+  PackedDict *pwp = PWOpen(Prefix().c_str(), "rb");
+  ASSERT_NE(pwp, nullptr);
+  EXPECT_FALSE(quarvel::DictionaryServedFromMemory());
+  EXPECT_STREQ(GetPW(pwp, 0), "");  // a block of NUL bytes
+  EXPECT_EQ(PWClose(pwp), 0);
+}
+
+}  // namespace

@@ -37,6 +37,22 @@ namespace quarvel {
 // reading actually holds (0 when it is not open for reading).
 uint64_t ReadableBlockCount(PackedDict *pwp);
 
+// File times advance in clock ticks of a few milliseconds, so a file
+// rewritten within the tick in which it was read can keep its size and its
+// times. A dictionary whose files changed less than this long before they are
+// read is read from its files, and decoded into memory only at a later open,
+// once its files have been quiet for longer.
+inline constexpr int64_t kDefaultRacyNanoseconds = 100'000'000;
+
+// Dictionaries opened for reading are served from memory, decoded once and
+// revalidated against their files at every open. Switching this off reads
+// every dictionary from its files. Tests use it to compare both ways, and to
+// shorten the quiet time; either way the cache is emptied.
+void SetDictionaryCache(bool enabled, int64_t racy_nanoseconds = kDefaultRacyNanoseconds);
+
+// True while the open dictionary is served from memory.
+bool DictionaryServedFromMemory();
+
 }  // namespace quarvel
 
 #endif  // QUARVEL_SRC_WORDSTORE_DICTMANGER_INTERNAL_H_
