@@ -22,6 +22,8 @@
 #include "quarvel/stringutil.h"
 #include "verify/api_lock.h"
 #include "verify/pwanalysis_internal.h"
+#include "verify/search_internal.h"
+#include "verify/trace.h"
 #include "wordstore/dictmanger_internal.h"
 #include "wordstore/scratch.h"
 
@@ -93,6 +95,8 @@ constexpr std::string_view kClasses[] = {QUARVEL_DIGITS, QUARVEL_LOWER, QUARVEL_
                                          QUARVEL_SYMBOLS};
 static_assert(kClasses[3].size() == 32);
 
+using quarvel::Trace;
+
 constexpr size_t kAreaSize = 1024;
 constexpr size_t kPasswordLimit = 257;  // longest accepted password
 constexpr size_t kMeasuredLimit = 256;  // characters measured of it
@@ -100,29 +104,33 @@ constexpr size_t kPieceSize = 256;
 
 char g_result[kAreaSize];
 
-// The answer fields, appended one by one, each formatted in a bounded piece.
+// The answer fields, appended one by one.
 class Fields {
  public:
-  ~Fields() { quarvel::SecureWipe(text_, sizeof(text_)); }
+  ~Fields() { quarvel::SecureWipe(text_, length_); }
 
-  // Formats one field (cut at 255 characters) and appends it; false when
-  // the fields would exceed the area's 1023 characters.
-  __attribute__((format(printf, 2, 3))) bool Append(const char *format, ...) {
-    char piece[kPieceSize];
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(piece, sizeof(piece), format, args);
-    va_end(args);
-    if (n < 0) return false;
-    size_t length = std::min<size_t>(static_cast<size_t>(n), sizeof(piece) - 1);
-    if (length_ + length > kAreaSize - 1) return false;
-    std::memcpy(text_ + length_, piece, length);
-    length_ += length;
+  // Appends name and, unless it is the text's end, value's decimal form;
+  // false when the fields would exceed the area's 1023 characters.
+  bool Append(std::string_view name, int value) {
+    char digits[12];
+    const size_t count = quarvel::FormatInt(digits, value);
+    if (length_ + name.size() + count > kAreaSize - 1) return false;
+    std::memcpy(text_ + length_, name.data(), name.size());
+    std::memcpy(text_ + length_ + name.size(), digits, count);
+    length_ += name.size() + count;
     text_[length_] = '\0';
     return true;
   }
 
-  const char *text() const { return text_; }
+  bool Append(std::string_view text) {
+    if (length_ + text.size() > kAreaSize - 1) return false;
+    std::memcpy(text_ + length_, text.data(), text.size());
+    length_ += text.size();
+    text_[length_] = '\0';
+    return true;
+  }
+
+  std::string_view text() const { return {text_, length_}; }
 
  private:
   char text_[kAreaSize] = {};
@@ -206,14 +214,15 @@ const char *Score(const char *password) {
   // Entry row * 4 + classes - 1 counted row after row: without any class,
   // the last entry of the row before.
   int score = classes > 0 ? kLevel[row][classes - 1] : kLevel[row - 1][3];
-  printf("[1] BASIC JUMSU[PWLEN=%d][CHARACTERS=%d]=[%d]\n", row, classes, score);
-  fields.Append("PW_LEN=%d", length);
+  Trace() << "[1] BASIC JUMSU[PWLEN=" << row << "][CHARACTERS=" << classes << "]=[" << score
+          << "]\n";
+  fields.Append("PW_LEN=", length);
 
   // Stage 2: distinct characters, case-sensitive.
   const int distinct = CountDistinct(text);
   if (static_cast<unsigned>(distinct) < static_cast<unsigned>(MINDIFF)) --score;
-  printf("[2][MINDIFF=%d],[junk=%d][JUMSU=%d]\n", MINDIFF, distinct, score);
-  if (!fields.Append(":PW_NCR=%d", classes)) return "RET_CD=2009";
+  Trace() << "[2][MINDIFF=" << MINDIFF << "],[junk=" << distinct << "][JUMSU=" << score << "]\n";
+  if (!fields.Append(":PW_NCR=", classes)) return "RET_CD=2009";
 
   // Stages 3 to 6 work on the lower-cased, right-trimmed text.
   const char *lowered = Lowercase(work);
@@ -227,15 +236,20 @@ const char *Score(const char *password) {
     repeats = RepeteChar(work, 2);
     if (repeats > MINREPT) --score;
   }
-  fields.Append(":REPT_NCR=%d", repeats);
-  printf("[3][USEMINREPT=%d],[MINREPT=%d][repcnt=%d][JUMSU=%d]\n", USEMINREPT, MINREPT, repeats,
-         score);
+  fields.Append(":REPT_NCR=", repeats);
+  Trace() << "[3][USEMINREPT=" << USEMINREPT << "],[MINREPT=" << MINREPT << "][repcnt=" << repeats
+          << "][JUMSU=" << score << "]\n";
 
   // Stage 4: neighbours in sequence.
   const int sequences = CountSequences(text);
-  fields.Append(":CTS_NCR=%d", sequences);
+  fields.Append(":CTS_NCR=", sequences);
   if (static_cast<unsigned>(sequences) > static_cast<unsigned>(MINSTEP)) --score;
-  printf("[4][MINSTEP=%d],[SeqChar=%d][JUMSU=%d]\n", MINSTEP, sequences, score);
+  Trace() << "[4][MINSTEP=" << MINSTEP << "],[SeqChar=" << sequences << "][JUMSU=" << score
+          << "]\n";
+
+  // Stages 5 and 6 search the same text in each dictionary: the variants
+  // the rules make of it are made once for all.
+  quarvel::search::CandidateBatch batch;
 
   // Stage 5: the configured dictionaries; the first that answers ends it.
   int searched = 0;
@@ -244,47 +258,45 @@ const char *Score(const char *password) {
     if (prefix == nullptr || prefix[0] == '\0') continue;
     ++searched;
     if (DictFindPW(work, prefix) != nullptr) {
-      printf("[INFO]DICT SEARCH FILE_NAME %s FOUND\n", prefix);
+      Trace() << "[INFO]DICT SEARCH FILE_NAME " << prefix << " FOUND\n";
       found = true;
       break;
     }
-    printf("[INFO]DICT SEARCH FILE_NAME %s, NOT FOUND\n", prefix);
+    Trace() << "[INFO]DICT SEARCH FILE_NAME " << prefix << ", NOT FOUND\n";
   }
   if (found) {
     --score;
-    printf("[5][DICT_SEARCH=FOUND],[JUMSU=%d]\n", score);
+    Trace() << "[5][DICT_SEARCH=FOUND],[JUMSU=" << score << "]\n";
   } else {
-    printf("[5][DICT_SEARCH=NOT FOUND],[JUMSU=%d]\n", score);
+    Trace() << "[5][DICT_SEARCH=NOT FOUND],[JUMSU=" << score << "]\n";
   }
-  fields.Append(":DICT_FD_CNT=%d", found ? searched : searched + 1);
+  fields.Append(":DICT_FD_CNT=", found ? searched : searched + 1);
 
   // Stage 6: the personal dictionary.
   if (USEPROFILE != 0) {
     const char *prefix = quarvel::verify::kProfilePrefix;
-    printf("user profile dict filename %s\n", prefix);
+    Trace() << "user profile dict filename " << prefix << "\n";
     const char *answer = DictFindPW(work, prefix);
     if (answer != nullptr) {
       --score;
       fields.Append(":PDICT_FD=01");
-      printf("profile dict filename %s, %s\n", prefix, answer);
-      printf("[6][Personal DICT_SEARCH=FOUND],[JUMSU=%d]\n", score);
+      Trace() << "profile dict filename " << prefix << ", " << answer << "\n";
+      Trace() << "[6][Personal DICT_SEARCH=FOUND],[JUMSU=" << score << "]\n";
     } else {
       fields.Append(":PDICT_FD=00");
-      printf("[6][Personal DICT_SEARCH=NOT FOUND],[JUMSU=%d]\n", score);
+      Trace() << "[6][Personal DICT_SEARCH=NOT FOUND],[JUMSU=" << score << "]\n";
     }
   } else {
     fields.Append(":PDICT_FD=XX");
-    printf("[6][Personal DICT_SEARCH=NOT USED],[JUMSU=%d]\n", score);
+    Trace() << "[6][Personal DICT_SEARCH=NOT USED],[JUMSU=" << score << "]\n";
   }
 
   const int level = LevelOf(score);
-  char head[kPieceSize];
-  snprintf(head, sizeof(head), "RET_CD=0000:RT_LEVEL=%d:", level);
-  const size_t head_length = strlen(head);
-  const size_t fields_length = strlen(fields.text());
-  if (head_length + fields_length > kAreaSize - 1) return "RET_CD=2009";
-  std::memcpy(g_result, head, head_length);
-  std::memcpy(g_result + head_length, fields.text(), fields_length + 1);
+  Fields answer;
+  answer.Append("RET_CD=0000:RT_LEVEL=", level);
+  if (!answer.Append(":") || !answer.Append(fields.text())) return "RET_CD=2009";
+  std::memcpy(g_result, answer.text().data(), answer.text().size());
+  g_result[answer.text().size()] = '\0';
   return g_result;
 }
 
@@ -540,7 +552,13 @@ extern "C" int WriteOut(const char *outfile) noexcept {
   File out(fopen(outfile, "wb"));
   if (out == nullptr) return -1;
   for (int32_t i = 0; i < off_idx; ++i) {
-    if (fprintf(out.get(), "%s\n", buf + offsets[i]) < 0) return -1;
+    // Each word ends with its NUL; it is written with a line feed instead.
+    const char *word = buf + offsets[i];
+    const size_t length = std::strlen(word);
+    if (fwrite_unlocked(word, 1, length, out.get()) != length ||
+        fputc_unlocked('\n', out.get()) == EOF) {
+      return -1;
+    }
   }
   // A failure to write the last buffered bytes shows only at the close.
   return fclose(out.release()) == 0 ? 0 : -1;
@@ -566,7 +584,11 @@ extern "C" int SortFile(const char *infile, const char *outfile) noexcept {
   buf[length] = '\0';
 
   if (Translate(buf, static_cast<unsigned int>(length)) != 0) return kNoMemory;
-  if (off_idx > 0) qsort(offsets, static_cast<size_t>(off_idx), sizeof(int32_t), Compare);
+  // The order of Compare, strcmp's. An in-place sort: the C library's qsort
+  // would take a second array as large as offsets. Equal words are equal
+  // texts, so the unstable sort writes the same list.
+  std::sort(offsets, offsets + off_idx,
+            [](int32_t a, int32_t b) { return std::strcmp(buf + a, buf + b) < 0; });
   if (WriteOut(outfile) != 0) return kCannotWrite;
   return kSorted;
 }

@@ -21,6 +21,18 @@ extern int POSTFIXCNT;
 extern int PREFIXCNT;
 extern int USEREVERSE;
 
+// While one of these lives, the candidates that the rules make of a word
+// are kept from one DictFindPW to the next, for a verification that searches
+// the same word in several dictionaries; they are wiped when the last one
+// goes. Callers hold the library's lock meanwhile.
+class CandidateBatch {
+ public:
+  CandidateBatch();
+  ~CandidateBatch();
+  CandidateBatch(const CandidateBatch &) = delete;
+  CandidateBatch &operator=(const CandidateBatch &) = delete;
+};
+
 }  // namespace quarvel::search
 
 #endif  // QUARVEL_SRC_VERIFY_SEARCH_INTERNAL_H_

@@ -54,6 +54,20 @@ Area poly_subst_area;
 Area poly_purge_area;
 Area mangle_area;
 
+// How many leading bytes of each area have been written since it was last
+// wiped, so that wiping touches only those.
+std::array<std::size_t, 10> area_used{};
+
+std::size_t &UsedOf(const Area &area) {
+  static const Area *const areas[] = {
+      &reverse_area,    &uppercase_area, &lowercase_area,  &capitalise_area, &pluralise_area,
+      &substitute_area, &purge_area,     &poly_subst_area, &poly_purge_area, &mangle_area};
+  for (std::size_t i = 0; i + 1 < std::size(areas); ++i) {
+    if (areas[i] == &area) return area_used[i];
+  }
+  return area_used.back();
+}
+
 // Character traits are fixed ASCII tables rather than <cctype>, whose answers
 // follow the host process's locale: a word must mangle the same way whatever
 // locale the application embedding the library has chosen.
@@ -164,11 +178,15 @@ class Word {
  public:
   // Copies text (NULL reads as empty), cut to kMaxLength, into area. The text
   // may lie inside the area, as when a function is fed its own last result.
-  Word(Area &area, const char *text) : area_(area) {
+  Word(Area &area, const char *text) : area_(area), used_(UsedOf(area)) {
     size_ = text == nullptr ? 0 : strnlen(text, kMaxLength);
     std::memmove(area_.data(), text == nullptr ? "" : text, size_);
     Terminate();
   }
+
+  ~Word() { used_ = std::max(used_, written_); }
+  Word(const Word &) = delete;
+  Word &operator=(const Word &) = delete;
 
   char *c_str() { return area_.data(); }
   std::size_t size() const { return size_; }
@@ -288,10 +306,15 @@ class Word {
  private:
   char *begin() { return area_.data(); }
   char *end() { return area_.data() + size_; }
-  void Terminate() { area_[size_] = '\0'; }
+  void Terminate() {
+    area_[size_] = '\0';
+    written_ = std::max(written_, size_ + 1);
+  }
 
   Area &area_;
+  std::size_t &used_;
   std::size_t size_;
+  std::size_t written_ = 0;  // every write lies below this
 };
 
 bool LiesIn(const char *text, const Area &area) {
@@ -504,7 +527,9 @@ void WipeRuleAreas() {
   for (Area *area :
        {&reverse_area, &uppercase_area, &lowercase_area, &capitalise_area, &pluralise_area,
         &substitute_area, &purge_area, &poly_subst_area, &poly_purge_area, &mangle_area}) {
-    SecureWipe(area->data(), area->size());
+    std::size_t &used = UsedOf(*area);
+    SecureWipe(area->data(), std::min(used, area->size()));
+    used = 0;
   }
 }
 
