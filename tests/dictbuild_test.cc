@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -275,6 +276,32 @@ TEST_F(BuildTest, HostileWordLists) {
 
   // One line of 100 MB: one word of 31 characters.
   EXPECT_EQ(BuildAndDump(std::string(100 << 20, 'x')), std::string(31, 'x') + "\n");
+}
+
+TEST_F(BuildTest, SortedListFollowsByteOrder) {
+  // Many shared beginnings, prefixes of one another, duplicates, and lines
+  // that lose characters to normalisation.
+  std::mt19937 rng(9);
+  const std::string alphabet = "ab09Z-";
+  std::vector<std::string> expected;
+  std::string list;
+  for (int i = 0; i < 60000; ++i) {
+    std::string line;
+    for (int n = static_cast<int>(rng() % 8); n > 0; --n) line += alphabet[rng() % alphabet.size()];
+    list += line + "\n";
+    std::string word;
+    for (char c : line) {
+      if (c == '-') continue;
+      word += static_cast<char>(c == 'Z' ? 'z' : c);
+    }
+    expected.push_back(word);
+  }
+  std::sort(expected.begin(), expected.end());
+  std::string sorted;
+  for (const std::string &w : expected) sorted += w + "\n";
+  WriteFile("list.txt", list);
+  ASSERT_EQ(SortFile("list.txt", "sorted.txt"), 0);
+  EXPECT_EQ(ReadFile("sorted.txt"), sorted);
 }
 
 TEST_F(BuildTest, PreparationSteps) {
