@@ -9,7 +9,7 @@ CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 export ASAN_OPTIONS ?= halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build run check check-normal check-asan check-m32 test format clean
+.PHONY: all deps build run check check-normal check-asan check-m32 test bench format clean
 
 all: build
 
@@ -62,8 +62,21 @@ check-m32:
 	cmake --build build-m32 -j $(JOBS)
 	ctest --test-dir build-m32 $(CTEST_FLAGS)
 
+# Benchmarks in a Release build: the micro-benchmarks, then the whole-process
+# throughput over 20,000 passwords in the console's prepared folder (default
+# settings and dictionary). bench/compare.sh runs the peers beside it.
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUARVEL_BUILD_BENCH=ON \
+	    -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_JNI=OFF -DQUARVEL_BUILD_EXAMPLES=OFF \
+	    -DQUARVEL_BUILD_CONSOLE=ON $(CMAKE_FLAGS)
+	cmake --build build-bench -j $(JOBS) --target micro_bench quarvel-bench quarvel-run-folder
+	build-bench/bench/micro_bench
+	python3 bench/make_corpus.py /usr/share/john/password.lst /usr/share/dict/american-english \
+	    20000 > build-bench/corpus.txt
+	build-bench/bench/quarvel-bench build-bench/run build-bench/corpus.txt 10
+
 format:
 	clang-format -i $$(git ls-files '*.c' '*.cc' '*.h')
 
 clean:
-	rm -rf build build-check build-asan build-m32
+	rm -rf build build-check build-asan build-m32 build-bench

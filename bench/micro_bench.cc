@@ -147,28 +147,47 @@ void BM_VerifyPW_DefaultEnvironment(benchmark::State &state) {
 }
 BENCHMARK(BM_VerifyPW_DefaultEnvironment);
 
-// The heaviest settings: eight dictionaries, reversed words, a hundred
-// numeric suffixes and prefixes, and passwords made of the characters that
-// every substitution rule tests for.
+// The heaviest settings: eight dictionaries (copies of the default one),
+// reversed words, a hundred numeric suffixes and prefixes.
+void WriteHeaviestConfiguration() {
+  std::ofstream conf("conf/quarvel.ini");
+  conf << "[QUARVEL_DICT]\n";
+  for (int n = 1; n <= 7; ++n) {
+    for (const char *ext : {".pwd", ".pwi", ".hwm"}) {
+      const std::string from = std::string("dicts/default_dict") + ext;
+      const std::string to = "dicts/d" + std::to_string(n) + ext;
+      std::ifstream in(from, std::ios::binary);
+      std::ofstream(to, std::ios::binary) << in.rdbuf();
+    }
+    conf << "dict.file.prefix." << n << "=./dicts/d" << n << "\n";
+  }
+  conf << "[QUARVEL_RULE]\nquarvel_rule.postfix_num=2\nquarvel_rule.prefix_num=2\n"
+          "[QUARVEL_SEARCH]\nquarvel_search.pw_postfix_num=1\nquarvel_search.pw_prefix_num=1\n"
+          "quarvel_search.pw_reverse=1\nquarvel_search.pw_min_rept=1\n";
+  conf.close();
+  sleep(1);  // past the cache's quiet time
+}
+
+void RestoreDefaultConfiguration() {
+  std::ofstream("conf/quarvel.ini") << "[QUARVEL_RULE]\n";
+  LoadConfigFile();
+  SetUseReverse(0);
+  SetPreFixCnt(0);
+}
+
+void BM_LoadConfigFile_EightDictionaries(benchmark::State &state) {
+  Fixture::Get();
+  WriteHeaviestConfiguration();
+  for (auto _ : state) benchmark::DoNotOptimize(LoadConfigFile());
+  RestoreDefaultConfiguration();
+}
+BENCHMARK(BM_LoadConfigFile_EightDictionaries)->Unit(benchmark::kMicrosecond);
+
+// Passwords made of the characters that every substitution rule tests for,
+// under the heaviest settings.
 void BM_VerifyPW_WorstCase(benchmark::State &state) {
   Fixture::Get();
-  {
-    std::ofstream conf("conf/quarvel.ini");
-    conf << "[QUARVEL_DICT]\n";
-    for (int n = 1; n <= 7; ++n) {
-      for (const char *ext : {".pwd", ".pwi", ".hwm"}) {
-        const std::string from = std::string("dicts/default_dict") + ext;
-        const std::string to = "dicts/d" + std::to_string(n) + ext;
-        std::ifstream in(from, std::ios::binary);
-        std::ofstream(to, std::ios::binary) << in.rdbuf();
-      }
-      conf << "dict.file.prefix." << n << "=./dicts/d" << n << "\n";
-    }
-    conf << "[QUARVEL_RULE]\nquarvel_rule.postfix_num=2\nquarvel_rule.prefix_num=2\n"
-            "[QUARVEL_SEARCH]\nquarvel_search.pw_postfix_num=1\nquarvel_search.pw_prefix_num=1\n"
-            "quarvel_search.pw_reverse=1\nquarvel_search.pw_min_rept=1\n";
-  }
-  sleep(1);  // past the cache's quiet time
+  WriteHeaviestConfiguration();
   Fixture::Quiet quiet;
   if (std::string(LoadConfigFile()).find("USE_DICT_CNT=8") == std::string::npos) std::abort();
   std::string password;
@@ -177,10 +196,7 @@ void BM_VerifyPW_WorstCase(benchmark::State &state) {
     password += pattern[password.size() % pattern.size()];
   }
   for (auto _ : state) benchmark::DoNotOptimize(VerifyPW(password.c_str()));
-  std::ofstream("conf/quarvel.ini") << "[QUARVEL_RULE]\n";
-  LoadConfigFile();
-  SetUseReverse(0);
-  SetPreFixCnt(0);
+  RestoreDefaultConfiguration();
 }
 BENCHMARK(BM_VerifyPW_WorstCase)->DenseRange(8, 40, 4)->Arg(64)->Arg(257);
 

@@ -12,6 +12,8 @@ packages=(
   junit5              # junit-platform-console-standalone.jar for the Java tests
   wamerican           # English words for the default dictionary
   john-data           # common passwords (password.lst) for the default dictionary
+  libbenchmark-dev    # Google Benchmark, for make bench
+  python3             # writes the benchmark corpus
 )
 
 missing=()
