@@ -9,7 +9,7 @@ CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 export ASAN_OPTIONS ?= halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build run check check-normal check-asan check-m32 test bench format clean
+.PHONY: all deps build run check check-normal check-asan check-m32 test bench fuzz soak valgrind format clean
 
 all: build
 
@@ -75,8 +75,23 @@ bench: deps
 	    20000 > build-bench/corpus.txt
 	build-bench/bench/quarvel-bench build-bench/run build-bench/corpus.txt 10
 
+# Each fuzz target for FUZZ_SECONDS (default 60), with libFuzzer, ASan and
+# UBSan, from its seed corpus in fuzz/corpus/<target>/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	fuzz/run.sh $(FUZZ_SECONDS)
+
+# The full soak: a million verifications interleaved with environment
+# reloads and personal-dictionary builds, in one process.
+soak: deps build
+	$(BUILD)/tests/soak --scale 1
+
+# The unit tests under Valgrind's memcheck.
+valgrind: deps build
+	scripts/valgrind-tests.sh $(BUILD)
+
 format:
 	clang-format -i $$(git ls-files '*.c' '*.cc' '*.h')
 
 clean:
-	rm -rf build build-check build-asan build-m32 build-bench
+	rm -rf build build-check build-asan build-m32 build-bench build-fuzz
