@@ -2,11 +2,15 @@
 // failure codes, the personal dictionary switch, hostile word lists.
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -149,15 +153,53 @@ TEST_F(BuildTest, WordListOf2GiBIsRefused) {
   EXPECT_EQ(SortFile("huge.txt", "out.txt"), 2);
 }
 
-TEST_F(BuildTest, FailedWriteIsReported) {
-  // The data file is the full device: the build cannot be written.
-  ASSERT_EQ(symlink("/dev/full", "dicts/profile.pwd"), 0);
-  std::string list;
-  for (int i = 0; i < 2000; ++i) list += "word" + std::to_string(i) + "\n";
-  WriteFile("list.txt", list);
-  USEPROFILE = 1;
-  EXPECT_EQ(Create("list.txt", "./dicts/profile"), "RET_CD=3004");
-  EXPECT_EQ(USEPROFILE, 0);  // nothing usable remains
+TEST_F(BuildTest, FailedWriteKeepsThePreviousDictionary) {
+  WriteFile("old.txt", "secret\n");
+  ASSERT_EQ(Create("old.txt", "./dicts/profile"), "RET_CD=0000");
+  const std::string old_data = ReadFile("dicts/profile.pwd");
+  WriteFile("new.txt", "alpha\nbeta\n");
+
+  // In a child process, files may not grow past 1000 bytes: the sorted list
+  // and the data file fit, the 1024-byte mark file does not.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit = {1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int failures = 0;
+    CaptureFd out(1);
+    if (std::string(CreateDict("new.txt", "./dicts/profile")) != "RET_CD=3004") failures |= 1;
+    if (USEPROFILE != 1) failures |= 2;                          // the old one is still usable
+    if (pdesc.header.magic == PACKED_DICT_MAGIC) failures |= 4;  // nothing left open
+    _exit(failures);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  // The previous dictionary is intact, and no staged file is left behind.
+  EXPECT_EQ(ReadFile("dicts/profile.pwd"), old_data);
+  PackedDict *pwp = PWOpen("./dicts/profile", "rb");
+  ASSERT_NE(pwp, nullptr);
+  EXPECT_EQ(FindPW(pwp, "secret"), 0);
+  PWClose(pwp);
+  for (const auto &entry : std::filesystem::directory_iterator("dicts")) {
+    EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << entry.path();
+  }
+}
+
+TEST_F(BuildTest, BuildReplacesAllThreeFiles) {
+  WriteFile("a.txt", "apple\nbanana\n");
+  ASSERT_EQ(Create("a.txt", "./dicts/user"), "RET_CD=0000");
+  // The rebuilt dictionary has all three files, whatever was there before.
+  ASSERT_EQ(unlink("dicts/user.hwm"), 0);
+  WriteFile("b.txt", "cherry\n");
+  ASSERT_EQ(Create("b.txt", "./dicts/user"), "RET_CD=0000");
+  EXPECT_TRUE(FileExists("dicts/user.hwm"));
+  EXPECT_EQ(Dict2Data("dump.txt", "./dicts/user"), 0);
+  EXPECT_EQ(ReadFile("dump.txt"), "cherry\n");
 }
 
 TEST_F(BuildTest, PersonalDictionarySwitch) {

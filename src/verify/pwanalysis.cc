@@ -2,8 +2,10 @@
 // building, dumping and deletion of dictionaries.
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -706,6 +708,80 @@ bool LoadSortedList(FILE *sorted, PackedDict *pwp) {
 
 }  // namespace
 
+// The three files of a dictionary, by their extensions.
+constexpr const char *kDictionaryExtensions[] = {".pwd", ".pwi", ".hwm"};
+
+// A dictionary is built into files beside the old one, named by a prefix of
+// their own, and renamed over it only when every write succeeded: a failed
+// build (a full disk, say) leaves the previous dictionary as it was, and a
+// verification never searches a half-written one.
+class StagedDictionary {
+ public:
+  explicit StagedDictionary(const char *prefix) : prefix_(prefix) {
+    static unsigned serial = 0;
+    staging_ = prefix_ + ".new-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+  }
+  ~StagedDictionary() { Discard(); }
+  StagedDictionary(const StagedDictionary &) = delete;
+  StagedDictionary &operator=(const StagedDictionary &) = delete;
+
+  const char *staging_prefix() const { return staging_.c_str(); }
+
+  // Moves the staged files over the dictionary's. A staged dictionary that
+  // could not write its mark file leaves none behind: an older one would
+  // bound searches of the new words wrongly.
+  bool Commit() {
+    bool ok = true;
+    for (const char *extension : {".hwm", ".pwd", ".pwi"}) {
+      const std::string from = staging_ + extension;
+      const std::string to = prefix_ + extension;
+      if (rename(from.c_str(), to.c_str()) == 0) continue;
+      if (errno == ENOENT && std::string_view(extension) == ".hwm") {
+        unlink(to.c_str());
+      } else {
+        ok = false;
+      }
+    }
+    Discard();
+    return ok;
+  }
+
+  // Removes whatever staged files remain.
+  void Discard() {
+    for (const char *extension : kDictionaryExtensions) {
+      unlink((staging_ + extension).c_str());
+    }
+  }
+
+ private:
+  std::string prefix_;
+  std::string staging_;
+};
+
+// Writes the words of the sorted list into the dictionary at prefix; false
+// when the dictionary cannot be created or a write fails. Builds beside the
+// old dictionary when it can, and in place when the folder takes no new
+// files (then a failure leaves the dictionary damaged, as any write would).
+bool WriteDictionary(FILE *sorted, const char *prefix) {
+  std::unique_ptr<StagedDictionary> staged;
+  try {
+    staged = std::make_unique<StagedDictionary>(prefix);
+  } catch (...) {
+    return false;
+  }
+  PackedDict *pwp = PWOpen(staged->staging_prefix(), "wb");
+  if (pwp == nullptr) {
+    staged->Discard();
+    staged.reset();
+    pwp = PWOpen(prefix, "wb");
+    if (pwp == nullptr) return false;
+  }
+  bool ok = LoadSortedList(sorted, pwp);
+  if (PWClose(pwp) != 0) ok = false;
+  if (staged == nullptr) return ok;
+  return ok && staged->Commit();
+}
+
 extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noexcept {
   quarvel::ApiLock lock;
   const int code = SortFile(wordlist, kSortedList);
@@ -717,16 +793,9 @@ extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noex
     printf("[Error:3003] can't open %s file.\n", wordlist);
     return "RET_CD=3003";
   }
-  PackedDict *pwp = PWOpen(prefix, "wb");
-  if (pwp == nullptr) {
-    // Opening may have emptied some of the files already.
-    RefreshPersonalDictionary(prefix);
-    return "RET_CD=3004";
-  }
-  bool ok = LoadSortedList(sorted.get(), pwp);
+  // A failed write is a failed build, never a success.
+  const bool ok = prefix != nullptr && WriteDictionary(sorted.get(), prefix);
   sorted.reset();
-  // A failed write (a full disk, say) is a failed build, never a success.
-  if (PWClose(pwp) != 0) ok = false;
   RefreshPersonalDictionary(prefix);
   if (!ok) return "RET_CD=3004";
 
@@ -740,7 +809,7 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
   quarvel::ApiLock lock;
   if (prefix != nullptr) {
     const bool personal = IsPersonalDictionary(prefix);
-    for (const char *extension : {".pwd", ".pwi", ".hwm"}) {
+    for (const char *extension : kDictionaryExtensions) {
       char name[1024];
       // A name that does not fit is skipped: a cut name could name another file.
       const int n = snprintf(name, sizeof(name), "%s%s", prefix, extension);
