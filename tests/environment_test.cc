@@ -23,6 +23,7 @@
 namespace {
 
 using quarvel::testing::CaptureFd;
+using quarvel::testing::MakeDictionary;
 using quarvel::testing::TempDir;
 using quarvel::testing::WriteFile;
 
@@ -49,20 +50,13 @@ void ResetToInitialValues() {
   quarvel::search::USEREVERSE = 0;
 }
 
-void MakeDict(const std::string &prefix, std::set<std::string> words) {
-  PackedDict *pwp = PWOpen(prefix.c_str(), "wb");
-  ASSERT_NE(pwp, nullptr) << prefix;
-  for (const std::string &w : words) PutPW(pwp, w.c_str());
-  ASSERT_EQ(PWClose(pwp), 0);
-}
-
 class EnvironmentTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetToInitialValues();
     ASSERT_EQ(mkdir("conf", 0700), 0);
     ASSERT_EQ(mkdir("dicts", 0700), 0);
-    MakeDict("./dicts/default_dict", {"password"});
+    MakeDictionary("./dicts/default_dict", {"password"});
   }
   void TearDown() override {
     ResetToInitialValues();
@@ -164,8 +158,8 @@ TEST_F(EnvironmentTest, SwitchedOffSearchesKeepTheirPreviousValues) {
 }
 
 TEST_F(EnvironmentTest, ConfiguredDictionaries) {
-  MakeDict("./dicts/third", {"word"});
-  MakeDict("./dicts/fifth", {"word"});
+  MakeDictionary("./dicts/third", {"word"});
+  MakeDictionary("./dicts/fifth", {"word"});
   Config("[QUARVEL_DICT]\ndict.file.prefix.3=./dicts/third\n");
   EXPECT_NE(Load().find(":USE_DICT_CNT=2:"), std::string::npos);
   EXPECT_STREQ(dict[1], "");
@@ -213,7 +207,7 @@ TEST_F(EnvironmentTest, ScoringAfterAFailedFirstLoad) {
 
 TEST_F(EnvironmentTest, PersonalDictionaryFollowsTheProbe) {
   Config("");
-  MakeDict("./dicts/profile", {"secret"});
+  MakeDictionary("./dicts/profile", {"secret"});
   EXPECT_NE(Load().find("USE_PDICT=01"), std::string::npos);
   EXPECT_EQ(USEPROFILE, 1);
   EXPECT_NE(Verify("secret").find(":PDICT_FD=01"), std::string::npos);
@@ -229,7 +223,7 @@ TEST_F(EnvironmentTest, PersonalDictionaryFollowsTheProbe) {
 }
 
 TEST_F(EnvironmentTest, ReloadsReleaseThePreviousConfiguration) {
-  MakeDict("./dicts/third", {"word"});
+  MakeDictionary("./dicts/third", {"word"});
   Config("[QUARVEL_DICT]\ndict.file.prefix.3=./dicts/third\n");
   for (int i = 0; i < 200; ++i) ASSERT_EQ(Load().substr(0, 11), "RET_CD=0000");
   // The slots hold the library's own copies: still valid after the

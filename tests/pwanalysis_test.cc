@@ -28,6 +28,7 @@
 namespace {
 
 using quarvel::testing::CaptureFd;
+using quarvel::testing::MakeDictionary;
 using quarvel::testing::TempDir;
 
 constexpr char kDefaultDict[] = "./dicts/default_dict";
@@ -54,13 +55,6 @@ void SetLoadedDefaults() {
   dict[0] = kDefaultDict;
 }
 
-void MakeDict(const std::string &prefix, std::set<std::string> words) {
-  PackedDict *pwp = PWOpen(prefix.c_str(), "wb");
-  ASSERT_NE(pwp, nullptr) << prefix;
-  for (const std::string &w : words) PutPW(pwp, w.c_str());
-  ASSERT_EQ(PWClose(pwp), 0);
-}
-
 std::vector<std::string> Lines(const std::string &text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -72,7 +66,7 @@ class ScoringTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(mkdir("dicts", 0700), 0);
-    MakeDict(kDefaultDict, {"dragon", "letmein", "monkey", "password", "sunshine"});
+    MakeDictionary(kDefaultDict, {"dragon", "letmein", "monkey", "password", "sunshine"});
     quarvel::verify::cfg = gcfg_create(5, 3);
     SetLoadedDefaults();
   }
@@ -263,7 +257,7 @@ TEST_F(ScoringTest, DictionaryStage) {
 
 TEST_F(ScoringTest, EightDictionaries) {
   for (int i = 1; i < 8; ++i) {
-    MakeDict("./dicts/d" + std::to_string(i), {"word" + std::to_string(i)});
+    MakeDictionary("./dicts/d" + std::to_string(i), {"word" + std::to_string(i)});
   }
   static std::string prefixes[8];
   for (int i = 1; i < 8; ++i) {
@@ -304,7 +298,7 @@ TEST_F(ScoringTest, PersonalDictionaryStage) {
             std::string::npos)
       << trace;
 
-  MakeDict("./dicts/profile", {"myname"});
+  MakeDictionary("./dicts/profile", {"myname"});
   answer = Verify("MyName!!", &trace);
   EXPECT_NE(answer.find(":PDICT_FD=01"), std::string::npos) << answer;
   EXPECT_NE(trace.find("profile dict filename ./dicts/profile, 0001\n"), std::string::npos);
@@ -399,7 +393,7 @@ bool InLibraryMemory(const std::string &needle) {
 
 TEST_F(ScoringTest, NoPasswordRemainsInLibraryMemory) {
   // The profile holds a variant of the password, so the search hits.
-  MakeDict("./dicts/profile", {"qzvbsmhwpokt"});
+  MakeDictionary("./dicts/profile", {"qzvbsmhwpokt"});
   USEPROFILE = 1;
   USEMINREPT = 1;
   SetUseReverse(1);

@@ -121,12 +121,9 @@ class SearchTest : public ::testing::Test {
     EXPECT_NE(pdesc.header.magic, PACKED_DICT_MAGIC) << "a dictionary was left open";
   }
 
-  std::string MakeDict(std::set<std::string> words, const std::string &name = "d") {
-    std::string prefix = dir_.File(name);
-    PackedDict *pwp = PWOpen(prefix.c_str(), "wb");
-    EXPECT_NE(pwp, nullptr);
-    for (const std::string &w : words) PutPW(pwp, w.c_str());
-    EXPECT_EQ(PWClose(pwp), 0);
+  std::string MakeDict(const std::set<std::string> &words, const std::string &name = "d") {
+    const std::string prefix = dir_.File(name);
+    quarvel::testing::MakeDictionary(prefix, words);
     return prefix;
   }
 

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "quarvel/dictmanger.h"
+
 namespace quarvel::testing {
 
 namespace fs = std::filesystem;
@@ -65,6 +67,13 @@ std::string ReadFile(const std::string &path) {
 bool FileExists(const std::string &path) {
   std::error_code ec;
   return fs::exists(path, ec);
+}
+
+void MakeDictionary(const std::string &prefix, const std::set<std::string> &words) {
+  PackedDict *pwp = PWOpen(prefix.c_str(), "wb");
+  ASSERT_NE(pwp, nullptr) << prefix;
+  for (const std::string &w : words) EXPECT_EQ(PutPW(pwp, w.c_str()), 0) << w;
+  ASSERT_EQ(PWClose(pwp), 0) << prefix;
 }
 
 CaptureFd::CaptureFd(int fd) : fd_(fd) {

@@ -2,6 +2,7 @@
 #ifndef QUARVEL_TESTS_TESTING_TEST_UTIL_H_
 #define QUARVEL_TESTS_TESTING_TEST_UTIL_H_
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,10 @@ void WriteFile(const std::string &path, std::string_view bytes);
 // The whole content of path; fails the test when it cannot be read.
 std::string ReadFile(const std::string &path);
 bool FileExists(const std::string &path);
+
+// Writes a packed dictionary of words (any order; stored sorted, each once)
+// at prefix through the library's writer; fails the test on error.
+void MakeDictionary(const std::string &prefix, const std::set<std::string> &words);
 
 // Captures what the process writes to a standard stream (file descriptor 1
 // or 2, C stdio and iostreams alike) between construction and Take().
