@@ -761,7 +761,7 @@ class StagedDictionary {
 // Writes the words of the sorted list into the dictionary at prefix; false
 // when the dictionary cannot be created or a write fails. Builds beside the
 // old dictionary when it can, and in place when the folder takes no new
-// files (then a failure leaves the dictionary damaged, as any write would).
+// files (then a failed write removes the damaged files).
 bool WriteDictionary(FILE *sorted, const char *prefix) {
   std::unique_ptr<StagedDictionary> staged;
   try {
@@ -778,8 +778,17 @@ bool WriteDictionary(FILE *sorted, const char *prefix) {
   }
   bool ok = LoadSortedList(sorted, pwp);
   if (PWClose(pwp) != 0) ok = false;
-  if (staged == nullptr) return ok;
-  return ok && staged->Commit();
+  if (staged != nullptr) return ok && staged->Commit();
+  // Written in place and failed: what is left is no dictionary, and must
+  // not be searched as one. The folder may not let the files go; emptied,
+  // they no longer open.
+  if (!ok) {
+    for (const char *extension : kDictionaryExtensions) {
+      const std::string name = std::string(prefix) + extension;
+      if (unlink(name.c_str()) != 0) truncate(name.c_str(), 0);
+    }
+  }
+  return ok;
 }
 
 extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noexcept {
