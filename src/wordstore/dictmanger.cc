@@ -509,7 +509,12 @@ bool ChangedJustBefore(const Identities &files, const timespec &read_at) {
   for (const FileIdentity &file : files) {
     if (!file.exists) continue;
     const int64_t latest = std::max(Nanoseconds(file.modified), Nanoseconds(file.changed));
-    if (latest > Nanoseconds(read_at) - g_racy_nanoseconds) return true;
+    // Whole seconds: a file system that keeps times to the second (or two).
+    const bool coarse = file.modified.tv_nsec == 0 && file.changed.tv_nsec == 0;
+    const int64_t quiet = coarse && g_racy_nanoseconds > 0
+                              ? std::max<int64_t>(g_racy_nanoseconds, 2'000'000'000)
+                              : g_racy_nanoseconds;
+    if (latest > Nanoseconds(read_at) - quiet) return true;
   }
   return false;
 }
