@@ -52,6 +52,7 @@ constexpr size_t kMaxRuleLength = 5 * 5 + 10;
 struct RuleText {
   char text[kMaxRuleLength + 1] = {};
   size_t length = 0;
+  bool repeated = false;  // the same rule stands earlier in the table
 
   constexpr RuleText Plus(std::string_view more) const {
     RuleText r = *this;
@@ -69,7 +70,9 @@ struct RuleTable {
   constexpr void AddTail(const RuleText &prefix) {
     for (std::string_view part : kTail) Add(prefix.Plus(part));
     for (size_t i = std::size(kTail) - kTailRepeats; i < std::size(kTail); ++i) {
-      Add(prefix.Plus(kTail[i]));
+      RuleText again = prefix.Plus(kTail[i]);
+      again.repeated = true;
+      Add(again);
     }
   }
 
@@ -94,6 +97,19 @@ constexpr RuleTable BuildRuleTable() {
 
 constexpr RuleTable kRuleTable = BuildRuleTable();
 static_assert(kRuleTable.count == kRuleTableEntries);
+
+// Each repeated rule is the same text as the rule two places before it.
+constexpr bool RepeatsAreRepeats() {
+  size_t repeats = 0;
+  for (size_t i = 0; i < kRuleTableEntries; ++i) {
+    if (!kRuleTable.rules[i].repeated) continue;
+    ++repeats;
+    const RuleText &a = kRuleTable.rules[i], &b = kRuleTable.rules[i - 2];
+    if (std::string_view(a.text, a.length) != std::string_view(b.text, b.length)) return false;
+  }
+  return repeats == kRuleTableEntries - 297;
+}
+static_assert(RepeatsAreRepeats());
 
 constexpr std::array<const char *, kRuleTableEntries + 1> RulePointers() {
   std::array<const char *, kRuleTableEntries + 1> pointers{};
@@ -135,11 +151,7 @@ constexpr std::array<RuleNeeds, kRuleTableEntries> AnalyseRules() {
   for (size_t i = 0; i < kRuleTableEntries; ++i) {
     const std::string_view rule(kRuleTable.rules[i].text, kRuleTable.rules[i].length);
     RuleNeeds &n = needs[i];
-    for (size_t j = 0; j < i; ++j) {
-      if (std::string_view(kRuleTable.rules[j].text, kRuleTable.rules[j].length) == rule) {
-        n.repeated = true;
-      }
-    }
+    n.repeated = kRuleTable.rules[i].repeated;
     if (rule == ":") {
       n.kind = RuleNeeds::kTrim;
     } else if (rule.find_first_not_of("[]") == std::string_view::npos) {
