@@ -33,9 +33,12 @@
 
 #include "quarvel/dictmanger.h"
 #include "quarvel/pwanalysis.h"
+#include "testing/descriptors.h"
 #include "testing/test_util.h"
 
 namespace {
+
+using quarvel::testing::OpenDescriptors;
 
 using quarvel::testing::MakeDictionary;
 using quarvel::testing::TempDir;
@@ -79,17 +82,6 @@ class ChildChecks {
 
 #define CHILD_CHECK(c, cond) (c).Check((cond), #cond, __LINE__)
 #define CHILD_CHECK_EQ(c, actual, expected) (c).CheckEq((actual), (expected), #actual, __LINE__)
-
-long OpenDescriptors() {
-  DIR *dir = opendir("/proc/self/fd");
-  if (dir == nullptr) return -1;
-  long count = 0;
-  while (const dirent *entry = readdir(dir)) {
-    if (entry->d_name[0] != '.') ++count;
-  }
-  closedir(dir);
-  return count - 1;
-}
 
 std::string Slurp(const std::string &path) {
   std::ifstream in(path, std::ios::binary);

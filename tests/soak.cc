@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "quarvel/pwanalysis.h"
+#include "testing/descriptors.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QUARVEL_SOAK_ASAN 1
@@ -41,6 +42,8 @@
 #endif
 
 namespace {
+
+using quarvel::testing::OpenDescriptors;
 
 namespace fs = std::filesystem;
 
@@ -72,17 +75,6 @@ void Fail(const char *format, ...) {
   vsnprintf(line, sizeof(line), format, args);
   va_end(args);
   Report("soak: FAILED: %s\n", line);
-}
-
-long OpenDescriptors() {
-  DIR *dir = opendir("/proc/self/fd");
-  if (dir == nullptr) return -1;
-  long count = 0;
-  while (const dirent *entry = readdir(dir)) {
-    if (entry->d_name[0] != '.') ++count;
-  }
-  closedir(dir);
-  return count - 1;  // the descriptor of the listing itself
 }
 
 long ResidentKiB() {
