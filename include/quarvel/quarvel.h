@@ -51,4 +51,7 @@
 #include "quarvel/pwanalysis.h"
 #include "quarvel/search.h"
 
+/* The engine: reentrant verification for services. */
+#include "quarvel/engine.h"
+
 #endif /* QUARVEL_QUARVEL_H_ */

@@ -16,6 +16,9 @@ extern gcfg *cfg;
 // Prefix of the personal dictionary.
 inline constexpr const char kProfilePrefix[] = "./dicts/profile";
 
+// True when a dictionary opens for reading (and closes again).
+bool DictionaryOpens(const char *prefix);
+
 }  // namespace quarvel::verify
 
 // The preparation state of a dictionary build, between the steps of one call

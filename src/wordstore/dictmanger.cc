@@ -55,6 +55,7 @@ PackedDict64 pdesc64;
 
 namespace {
 
+using quarvel::DecodeBlock;
 using quarvel::DecodeFixed16;
 using quarvel::DecodeFixed32;
 using quarvel::DecodeFixed64;
@@ -68,8 +69,8 @@ constexpr size_t kHeaderBytes = 12;
 constexpr size_t kWideHeaderBytes = 20;
 constexpr size_t kMarkBytes = 256 * 4;
 constexpr size_t kWideMarkBytes = 256 * 8;
-constexpr size_t kMaxBlockBytes = kSlotBytes + (kBlockWords - 1) * (kSlotBytes + 1);
-static_assert(kMaxBlockBytes == 527);
+using quarvel::kMaxBlockBytes;
+static_assert(kMaxBlockBytes == kSlotBytes + (kBlockWords - 1) * (kSlotBytes + 1));
 
 // The descriptor's layout is part of the C interface.
 static_assert(sizeof(PackedDictHeader) == 12);
@@ -254,11 +255,14 @@ bool WriteBlock(PackedDict *pwp) {
   return true;
 }
 
+}  // namespace
+
 // Decodes the 16 slots of one block (the writer's layout above) from the
 // bytes read; bytes past the end count as NUL. Corrupt input (a shared count
 // beyond the previous word, a missing NUL) still yields words of at most 31
 // bytes and never reads or writes out of bounds.
-void DecodeBlock(std::span<const unsigned char> bytes, char (&out)[kBlockWords][kSlotBytes]) {
+void quarvel::DecodeBlock(std::span<const unsigned char> bytes,
+                          char (&out)[PACKED_DICT_BLOCK_WORDS][PACKED_DICT_MAX_WORD + 1]) {
   size_t pos = 0;
   auto at = [&](size_t i) -> unsigned char { return i < bytes.size() ? bytes[i] : 0; };
   // Appends bytes up to the next NUL to slot s (keeping at most 31) and
@@ -284,6 +288,8 @@ void DecodeBlock(std::span<const unsigned char> bytes, char (&out)[kBlockWords][
     take_tail(s, shared);
   }
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // Serving dictionaries from memory.

@@ -4,7 +4,9 @@
 #define QUARVEL_SRC_WORDSTORE_DICTMANGER_INTERNAL_H_
 
 #include <cstdint>
+#include <cstddef>
 #include <cstdio>
+#include <span>
 
 #include "quarvel/dictmanger.h"
 
@@ -32,6 +34,17 @@ int _PWIsBroken64(FILE *ifp);
 }  // extern "C"
 
 namespace quarvel {
+
+// Longest block in the data file: a first word of 31 bytes and its NUL, then
+// 15 slots of a shared count, 31 bytes and a NUL.
+inline constexpr size_t kMaxBlockBytes = 527;
+
+// Decodes the 16 slots of one block from the bytes read; bytes past the end
+// count as NUL. Corrupt input (a shared count beyond the previous word, a
+// missing NUL) still yields words of at most 31 bytes and never reads or
+// writes out of bounds.
+void DecodeBlock(std::span<const unsigned char> bytes,
+                 char (&out)[PACKED_DICT_BLOCK_WORDS][PACKED_DICT_MAX_WORD + 1]);
 
 // Number of block entries that the index file of a dictionary open for
 // reading actually holds (0 when it is not open for reading).

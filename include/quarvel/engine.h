@@ -1,0 +1,247 @@
+/* The engine: reentrant verification for services.
+ *
+ * An environment (quarvel_env) is opened from a root folder laid out like
+ * the console's working folder:
+ *
+ *   <root>/conf/quarvel.ini      the configuration
+ *   <root>/dicts/default_dict    the default dictionary (slot 0)
+ *   <root>/dicts/profile         the personal dictionary, searched when it opens
+ *
+ * Dictionary prefixes named in the configuration that are relative resolve
+ * against the root. The environment holds an immutable snapshot of the
+ * settings and of the dictionaries, decoded in memory. quarvel_check takes
+ * a reference to the current snapshot, takes no lock, and never writes to a
+ * standard stream; any number of threads may check with one environment at
+ * once. quarvel_reload and quarvel_build publish a new snapshot atomically:
+ * a check in flight finishes on the snapshot it started with, and a snapshot
+ * is released when its last check is done.
+ *
+ * Dictionaries replaced on disk by another process are picked up without a
+ * reload: a check looks at the files' status at most once every
+ * QUARVEL_REVALIDATE_MS milliseconds, so a replaced dictionary is searched
+ * at the latest that long (plus the time to read it) after its files were
+ * renamed into place. Until then, checks use the dictionary they had.
+ *
+ * Records: every record starts with its own size. Set it to sizeof the
+ * record before passing the record in (QUARVEL_RESULT_INIT does that for a
+ * result); the library refuses a record smaller than the first version it
+ * knows, and never writes beyond the size given.
+ *
+ * Password material: the library wipes every copy it makes of a password or
+ * of a variant of it before the call returns, on the stack and on the heap.
+ * The result the caller passes in holds the matched dictionary word and the
+ * answer text; wiping it is the caller's business.
+ */
+#ifndef QUARVEL_ENGINE_H_
+#define QUARVEL_ENGINE_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "quarvel/export.h"
+
+QUARVEL_BEGIN_DECLS
+
+/* Largest delay, in milliseconds, before a check sees a dictionary that was
+ * replaced on disk. */
+#define QUARVEL_REVALIDATE_MS 5
+
+/* Result codes of quarvel_check and quarvel_check_context: 0, or the code
+ * of the answer text "RET_CD=NNNN". */
+#define QUARVEL_OK 0
+#define QUARVEL_BAD_PASSWORD 2000 /* empty, or longer than 257 bytes */
+#define QUARVEL_NO_ENV 2001       /* env is NULL */
+#define QUARVEL_BAD_ARGUMENT 2002 /* result is NULL or its size too small */
+#define QUARVEL_TOO_LONG 2009     /* the answer would exceed 1023 characters */
+
+/* Kinds of match. */
+#define QUARVEL_MATCH_NONE 0
+#define QUARVEL_MATCH_DICTIONARY 1 /* a configured dictionary (slot 0 to 7) */
+#define QUARVEL_MATCH_PERSONAL 2   /* the personal dictionary */
+#define QUARVEL_MATCH_CONTEXT 3    /* a context word (quarvel_check_context) */
+#define QUARVEL_MATCH_UNREADABLE 4 /* a dictionary that could not be read counts as found */
+
+/* How the password was turned into the stored word, one bit each. */
+#define QUARVEL_VARIANT_LOWERCASED 0x01 /* upper-case letters were lowered */
+#define QUARVEL_VARIANT_REVERSED 0x02   /* the password was reversed */
+#define QUARVEL_VARIANT_RULE 0x04       /* a mangling rule other than ":" applied */
+#define QUARVEL_VARIANT_SUFFIX 0x08     /* a number was cut from the end */
+#define QUARVEL_VARIANT_PREFIX 0x10     /* a number was cut from the start */
+
+/* What matched, when the dictionary stage or the personal stage found the
+ * password. */
+typedef struct quarvel_match {
+  uint32_t size;     /* sizeof(quarvel_match) */
+  int kind;          /* QUARVEL_MATCH_* */
+  int slot;          /* dictionary slot 0 to 7; -1 for other kinds */
+  unsigned variants; /* QUARVEL_VARIANT_* bits */
+  char prefix[256];  /* the dictionary's prefix as configured ("" for context) */
+  char word[64];     /* the stored word (or context word) that matched */
+  char rule[64];     /* the mangling rule's text, ":" when none changed it */
+  char affix[4];     /* the number cut off ("05", "7"), or "" */
+  /* How the password was turned into the word, for a person: for example
+   * "reversed, '0' read as 'o', suffix 05". "as given" when unchanged. */
+  char variant[192];
+} quarvel_match;
+
+/* The result of a check. */
+typedef struct quarvel_result {
+  uint32_t size; /* sizeof(quarvel_result) */
+  int code;      /* QUARVEL_OK or a failure code above */
+  int level;     /* 1 (weak) to 4 (strong); 0 when not scored */
+  /* The measured fields, by their names in the answer text. */
+  int pw_len;      /* length in bytes (after a NUL byte: up to it) */
+  int pw_ncr;      /* character classes present, 0 to 4 */
+  int rept_ncr;    /* repeated two-character pieces (0 when the stage is off) */
+  int cts_ncr;     /* neighbours in sequence */
+  int dict_fd_cnt; /* dictionaries searched, plus one when none found it */
+  int pdict_fd;    /* personal dictionary: 1 found, 0 not found, -1 not used */
+  int distinct;    /* distinct characters (stage 2), not in the answer */
+  int stage_score[6]; /* the score after each of the six stages */
+  quarvel_match match;
+  /* The answer text exactly as VerifyPW gives it for the same environment:
+   * "RET_CD=0000:RT_LEVEL=..", or "RET_CD=2000" and so on. */
+  char answer[512];
+} quarvel_result;
+
+#define QUARVEL_RESULT_INIT(r)                                                                   \
+  do {                                                                                           \
+    (r)->size = (uint32_t)sizeof(quarvel_result);                                                \
+    (r)->match.size = (uint32_t)sizeof(quarvel_match);                                           \
+  } while (0)
+
+typedef struct quarvel_env quarvel_env;
+
+/* Opens the environment rooted at root (NULL: the current folder). Returns
+ * NULL on failure, with a one-line reason in error (when error_size > 0)
+ * that names the file and the code: 1001 (configuration cannot be read),
+ * 1002 (default dictionary cannot be opened), 1003 (a configured dictionary
+ * cannot be opened). */
+QUARVEL_EXPORT quarvel_env *quarvel_open(const char *root, char *error,
+                                         size_t error_size) QUARVEL_NOEXCEPT;
+
+/* Reads the configuration and the dictionaries again and publishes them.
+ * Returns 0, or 1001/1002/1003 as quarvel_open (the environment then keeps
+ * the snapshot it had). */
+QUARVEL_EXPORT int quarvel_reload(quarvel_env *env) QUARVEL_NOEXCEPT;
+
+/* Releases the environment. No check may be running on it. NULL is a
+ * no-op. */
+QUARVEL_EXPORT void quarvel_close(quarvel_env *env) QUARVEL_NOEXCEPT;
+
+/* Checks length bytes of password and fills result (see quarvel_result).
+ * Returns result->code. Bytes are bytes: a NUL byte ends what is measured,
+ * as it ends VerifyPW's text; a password of 0 bytes, one that starts with
+ * NUL, or one longer than 257 bytes answers 2000. Thread-safe. */
+QUARVEL_EXPORT int quarvel_check(const quarvel_env *env, const char *password, size_t length,
+                                 quarvel_result *result) QUARVEL_NOEXCEPT;
+
+/* As quarvel_check, and also searches the context words (a user's login
+ * name, the words of their full name, ...) like a personal dictionary, in
+ * memory, with the same variant search. Each word is normalised as a word
+ * list line is (lower-case letters and digits, cut to 31); words shorter
+ * than 3 characters after that are ignored. The context words are searched
+ * in the dictionary stage after the configured dictionaries: a hit there is
+ * a dictionary hit (the stage loses its point, DICT_FD_CNT counts as found)
+ * and match.kind is QUARVEL_MATCH_CONTEXT with the word that matched. */
+QUARVEL_EXPORT int quarvel_check_context(const quarvel_env *env, const char *password,
+                                         size_t length, const char *const *words, size_t n_words,
+                                         quarvel_result *result) QUARVEL_NOEXCEPT;
+
+/* Sends the trace lines that VerifyPW prints, one call per line (without
+ * its line feed), to sink; NULL switches tracing off (the default). Lines of
+ * concurrent checks go to the sink from their own threads. Set it while no
+ * check runs. */
+QUARVEL_EXPORT void quarvel_set_trace(quarvel_env *env,
+                                      void (*sink)(void *context, const char *line),
+                                      void *context) QUARVEL_NOEXCEPT;
+
+/* ---------------------------------------------------------------------------
+ * Building dictionaries. */
+
+/* Phases reported to a build's progress callback. */
+#define QUARVEL_BUILD_READING 1 /* reading and normalising the word lists */
+#define QUARVEL_BUILD_SORTING 2 /* sorting */
+#define QUARVEL_BUILD_WRITING 3 /* writing the dictionary files */
+#define QUARVEL_BUILD_DONE 4
+
+typedef struct quarvel_build_progress {
+  uint32_t size;          /* sizeof(quarvel_build_progress) */
+  int phase;              /* QUARVEL_BUILD_* */
+  uint64_t bytes_read;    /* bytes of the word lists read so far */
+  uint64_t bytes_total;   /* their total size, 0 when unknown (a pipe) */
+  uint64_t words;         /* words read (reading) or written (writing) */
+  uint64_t words_total;   /* words to write, once known; else 0 */
+  double elapsed_seconds; /* since the build started */
+  double remaining_seconds; /* estimate, negative when unknown */
+} quarvel_build_progress;
+
+typedef struct quarvel_build_options {
+  uint32_t size;          /* sizeof(quarvel_build_options) */
+  uint64_t memory_budget; /* bytes; 0 means 1 GiB */
+  const char *temp_dir;   /* folder for temporary files; NULL: beside the prefix */
+  /* Called at each phase change and at least every 64 MiB read or 100 ms;
+   * a non-zero return cancels the build (it answers 3005). May be NULL. */
+  int (*progress)(void *context, const quarvel_build_progress *progress);
+  void *progress_context;
+} quarvel_build_options;
+
+/* Summary of a finished build. */
+typedef struct quarvel_build_stats {
+  uint32_t size;       /* sizeof(quarvel_build_stats) */
+  uint64_t bytes_read; /* bytes of the word lists */
+  uint64_t lines;      /* lines read */
+  uint64_t words;      /* distinct words stored */
+  int wide;            /* 1 when the wide layout was written */
+  double seconds;
+} quarvel_build_stats;
+
+/* Builds the dictionary prefix from the word lists sources[0..n_sources)
+ * ("-" is standard input). Every line becomes a word as in CreateDict
+ * (lower-case letters and digits, cut to 31); empty words are dropped and
+ * each distinct word is stored once. The files are written beside the old
+ * dictionary and renamed over it only when every write succeeded, so a
+ * failed or cancelled build leaves the previous dictionary whole and no
+ * temporary file behind. With env, a relative prefix resolves against the
+ * environment's root, and a dictionary the environment searches is replaced
+ * in its snapshot at once. options and stats may be NULL. Returns 0, or 3001
+ * (a source cannot be opened), 3002 (a source cannot be read, or memory ran
+ * out), 3004 (the dictionary cannot be written), 3005 (cancelled), 3006
+ * (invalid arguments); error receives a one-line reason. Verification in
+ * other threads never waits for a build. */
+QUARVEL_EXPORT int quarvel_build(quarvel_env *env, const char *prefix,
+                                 const char *const *sources, size_t n_sources,
+                                 const quarvel_build_options *options, quarvel_build_stats *stats,
+                                 char *error, size_t error_size) QUARVEL_NOEXCEPT;
+
+/* ---------------------------------------------------------------------------
+ * Inspecting dictionaries. */
+
+typedef struct quarvel_dict_info {
+  uint32_t size;         /* sizeof(quarvel_dict_info) */
+  int wide;              /* 1: wide index layout, 0: standard */
+  uint64_t word_count;   /* as the index header says */
+  uint64_t index_bytes;  /* sizes of the three files (mark file: 0 when absent) */
+  uint64_t data_bytes;
+  uint64_t mark_bytes;
+  int marks_usable;      /* 1 when the mark file is present and consistent */
+  int intact;            /* 1 when every check below passed */
+  uint64_t blocks_checked; /* blocks decoded by the integrity check */
+  /* The first problem the integrity check found, or "" when intact: a block
+   * beyond the data file, words out of order, a word count the blocks do not
+   * hold, a mark that disagrees with the words. */
+  char problem[256];
+} quarvel_dict_info;
+
+/* Reads the header of the dictionary prefix and checks every block. Returns
+ * 0 when it opens (info->intact tells whether it is sound), or 1001 when it
+ * cannot be opened (error says why). */
+QUARVEL_EXPORT int quarvel_dict_info_get(const char *prefix, quarvel_dict_info *info, char *error,
+                                         size_t error_size) QUARVEL_NOEXCEPT;
+
+/* The library's version, "MAJOR.MINOR.PATCH". */
+QUARVEL_EXPORT const char *quarvel_version(void) QUARVEL_NOEXCEPT;
+
+QUARVEL_END_DECLS
+
+#endif /* QUARVEL_ENGINE_H_ */

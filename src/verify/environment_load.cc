@@ -1,0 +1,123 @@
+// Environment loading: LoadConfigFile.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "quarvel/dictmanger.h"
+#include "quarvel/gconfig.h"
+#include "quarvel/pwanalysis.h"
+#include "quarvel/rules.h"
+#include "quarvel/search.h"
+#include "quarvel/stringutil.h"
+#include "verify/api_lock.h"
+#include "verify/pwanalysis_internal.h"
+#include "verify/search_internal.h"
+#include "verify/trace.h"
+#include "wordstore/dictmanger_internal.h"
+#include "wordstore/scratch.h"
+
+// ---------------------------------------------------------------------------
+// Environment loading.
+
+namespace {
+
+constexpr char kConfigPath[] = "./conf/quarvel.ini";
+constexpr char kDefaultDictPrefix[] = "./dicts/default_dict";
+constexpr int kDictSlots = 8;
+
+char g_environment[1024];
+
+// The texts the dictionary slots refer to. They are the library's own copies,
+// so the configuration object they came from can be released at the next
+// load.
+std::string g_slot_texts[kDictSlots];
+
+// Copies text into slot's storage and points the slot at it; false when
+// memory runs out.
+bool SetSlot(int slot, const char *text) {
+  try {
+    g_slot_texts[slot].assign(text);
+  } catch (...) {
+    dict[slot] = "";
+    return false;
+  }
+  dict[slot] = g_slot_texts[slot].c_str();
+  return true;
+}
+
+int ReadInt(const char *section, const char *key, int fallback) {
+  return gcfg_getInt(quarvel::verify::cfg, section, key, fallback);
+}
+
+}  // namespace
+
+bool quarvel::verify::DictionaryOpens(const char *prefix) {
+  PackedDict *pwp = PWOpen(prefix, "rb");
+  if (pwp == nullptr) return false;
+  PWClose(pwp);
+  return true;
+}
+
+extern "C" const char *LoadConfigFile(void) noexcept {
+  quarvel::ApiLock lock;
+  using quarvel::verify::cfg;
+  // The previous configuration goes: the slots keep copies of their texts.
+  gcfg_destroy(cfg);
+  cfg = gcfg_create(5, 3);
+  if (gcfg_load(cfg, kConfigPath) != 0) return "RET_CD=1001";
+
+  dict[0] = kDefaultDictPrefix;
+  if (!quarvel::verify::DictionaryOpens(kDefaultDictPrefix)) return "RET_CD=1002";
+
+  bool slots_stored = true;
+  for (int n = 1; n < kDictSlots; ++n) {
+    char key[32];
+    snprintf(key, sizeof(key), "dict.file.prefix.%d", n);
+    slots_stored &= SetSlot(n, gcfg_get(cfg, "QUARVEL_DICT", key, ""));
+  }
+  if (!slots_stored) return "RET_CD=1003";
+
+  USE_DICT_CNT = 1;
+  for (int n = 1; n < kDictSlots; ++n) {
+    if (dict[n][0] == '\0') continue;
+    if (!quarvel::verify::DictionaryOpens(dict[n])) return "RET_CD=1003";
+    ++USE_DICT_CNT;
+  }
+
+  MINLEN = ReadInt("QUARVEL_RULE", "quarvel_rule.min_len", 6);
+  MINDIFF = ReadInt("QUARVEL_RULE", "quarvel_rule.min_diff", 4);
+  MINSTEP = ReadInt("QUARVEL_RULE", "quarvel_rule.min_step", 3);
+  POSTFIXNUM = ReadInt("QUARVEL_RULE", "quarvel_rule.postfix_num", 1);
+  PREFIXNUM = ReadInt("QUARVEL_RULE", "quarvel_rule.prefix_num", 0);
+  MINREPT = ReadInt("QUARVEL_RULE", "quarvel_rule.min_rept", 0);
+  USEPOSTFIXNUM = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_postfix_num", 1);
+  USEPREFIXNUM = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_prefix_num", 0);
+  USEREVERSE = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_reverse", 0);
+  USEMINREPT = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_min_rept", 0);
+  DELORGFILE = ReadInt("QUARVEL_ETC", "pwd_create.orgfile.delete", 0);
+
+  if (USEMINREPT == 0) MINREPT = 0;
+  // A switch of 0 leaves the search's own value as it was.
+  if (USEPOSTFIXNUM != 0) SetPostFixCnt(POSTFIXNUM);
+  if (USEPREFIXNUM != 0) SetPreFixCnt(PREFIXNUM);
+  if (USEREVERSE != 0) SetUseReverse(1);
+
+  // The personal dictionary is searched exactly when it can be opened.
+  USEPROFILE = quarvel::verify::DictionaryOpens(quarvel::verify::kProfilePrefix) ? 1 : 0;
+  snprintf(g_environment, sizeof(g_environment),
+           "RET_CD=0000:PW_LEN=%d:CTS_NCR=%d:REPT_NCR=%d:NCHAR=%d:USE_DICT_CNT=%d:USE_PDICT=%s",
+           MINLEN, MINSTEP, MINREPT, 4, USE_DICT_CNT, USEPROFILE != 0 ? "01" : "00");
+  return g_environment;
+}
