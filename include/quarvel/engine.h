@@ -156,6 +156,28 @@ QUARVEL_EXPORT void quarvel_set_trace(quarvel_env *env,
                                       void (*sink)(void *context, const char *line),
                                       void *context) QUARVEL_NOEXCEPT;
 
+/* The settings of an environment's current snapshot, as its configuration
+ * gave them. */
+typedef struct quarvel_settings {
+  uint32_t size;     /* sizeof(quarvel_settings) */
+  int min_len;       /* quarvel_rule.min_len: reported only */
+  int min_diff;      /* fewer distinct characters than this cost a point */
+  int min_step;      /* more neighbours in sequence than this cost a point */
+  int min_rept;      /* more repeated pieces than this cost a point */
+  int use_min_rept;  /* the repeat stage runs */
+  int suffix_numbers; /* numbers tried as a suffix: 0, 10 or 100 */
+  int prefix_numbers; /* numbers tried as a prefix: 0, 10 or 100 */
+  int reverse;       /* reversed passes on */
+  int use_profile;   /* the personal dictionary is searched */
+  int dict_count;    /* configured dictionaries, the default one included */
+  char dict_prefix[8][256]; /* slot prefixes as configured ("" for none) */
+} quarvel_settings;
+
+/* Fills settings from env's current snapshot. Returns 0, or 2001 for a NULL
+ * env, 2002 for a NULL or too small record. */
+QUARVEL_EXPORT int quarvel_get_settings(const quarvel_env *env,
+                                        quarvel_settings *settings) QUARVEL_NOEXCEPT;
+
 /* ---------------------------------------------------------------------------
  * Building dictionaries. */
 
