@@ -356,18 +356,21 @@ TEST_F(BuildTest, PreparationSteps) {
   offsets = nullptr;
   off_size = off_idx = 0;
 
-  char text[] = "Hello World\nfoo-BAR\r\nx";
+  // The byte after the text is the caller's: Translate never writes it, so
+  // the last line, without a line end, forms no word.
+  char text[] = "Hello World\nfoo-BAR\r\nx#";
+  const unsigned length = sizeof(text) - 2;
   buf = text;
-  ASSERT_EQ(Translate(text, sizeof(text) - 1), 0);
-  ASSERT_EQ(off_idx, 4);  // hello world, foobar, the empty word of CR LF, x
+  ASSERT_EQ(Translate(text, length), 0);
+  EXPECT_EQ(text[length], '#');
+  ASSERT_EQ(off_idx, 3);  // hello world, foobar, the empty word of CR LF
   EXPECT_STREQ(text + offsets[0], "helloworld");
   EXPECT_STREQ(text + offsets[1], "foobar");
   EXPECT_STREQ(text + offsets[2], "");
-  EXPECT_STREQ(text + offsets[3], "x");
   EXPECT_LT(Compare(&offsets[1], &offsets[0]), 0);
-  EXPECT_GT(Compare(&offsets[3], &offsets[2]), 0);
+  EXPECT_GT(Compare(&offsets[1], &offsets[2]), 0);
   EXPECT_EQ(WriteOut("sorted.txt"), 0);
-  EXPECT_EQ(ReadFile("sorted.txt"), "helloworld\nfoobar\n\nx\n");
+  EXPECT_EQ(ReadFile("sorted.txt"), "helloworld\nfoobar\n\n");
   EXPECT_EQ(WriteOut("nowhere/sorted.txt"), -1);
   buf = nullptr;
   free(offsets);

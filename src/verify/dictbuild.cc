@@ -178,10 +178,8 @@ extern "C" int Translate(char *text, unsigned int length) noexcept {
   if (text == nullptr) return 0;
   size_t write = 0;
   size_t start = 0;
-  bool in_line = false;  // bytes have been read since the last line end
   for (size_t read = 0; read < length; ++read) {
     const char c = text[read];
-    in_line = c != '\n' && c != '\r';
     if (c >= 'A' && c <= 'Z') {
       text[write++] = static_cast<char>(c - 'A' + 'a');
     } else if (c == '\n' || c == '\r') {
@@ -192,12 +190,8 @@ extern "C" int Translate(char *text, unsigned int length) noexcept {
       text[write++] = c;
     }
   }
-  // A last line without a line end is a word like any other. Its terminator
-  // fits: the block holds one byte more than the text, and write <= length.
-  if (in_line) {
-    text[write] = '\0';
-    if (EndWord(text, start, write) != 0) return -1;
-  }
+  // Bytes after the last line end form no word: ending it would take a byte
+  // past length. SortFile ends such a line itself, in its own buffer.
   return 0;
 }
 
@@ -242,9 +236,12 @@ extern "C" int SortFile(const char *infile, const char *outfile) noexcept {
   const size_t length = fread(buf, 1, size, in.get());
   state.set_length(size + 1);
   if (ferror(in.get())) return kCannotRead;
-  buf[length] = '\0';
+  // A last line without a line end is a word like any other: it gets one in
+  // the byte that the block holds beyond the text.
+  size_t text_length = length;
+  if (length > 0 && buf[length - 1] != '\n' && buf[length - 1] != '\r') buf[text_length++] = '\n';
 
-  if (Translate(buf, static_cast<unsigned int>(length)) != 0) return kNoMemory;
+  if (Translate(buf, static_cast<unsigned int>(text_length)) != 0) return kNoMemory;
   RadixQuicksort(offsets, static_cast<size_t>(off_idx), 0);
   if (WriteOut(outfile) != 0) return kCannotWrite;
   return kSorted;
