@@ -284,7 +284,7 @@ class WordPool {
   std::string_view at(size_t i) const { return text_.data() + starts_[i]; }
 
   void Clear() {
-    SecureWipe(text_.data(), text_.size());
+    if (!text_.empty()) SecureWipe(text_.data(), text_.size());
     text_.clear();
     starts_.clear();
   }
