@@ -29,6 +29,7 @@
 #include <string_view>
 #include <utility>
 
+#include "wordstore/dict_filter.h"
 #include "wordstore/scratch.h"
 #include "wordstore/staged_dictionary.h"
 
@@ -566,6 +567,12 @@ class Builder {
     }
     stats.words = writer.words();
     stats.wide = writer.wide() ? 1 : 0;
+    // The membership filter goes beside it, within the budget less its
+    // image (about 9 bits a word); a dictionary works without it.
+    const uint64_t budget =
+        request_.memory_budget == 0 ? kDefaultMemoryBudget : request_.memory_budget;
+    const uint64_t image = writer.words() + writer.words() / 8 + (1 << 20);
+    WriteDictionaryFilter(request_.prefix, budget > 2 * image ? budget - image : budget / 2);
   }
 
   const BuildRequest &request_;

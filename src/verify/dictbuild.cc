@@ -389,7 +389,8 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
     // No verification runs while the files go: none meets some of them gone
     // while the personal dictionary is still in use.
     std::unique_lock state(quarvel::verify::state_lock);
-    for (const char *extension : kDictionaryExtensions) {
+    // The membership filter beside the dictionary goes with it.
+    for (const char *extension : {".pwd", ".pwi", ".hwm", ".pwf"}) {
       char name[1024];
       // A name that does not fit is skipped: a cut name could name another file.
       const int n = snprintf(name, sizeof(name), "%s%s", prefix, extension);
