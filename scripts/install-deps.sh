@@ -14,6 +14,7 @@ packages=(
   john-data           # common passwords (password.lst) for the default dictionary
   libbenchmark-dev    # Google Benchmark, for make bench
   python3             # writes the benchmark corpus
+  python3-matplotlib  # plots the scale benchmark (bench/scale_bench.sh)
 )
 
 missing=()

@@ -132,6 +132,15 @@ uint32_t Dictionary::Find(const char *word) const {
                       [&reader](uint64_t n) { return reader.Word(n); });
 }
 
+bool Dictionary::Contains(const char *word) const {
+  if (!ok_) return false;
+  // A mapped dictionary found in order is searched block by block.
+  if (mapped_ != nullptr && filter_ != nullptr && filter_->in_order()) {
+    return word != nullptr && filter_->MayContain(word) && mapped_->Contains(word);
+  }
+  return Find(word) != word_count();
+}
+
 bool Dictionary::Stale(const timespec &now) const {
   if (racy_ && Nanoseconds(now) - Nanoseconds(read_at_) > kQuietNanoseconds) return true;
   const Identities current = {IdentityOfPath(prefix_ + ".pwd"), IdentityOfPath(prefix_ + ".pwi"),

@@ -48,7 +48,8 @@ class Dictionary {
   // The index of word as FindPW answers it; word_count() when absent or
   // when the dictionary is not ok.
   uint32_t Find(const char *word) const;
-  bool Contains(const char *word) const { return ok_ && Find(word) != word_count(); }
+  // Whether word is stored, as Find(word) != word_count() answers it.
+  bool Contains(const char *word) const;
 
   // True when the files at prefix are no longer those that were read (or
   // were read while they might still change unseen, and have been quiet

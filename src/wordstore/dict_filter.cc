@@ -8,7 +8,10 @@
 //   24      8     modification time of the data file, nanoseconds since 1970
 //   32      8     modification time of the index file
 //   40      8     checksum (FNV-1a, 64 bits) of the index file's first 20 bytes
-//   48      ...   the key filter image (key_filter.cc) of WordKey of every
+//   48      4     flags: bit 0 set when the words were found in order, every
+//                 block readable and the marks exact (MappedDict::InOrder)
+//   52      4     pad, 0
+//   56      ...   the key filter image (key_filter.cc) of WordKey of every
 //                 word a search can reach
 //
 // Renaming keeps a file's size and modification time, so a filter built
@@ -33,9 +36,11 @@ namespace {
 
 constexpr uint32_t kMagic = 0x66777051;
 constexpr uint32_t kVersion = 1;
-constexpr size_t kHeaderBytes = 48;
+constexpr size_t kStampBytes = 48;
+constexpr size_t kHeaderBytes = 56;
+constexpr uint32_t kInOrder = 1;
 
-void EncodeStamp(const FilterStamp &stamp, unsigned char (&out)[kHeaderBytes]) {
+void EncodeStamp(const FilterStamp &stamp, bool in_order, unsigned char (&out)[kHeaderBytes]) {
   EncodeFixed32(out, kMagic);
   EncodeFixed32(out + 4, kVersion);
   EncodeFixed64(out + 8, stamp.data_bytes);
@@ -43,6 +48,8 @@ void EncodeStamp(const FilterStamp &stamp, unsigned char (&out)[kHeaderBytes]) {
   EncodeFixed64(out + 24, static_cast<uint64_t>(stamp.data_modified_ns));
   EncodeFixed64(out + 32, static_cast<uint64_t>(stamp.index_modified_ns));
   EncodeFixed64(out + 40, stamp.header_sum);
+  EncodeFixed32(out + 48, in_order ? kInOrder : 0);
+  EncodeFixed32(out + 52, 0);
 }
 
 bool WriteAll(int fd, const unsigned char *bytes, size_t size) {
@@ -85,14 +92,16 @@ std::unique_ptr<DictFilter> DictFilter::Load(const std::string &prefix, const Fi
   if (map == nullptr) return nullptr;
   const std::span<const unsigned char> bytes = map->bytes();
   unsigned char expected[kHeaderBytes];
-  EncodeStamp(stamp, expected);
-  if (std::memcmp(bytes.data(), expected, kHeaderBytes) != 0) return nullptr;
+  EncodeStamp(stamp, false, expected);
+  if (std::memcmp(bytes.data(), expected, kStampBytes) != 0) return nullptr;
+  const uint32_t flags = DecodeFixed32(bytes.data() + 48);
   std::unique_ptr<KeyFilter> filter = KeyFilter::View(bytes.subspan(kHeaderBytes));
   if (filter == nullptr) return nullptr;
   map->AdviseRandom();
   std::unique_ptr<DictFilter> result(new DictFilter);
   result->map_ = std::move(map);
   result->filter_ = std::move(filter);
+  result->in_order_ = (flags & kInOrder) != 0;
   return result;
 }
 
@@ -107,6 +116,7 @@ std::unique_ptr<DictFilter> DictFilter::Build(const MappedDict &dict, uint64_t m
   if (filter == nullptr) return nullptr;
   std::unique_ptr<DictFilter> result(new DictFilter);
   result->filter_ = std::move(filter);
+  result->in_order_ = dict.InOrder();
   return result;
 }
 
@@ -118,7 +128,7 @@ bool DictFilter::Write(const std::string &prefix, const FilterStamp &stamp) cons
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   unsigned char header[kHeaderBytes];
-  EncodeStamp(stamp, header);
+  EncodeStamp(stamp, in_order_, header);
   const std::span<const unsigned char> image = filter_->bytes();
   // Readable by whoever may read the dictionary.
   bool ok = fchmod(fd, data.st_mode & 0666) == 0 && WriteAll(fd, header, kHeaderBytes) &&

@@ -54,6 +54,10 @@ class DictFilter {
   // False only when no search of the dictionary can find word.
   bool MayContain(std::string_view word) const { return filter_->MayContain(WordKey(word)); }
 
+  // The dictionary was found in order when the filter was built: its
+  // searches may go block by block (MappedDict::Contains).
+  bool in_order() const { return in_order_; }
+
   const KeyFilter &filter() const { return *filter_; }
   bool mapped() const { return map_ != nullptr; }
 
@@ -61,6 +65,7 @@ class DictFilter {
   DictFilter() = default;
   std::unique_ptr<FileMap> map_;
   std::unique_ptr<KeyFilter> filter_;
+  bool in_order_ = false;
 };
 
 // Builds and writes the filter of the dictionary at prefix, as builders do

@@ -5,6 +5,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -56,25 +57,86 @@ std::unique_ptr<MappedDict> MappedDict::Map(int index_fd, uint64_t index_bytes, 
 
 MappedDict::Cursor::~Cursor() { SecureWipe(words_, sizeof(words_)); }
 
+std::span<const unsigned char> MappedDict::Block(uint64_t block) const {
+  const std::span<const unsigned char> index = index_->bytes();
+  const std::span<const unsigned char> data = data_->bytes();
+  // The entry must lie whole within the index file, as a read of it must.
+  const uint64_t at = layout_.EntryOffset(block);
+  if (at > index.size() || index.size() - at < layout_.EntrySize()) return {};
+  const unsigned char *entry = index.data() + at;
+  const uint64_t offset = layout_.is_wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
+  if (offset >= data.size()) return {};
+  const size_t length =
+      static_cast<size_t>(std::min<uint64_t>(kMaxBlockBytes, data.size() - offset));
+  return data.subspan(static_cast<size_t>(offset), length);
+}
+
 const char *MappedDict::Cursor::Word(uint64_t n) {
   const uint64_t block = n >> 4;
   if (block != block_) {
     block_ = UINT64_MAX;
-    const DictLayout &layout = dict_.layout_;
-    const std::span<const unsigned char> index = dict_.index_->bytes();
-    const std::span<const unsigned char> data = dict_.data_->bytes();
-    // The entry must lie whole within the index file, as a read of it must.
-    const uint64_t at = layout.EntryOffset(block);
-    if (at > index.size() || index.size() - at < layout.EntrySize()) return nullptr;
-    const unsigned char *entry = index.data() + at;
-    const uint64_t offset = layout.is_wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
-    if (offset >= data.size()) return nullptr;
-    const size_t length =
-        static_cast<size_t>(std::min<uint64_t>(kMaxBlockBytes, data.size() - offset));
-    DecodeBlock(data.subspan(static_cast<size_t>(offset), length), words_);
+    const std::span<const unsigned char> bytes = dict_.Block(block);
+    if (bytes.empty()) return nullptr;
+    DecodeBlock(bytes, words_);
     block_ = block;
   }
   return words_[n & 15];
+}
+
+bool MappedDict::FirstWord(uint64_t block, char (&out)[PACKED_DICT_MAX_WORD + 1]) const {
+  const std::span<const unsigned char> bytes = Block(block);
+  if (bytes.empty()) return false;
+  // Slot 0 is stored whole: its bytes up to a NUL (or the end), at most 31.
+  size_t n = 0;
+  while (n < bytes.size() && n < PACKED_DICT_MAX_WORD && bytes[n] != 0) {
+    out[n] = static_cast<char>(bytes[n]);
+    ++n;
+  }
+  out[n] = '\0';
+  return true;
+}
+
+bool MappedDict::InOrder() const {
+  Cursor cursor(*this);
+  char previous[PACKED_DICT_MAX_WORD + 1] = {};
+  uint32_t marks[256] = {};
+  for (uint64_t n = 0; n < word_count(); ++n) {
+    const char *word = cursor.Word(n);
+    if (word == nullptr || (n > 0 && std::strcmp(previous, word) > 0)) return false;
+    marks[static_cast<unsigned char>(word[0])] = static_cast<uint32_t>(n);
+    std::strcpy(previous, word);
+  }
+  SecureWipe(previous, sizeof(previous));
+  if (!layout_.use_marks) return true;
+  for (int c = 1; c < 256; ++c) {
+    if (marks[c] == 0) marks[c] = marks[c - 1];
+  }
+  return std::equal(std::begin(marks), std::end(marks), std::begin(layout_.marks));
+}
+
+bool MappedDict::Contains(const char *word) const {
+  if (word == nullptr || word_count() == 0) return false;
+  // The last block whose first word is not above word.
+  const uint64_t blocks = (uint64_t{word_count()} + 15) / 16;
+  char first[PACKED_DICT_MAX_WORD + 1];
+  uint64_t lo = 0, hi = blocks;  // the block is in [lo, hi)
+  while (hi - lo > 1) {
+    const uint64_t mid = lo + (hi - lo) / 2;
+    if (!FirstWord(mid, first)) return false;
+    if (std::strcmp(first, word) <= 0) {
+      lo = mid;
+    } else {
+      hi = mid;
+    }
+  }
+  Cursor cursor(*this);
+  bool found = false;
+  for (uint64_t n = lo * 16; n < lo * 16 + 16 && n < word_count() && !found; ++n) {
+    const char *candidate = cursor.Word(n);
+    found = candidate != nullptr && std::strcmp(candidate, word) == 0;
+  }
+  SecureWipe(first, sizeof(first));
+  return found;
 }
 
 uint32_t MappedDict::Find(const char *word) const {

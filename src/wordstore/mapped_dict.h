@@ -55,6 +55,17 @@ class MappedDict {
   // The index of word as FindPW answers it: word_count() when absent.
   uint32_t Find(const char *word) const;
 
+  // True when the words are in order, every slot below the word count has
+  // its block, and the marks (when in use) are those the writer computes:
+  // then a word is found exactly when it is stored, and Contains may search
+  // block by block. Reads every block.
+  bool InOrder() const;
+
+  // For a dictionary InOrder() approved: whether word is stored, found by
+  // the first words of the blocks (read from the map without decoding) and
+  // one decoded block. Answers as Find(word) != word_count() does there.
+  bool Contains(const char *word) const;
+
   // Hands every word a search can reach (slots below the word count that
   // decode) to emit, in index order; a word equal to the one before it is
   // handed once.
@@ -79,6 +90,11 @@ class MappedDict {
 
  private:
   MappedDict() = default;
+  // The first word of block b as its block decodes it, into out; false
+  // when the files hold no such block.
+  bool FirstWord(uint64_t block, char (&out)[PACKED_DICT_MAX_WORD + 1]) const;
+  // The bytes of block b, or an empty span.
+  std::span<const unsigned char> Block(uint64_t block) const;
 
   DictLayout layout_;
   std::unique_ptr<FileMap> index_, data_;
