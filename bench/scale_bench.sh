@@ -37,12 +37,13 @@ for n in "${sizes[@]}"; do
   "$bench" gen "$work/list.txt" "$n" "$n" 14 
   b=$("$bench" build "$root/dicts/default_dict" "$work/list.txt" 1024)
   rm -f "$work/list.txt"
+  sleep 1  # files changed within the last 100 ms are served without their filter
   c=$("$bench" check "$root" "$corpus" 2)
-  get() { echo "$b $c" | tr ' ' '\n' | paste - - | awk -v k="$1" '$1 == k { print $2 }'; }
+  get() { echo "$b $c" | tr -s ' ' '\n' | paste - - | awk -v k="$1" '$1 == k { print $2 }'; }
   b=$(echo "$b" | tr '\n' ' '); c=$(echo "$c" | tr '\n' ' ')
   words=$(get words)
   data=$(stat -c %s "$root/dicts/default_dict.pwd")
   line="$words,$data,$(get build_seconds),$(get open_ms),$(get first_check_ms),$(get checks_per_s),$(get rchar_per_check),$(get read_bytes_per_check),$(get rss_kib),$(get pwopen_findpw_per_s),$(get pwopen_rchar_per_call)"
   echo "$line" | tee -a "$out"
 done
-python3 "$here/plot_scale.py" "$out" "$here/results/scale.png" || echo "no plot: python3-matplotlib missing"
+/usr/bin/python3 "$here/plot_scale.py" "$out" "$here/results/scale.png" || echo "no plot: python3-matplotlib missing"
