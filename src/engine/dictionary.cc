@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -17,6 +18,8 @@ namespace quarvel::engine {
 namespace {
 
 constexpr size_t kSlotBytes = PACKED_DICT_MAX_WORD + 1;
+
+std::atomic<uint64_t> g_decoded_data_bytes{kDecodedDataBytes};
 
 int OpenRead(const std::string &path) { return open(path.c_str(), O_RDONLY | O_CLOEXEC); }
 
@@ -80,7 +83,7 @@ std::shared_ptr<const Dictionary> Dictionary::Open(const std::string &prefix, bo
         d->files_[0].regular && d->files_[1].regular && (mark_fd < 0 || d->files_[2].regular);
     const uint64_t data_bytes = static_cast<uint64_t>(d->files_[0].size);
     const uint64_t index_bytes = static_cast<uint64_t>(d->files_[1].size);
-    if (regular && data_bytes <= kDecodedDataBytes) {
+    if (regular && data_bytes <= g_decoded_data_bytes.load(std::memory_order_relaxed)) {
       d->memory_ = MemoryDict::Decode(index_fd, index_bytes, data_fd, data_bytes, d->layout_);
     }
     if (regular && d->memory_ == nullptr) {
@@ -130,6 +133,10 @@ uint32_t Dictionary::Find(const char *word) const {
   BlockReader reader(index_fd_, data_fd_, layout_);
   return SearchSorted(word_count(), layout_.use_marks, layout_.marks, word,
                       [&reader](uint64_t n) { return reader.Word(n); });
+}
+
+void SetDecodedDataBytes(uint64_t bytes) {
+  g_decoded_data_bytes.store(bytes, std::memory_order_relaxed);
 }
 
 bool Dictionary::Contains(const char *word) const {

@@ -74,8 +74,12 @@ class Dictionary {
   int data_fd_ = -1;
 };
 
-// Dictionaries whose data file is at most this large are decoded into memory.
+// Dictionaries whose data file is at most this large are decoded into
+// memory: measured, a decoded default dictionary (430 KiB) checks about 10 %
+// faster than mapped with its filter, and a rewrite of its files in place
+// cannot reach a decoded copy. Tests set another limit (0: map every one).
 inline constexpr uint64_t kDecodedDataBytes = uint64_t{4} << 20;
+void SetDecodedDataBytes(uint64_t bytes);
 
 // How long files changed before they were read stay suspect.
 inline constexpr int64_t kQuietNanoseconds = 100'000'000;

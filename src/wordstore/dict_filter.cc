@@ -107,7 +107,7 @@ std::unique_ptr<DictFilter> DictFilter::Load(const std::string &prefix, const Fi
 
 std::unique_ptr<DictFilter> DictFilter::Build(const MappedDict &dict, uint64_t memory_budget) {
   std::unique_ptr<KeyFilter> filter = KeyFilter::Build(
-      dict.word_count(),
+      dict.reachable_slots(),
       [&dict](const std::function<void(uint64_t)> &emit) {
         dict.ForEachWord([&emit](std::string_view word) { emit(WordKey(word)); });
         return true;

@@ -145,11 +145,15 @@ uint32_t MappedDict::Find(const char *word) const {
                       [&cursor](uint64_t n) { return cursor.Word(n); });
 }
 
+uint64_t MappedDict::reachable_slots() const {
+  return std::min<uint64_t>(word_count(), IndexEntries(layout_, index_->bytes().size()) * 16);
+}
+
 void MappedDict::ForEachWord(const std::function<void(std::string_view)> &emit) const {
   Cursor cursor(*this);
   char previous[PACKED_DICT_MAX_WORD + 1] = {};
   bool any = false;
-  for (uint64_t n = 0; n < word_count(); ++n) {
+  for (uint64_t n = 0; n < reachable_slots(); ++n) {
     const char *word = cursor.Word(n);
     if (word == nullptr) {
       // No block for this slot: skip the rest of the block.

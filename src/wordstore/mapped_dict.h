@@ -51,6 +51,9 @@ class MappedDict {
 
   const DictLayout &layout() const { return layout_; }
   uint32_t word_count() const { return layout_.header.word_count; }
+  // The slots a search can reach: below the word count, in blocks the
+  // index holds.
+  uint64_t reachable_slots() const;
 
   // The index of word as FindPW answers it: word_count() when absent.
   uint32_t Find(const char *word) const;
