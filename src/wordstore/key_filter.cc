@@ -245,7 +245,12 @@ std::unique_ptr<KeyFilter> KeyFilter::Build(uint64_t expected_keys, const KeySou
 
     for (uint64_t first = 0; first < shard_count; first += group) {
       const uint64_t end = std::min(shard_count, first + group);
+      // Room for the expected keys and some spread, so that the buckets do
+      // not double past the budget.
       std::vector<std::vector<uint64_t>> buckets(static_cast<size_t>(end - first));
+      for (std::vector<uint64_t> &bucket : buckets) {
+        bucket.reserve(static_cast<size_t>(per_shard + per_shard / 16 + 64));
+      }
       const bool ok = source([&](uint64_t key) {
         const uint64_t m = Mix(key ^ shard_seed);
         const uint64_t shard = bits == 0 ? 0 : m >> (64 - bits);

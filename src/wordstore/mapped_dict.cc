@@ -4,6 +4,7 @@
 #include "wordstore/mapped_dict.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -38,6 +39,14 @@ FileMap::~FileMap() {
 
 void FileMap::AdviseRandom() const {
   if (data_ != nullptr) madvise(const_cast<unsigned char *>(data_), size_, MADV_RANDOM);
+}
+
+void FileMap::Release(uint64_t bytes) const {
+  const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  const size_t length = static_cast<size_t>(std::min<uint64_t>(bytes, size_) / page * page);
+  if (data_ != nullptr && length > 0) {
+    madvise(const_cast<unsigned char *>(data_), length, MADV_DONTNEED);
+  }
 }
 
 std::unique_ptr<MappedDict> MappedDict::Map(int index_fd, uint64_t index_bytes, int data_fd,
@@ -153,7 +162,16 @@ void MappedDict::ForEachWord(const std::function<void(std::string_view)> &emit) 
   Cursor cursor(*this);
   char previous[PACKED_DICT_MAX_WORD + 1] = {};
   bool any = false;
+  // Blocks are written in order, so the data read so far is about the
+  // offset of the current block.
+  constexpr uint64_t kReleaseEvery = uint64_t{1} << 18;  // slots
   for (uint64_t n = 0; n < reachable_slots(); ++n) {
+    if (n > 0 && n % kReleaseEvery == 0) {
+      const std::span<const unsigned char> block = Block(n >> 4);
+      if (!block.empty())
+        data_->Release(static_cast<uint64_t>(block.data() - data_->bytes().data()));
+      index_->Release(layout_.EntryOffset(n >> 4));
+    }
     const char *word = cursor.Word(n);
     if (word == nullptr) {
       // No block for this slot: skip the rest of the block.

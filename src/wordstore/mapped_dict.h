@@ -32,6 +32,10 @@ class FileMap {
 
   // Tells the kernel that reads are random: no read-ahead around them.
   void AdviseRandom() const;
+  // Gives back the pages of the first bytes (rounded down to whole pages):
+  // they leave this process's resident set, and come back from the page
+  // cache when read again.
+  void Release(uint64_t bytes) const;
 
  private:
   FileMap() = default;
@@ -71,7 +75,8 @@ class MappedDict {
 
   // Hands every word a search can reach (slots below the word count that
   // decode) to emit, in index order; a word equal to the one before it is
-  // handed once.
+  // handed once. The pages read on the way are given back as it goes, so
+  // that a pass over a large dictionary does not stay resident.
   void ForEachWord(const std::function<void(std::string_view)> &emit) const;
 
   // The block cursor of one search: decodes block after block on demand.
