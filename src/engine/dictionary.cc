@@ -143,7 +143,9 @@ bool Dictionary::Contains(const char *word) const {
   if (!ok_) return false;
   // A mapped dictionary found in order is searched block by block.
   if (mapped_ != nullptr && filter_ != nullptr && filter_->in_order()) {
-    return word != nullptr && filter_->MayContain(word) && mapped_->Contains(word);
+    // No block holds a word of more than 31 bytes.
+    return word != nullptr && strnlen(word, PACKED_DICT_MAX_WORD + 1) <= PACKED_DICT_MAX_WORD &&
+           filter_->MayContain(word) && mapped_->Contains(word);
   }
   return Find(word) != word_count();
 }
