@@ -51,6 +51,12 @@ class Dictionary {
   // Whether word is stored, as Find(word) != word_count() answers it.
   bool Contains(const char *word) const;
 
+  // Starts loading what Contains(word) reads first (the filter of a mapped
+  // dictionary): a search prefetches its candidates, then looks them up.
+  void Prefetch(const char *word) const {
+    if (mapped_ != nullptr && filter_ != nullptr && word != nullptr) filter_->Prefetch(word);
+  }
+
   // True when the files at prefix are no longer those that were read (or
   // were read while they might still change unseen, and have been quiet
   // since). Walks the three paths: callers rate-limit it.

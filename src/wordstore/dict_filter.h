@@ -53,6 +53,7 @@ class DictFilter {
 
   // False only when no search of the dictionary can find word.
   bool MayContain(std::string_view word) const { return filter_->MayContain(WordKey(word)); }
+  void Prefetch(std::string_view word) const { filter_->Prefetch(WordKey(word)); }
 
   // The dictionary was found in order when the filter was built: its
   // searches may go block by block (MappedDict::Contains).

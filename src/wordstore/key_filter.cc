@@ -350,6 +350,14 @@ bool KeyFilter::Parse(const char **why) {
   return true;
 }
 
+void KeyFilter::Prefetch(uint64_t key) const {
+  const uint64_t m = Mix(key ^ shard_seed_);
+  const Shard &shard = shards_[shard_bits_ == 0 ? 0 : static_cast<size_t>(m >> (64 - shard_bits_))];
+  uint32_t s[3];
+  Slots(Mix(m + shard.seed), shard.segment_length, shard.segment_count_length, s);
+  for (uint32_t i : s) __builtin_prefetch(shard.fingerprints + i);
+}
+
 bool KeyFilter::MayContain(uint64_t key) const {
   const uint64_t m = Mix(key ^ shard_seed_);
   const Shard &shard = shards_[shard_bits_ == 0 ? 0 : static_cast<size_t>(m >> (64 - shard_bits_))];

@@ -58,6 +58,10 @@ class KeyFilter {
   // False only when key is certainly not in the set.
   bool MayContain(uint64_t key) const;
 
+  // Starts loading the bytes MayContain(key) reads, so that a batch of
+  // lookups waits for memory once rather than once per key.
+  void Prefetch(uint64_t key) const;
+
   uint64_t key_count() const { return key_count_; }
 
   // The serialised image: the bytes to store, which View accepts.
