@@ -155,6 +155,9 @@ class Builder {
   void Execute(quarvel_build_stats &stats) {
     quarvel_build_progress &report = progress_.report();
     std::vector<Fd> sources = OpenSources(request_.sources, report.bytes_total);
+    const uint64_t budget =
+        request_.memory_budget == 0 ? kDefaultMemoryBudget : request_.memory_budget;
+    if (report.bytes_total >= budget / 2) pool_.ReserveAll();
 
     progress_.Phase(QUARVEL_BUILD_READING);
     Read(sources);

@@ -198,6 +198,16 @@ class WordPool {
 
   bool empty() const { return starts_.empty(); }
 
+  // Takes the whole budget's address space at once, for input known to
+  // fill it: growing a full pool geometrically would hold the old and the
+  // new array together (half again the budget). Pages count only once
+  // written. A 32-bit process keeps growing as it goes.
+  void ReserveAll() {
+    if (sizeof(void *) < 8) return;
+    text_.reserve(text_limit_);
+    starts_.reserve(start_limit_);
+  }
+
   // Sorts the words in byte order; with unique, keeps each once.
   void Sort(bool unique = true) {
     const char *text = text_.data();

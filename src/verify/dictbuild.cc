@@ -357,6 +357,7 @@ class SortedWordList {
     using namespace quarvel::engine;
     external_ = true;
     WordPool pool(budget);
+    pool.ReserveAll();  // the list is larger than the budget
     Normaliser normaliser(/*keep_empty=*/true);
     const size_t run_buffer =
         static_cast<size_t>(std::clamp<uint64_t>(budget / (kMaxFanIn + 1), 4096, 1 << 20));
