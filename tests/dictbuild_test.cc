@@ -217,6 +217,51 @@ TEST_F(BuildTest, RunsMatchTheBuildInMemoryAndAModel) {
   }
 }
 
+// A build killed while it sorts in runs or writes leaves the previous
+// dictionary whole and searchable, and no run behind (runs are unlinked
+// as soon as they are made).
+TEST_F(BuildTest, KilledBuildKeepsThePreviousDictionary) {
+  WriteFile("old.txt", "secret\n");
+  ASSERT_EQ(Create("old.txt", "./dicts/profile"), "RET_CD=0000");
+  const std::string old_files = ReadFile("dicts/profile.pwd") + ReadFile("dicts/profile.pwi");
+  std::string list;
+  for (uint64_t i = 0; i < 300000; ++i) list += "w" + std::to_string(i * 7919 % 300000) + "\n";
+  WriteFile("new.txt", list);
+  for (int delay_ms : {5, 40, 150}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      quarvel::verify::SetCreateDictMemoryBudget(64 << 10);
+      CaptureFd out(1);
+      CreateDict("new.txt", "./dicts/profile");
+      _exit(0);
+    }
+    usleep(delay_ms * 1000);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::string files = ReadFile("dicts/profile.pwd") + ReadFile("dicts/profile.pwi");
+    PackedDict *pwp = PWOpen("./dicts/profile", "rb");
+    ASSERT_NE(pwp, nullptr);
+    if (files == old_files) {
+      EXPECT_EQ(FindPW(pwp, "secret"), 0);
+    } else {  // the child finished first: the new dictionary is whole
+      EXPECT_EQ(pwp->header.word_count, 300000u);
+      EXPECT_NE(static_cast<uint32_t>(FindPW(pwp, "w17")), pwp->header.word_count);
+    }
+    PWClose(pwp);
+    for (const auto &entry : std::filesystem::directory_iterator(".")) {
+      EXPECT_EQ(entry.path().filename().string().find(".quarvel-run"), std::string::npos);
+    }
+    // Staged files of a killed build may remain beside the dictionary (see
+    // StagedDictionary): they are never taken for it.
+    for (const auto &entry : std::filesystem::directory_iterator("dicts")) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".new-") != std::string::npos) std::filesystem::remove(entry.path());
+    }
+  }
+}
+
 TEST_F(BuildTest, FailedWriteKeepsThePreviousDictionary) {
   WriteFile("old.txt", "secret\n");
   ASSERT_EQ(Create("old.txt", "./dicts/profile"), "RET_CD=0000");
