@@ -220,9 +220,11 @@ std::unique_ptr<KeyFilter> KeyFilter::Build(std::span<const uint64_t> keys) {
 std::unique_ptr<KeyFilter> KeyFilter::Build(uint64_t expected_keys, const KeySource &source,
                                             uint64_t memory_budget, uint64_t shard_keys) {
   try {
+    // Shards small enough that peeling one takes at most half the budget.
+    shard_keys = std::clamp<uint64_t>(memory_budget / 2 / (kPeelBytesPerKey + kPeelBytesPerKey / 4),
+                                      1, std::max<uint64_t>(shard_keys, 1));
     int bits = 0;
-    while (bits < kMaxShardBits && (std::max<uint64_t>(shard_keys, 1) << bits) < expected_keys)
-      ++bits;
+    while (bits < kMaxShardBits && (shard_keys << bits) < expected_keys) ++bits;
     const uint64_t shard_count = uint64_t{1} << bits;
     const uint64_t per_shard = expected_keys / shard_count + 1;
     // Shards gathered per pass over the keys: what fits the budget once one

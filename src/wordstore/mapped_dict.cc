@@ -110,6 +110,7 @@ bool MappedDict::InOrder() const {
   char previous[PACKED_DICT_MAX_WORD + 1] = {};
   uint32_t marks[256] = {};
   for (uint64_t n = 0; n < word_count(); ++n) {
+    ReleaseBefore(n);
     const char *word = cursor.Word(n);
     if (word == nullptr || (n > 0 && std::strcmp(previous, word) > 0)) return false;
     marks[static_cast<unsigned char>(word[0])] = static_cast<uint32_t>(n);
@@ -154,6 +155,15 @@ uint32_t MappedDict::Find(const char *word) const {
                       [&cursor](uint64_t n) { return cursor.Word(n); });
 }
 
+void MappedDict::ReleaseBefore(uint64_t n) const {
+  // Every 2^18 slots. Blocks are written in order, so the data read so far
+  // ends about where the current block starts.
+  if (n == 0 || n % (uint64_t{1} << 18) != 0) return;
+  const std::span<const unsigned char> block = Block(n >> 4);
+  if (!block.empty()) data_->Release(static_cast<uint64_t>(block.data() - data_->bytes().data()));
+  index_->Release(layout_.EntryOffset(n >> 4));
+}
+
 uint64_t MappedDict::reachable_slots() const {
   return std::min<uint64_t>(word_count(), IndexEntries(layout_, index_->bytes().size()) * 16);
 }
@@ -162,16 +172,8 @@ void MappedDict::ForEachWord(const std::function<void(std::string_view)> &emit) 
   Cursor cursor(*this);
   char previous[PACKED_DICT_MAX_WORD + 1] = {};
   bool any = false;
-  // Blocks are written in order, so the data read so far is about the
-  // offset of the current block.
-  constexpr uint64_t kReleaseEvery = uint64_t{1} << 18;  // slots
   for (uint64_t n = 0; n < reachable_slots(); ++n) {
-    if (n > 0 && n % kReleaseEvery == 0) {
-      const std::span<const unsigned char> block = Block(n >> 4);
-      if (!block.empty())
-        data_->Release(static_cast<uint64_t>(block.data() - data_->bytes().data()));
-      index_->Release(layout_.EntryOffset(n >> 4));
-    }
+    ReleaseBefore(n);
     const char *word = cursor.Word(n);
     if (word == nullptr) {
       // No block for this slot: skip the rest of the block.

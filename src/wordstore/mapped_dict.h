@@ -65,7 +65,7 @@ class MappedDict {
   // True when the words are in order, every slot below the word count has
   // its block, and the marks (when in use) are those the writer computes:
   // then a word is found exactly when it is stored, and Contains may search
-  // block by block. Reads every block.
+  // block by block. Reads every block, giving their pages back as it goes.
   bool InOrder() const;
 
   // For a dictionary InOrder() approved: whether word is stored, found by
@@ -101,6 +101,8 @@ class MappedDict {
   // The first word of block b as its block decodes it, into out; false
   // when the files hold no such block.
   bool FirstWord(uint64_t block, char (&out)[PACKED_DICT_MAX_WORD + 1]) const;
+  // In a pass over the words, at slot n: gives back the pages read before.
+  void ReleaseBefore(uint64_t n) const;
   // The bytes of block b, or an empty span.
   std::span<const unsigned char> Block(uint64_t block) const;
 
