@@ -13,6 +13,8 @@ packages=(
   wamerican           # English words for the default dictionary
   john-data           # common passwords (password.lst) for the default dictionary
   libbenchmark-dev    # Google Benchmark, for make bench
+  libcli11-dev        # command-line parsing of the quarvel command
+  nlohmann-json3-dev  # JSON output of the quarvel command
   python3             # writes the benchmark corpus
 )
 

@@ -1,0 +1,270 @@
+// Results put into words, for people and for programs.
+
+#include "cli/report.h"
+
+#include <cstring>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "wordstore/scratch.h"
+
+namespace quarvel::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A fixed-size text field of a record, up to its first NUL.
+template <size_t N>
+std::string_view Field(const char (&text)[N]) {
+  return std::string_view(text, strnlen(text, N));
+}
+
+std::string_view MatchKindName(int kind) {
+  switch (kind) {
+    case QUARVEL_MATCH_DICTIONARY:
+      return "dictionary";
+    case QUARVEL_MATCH_PERSONAL:
+      return "personal";
+    case QUARVEL_MATCH_CONTEXT:
+      return "context";
+    case QUARVEL_MATCH_UNREADABLE:
+      return "unreadable";
+    default:
+      return "none";
+  }
+}
+
+std::string_view PersonalAnswer(int pdict_fd) {
+  if (pdict_fd > 0) return "01";
+  if (pdict_fd == 0) return "00";
+  return "XX";
+}
+
+// The reason stage 5 (configured dictionaries) or 6 (personal) lost a point.
+std::string DictionaryReason(int stage, const quarvel_match &match) {
+  if (stage == 6) {
+    if (match.kind == QUARVEL_MATCH_PERSONAL) {
+      return "in the personal dictionary: " + DescribeMatch(match);
+    }
+    return "in the personal dictionary";
+  }
+  switch (match.kind) {
+    case QUARVEL_MATCH_DICTIONARY:
+      return "in dictionary " + DictionaryName(match) + ": " + DescribeMatch(match);
+    case QUARVEL_MATCH_CONTEXT:
+      return "close to a context word: " + DescribeMatch(match);
+    case QUARVEL_MATCH_UNREADABLE:
+      return "dictionary " + DictionaryName(match) + " could not be read, which counts as found";
+    default:
+      return "in a dictionary";
+  }
+}
+
+}  // namespace
+
+std::string_view LevelName(int level) {
+  switch (level) {
+    case 1:
+      return "weak";
+    case 2:
+      return "fair";
+    case 3:
+      return "good";
+    case 4:
+      return "strong";
+    default:
+      return "not graded";
+  }
+}
+
+std::string_view CodeReason(int code) {
+  switch (code) {
+    case QUARVEL_BAD_PASSWORD:
+      return "empty, or longer than 257 bytes";
+    case QUARVEL_NO_ENV:
+      return "no environment";
+    case QUARVEL_BAD_ARGUMENT:
+      return "the result record was refused";
+    case QUARVEL_TOO_LONG:
+      return "the answer would be too long";
+    default:
+      return "not graded";
+  }
+}
+
+std::string DictionaryName(const quarvel_match &match) {
+  const std::string_view prefix = Field(match.prefix);
+  if (!prefix.empty()) return std::string(prefix);
+  return "slot " + std::to_string(match.slot);
+}
+
+std::string DescribeMatch(const quarvel_match &match) {
+  std::string noun;
+  switch (match.kind) {
+    case QUARVEL_MATCH_PERSONAL:
+      noun = "the personal dictionary word";
+      break;
+    case QUARVEL_MATCH_CONTEXT:
+      noun = "the context word";
+      break;
+    default:
+      noun = "the dictionary word";
+  }
+  noun += " '";
+  noun += Field(match.word);
+  noun += "'";
+
+  std::string forms;
+  if (match.variants & QUARVEL_VARIANT_REVERSED) forms = "reversed";
+  if (match.variants & QUARVEL_VARIANT_LOWERCASED) {
+    forms += forms.empty() ? "lower-cased" : ", lower-cased";
+  }
+  std::string text = forms.empty() ? noun : forms + " form of " + noun;
+  if (match.variants & QUARVEL_VARIANT_RULE) {
+    text += " changed by rule '";
+    text += Field(match.rule);
+    text += "'";
+    const std::string_view variant = Field(match.variant);
+    if (!variant.empty()) {
+      text += " (";
+      text += variant;
+      text += ")";
+    }
+  }
+  const std::string_view affix = Field(match.affix);
+  if (!affix.empty() && (match.variants & QUARVEL_VARIANT_SUFFIX)) {
+    text += " with suffix ";
+    text += affix;
+  } else if (!affix.empty() && (match.variants & QUARVEL_VARIANT_PREFIX)) {
+    text += " with prefix ";
+    text += affix;
+  }
+  if (match.variants == 0) text += " as given";
+  return text;
+}
+
+std::vector<std::string> LostPoints(const quarvel_result &result,
+                                    const quarvel_settings &settings) {
+  std::vector<std::string> reasons;
+  for (int stage = 2; stage <= 6; ++stage) {
+    const int lost = result.stage_score[stage - 2] - result.stage_score[stage - 1];
+    if (lost <= 0) continue;
+    std::string reason;
+    switch (stage) {
+      case 2:
+        reason = "only " + std::to_string(result.distinct) + " distinct characters (fewer than " +
+                 std::to_string(settings.min_diff) + ")";
+        break;
+      case 3:
+        reason = std::to_string(result.rept_ncr) + " repeated two-character pieces (more than " +
+                 std::to_string(settings.min_rept) + ")";
+        break;
+      case 4:
+        reason = std::to_string(result.cts_ncr) + " neighbours in sequence (more than " +
+                 std::to_string(settings.min_step) + ")";
+        break;
+      default:
+        reason = DictionaryReason(stage, result.match);
+    }
+    reasons.push_back("-" + std::to_string(lost) + " " + reason);
+  }
+  return reasons;
+}
+
+void AppendHumanLine(std::string &out, EntryLabel label, std::string_view password,
+                     const quarvel_result &result, const quarvel_settings &settings) {
+  out += label.kind;
+  out += ' ';
+  out += std::to_string(label.position);
+  if (!password.empty()) {
+    out += " '";
+    out += password;
+    out += "'";
+  }
+  out += ": ";
+  if (result.code != QUARVEL_OK) {
+    out += "not graded, code ";
+    out += std::to_string(result.code);
+    out += ": ";
+    out += CodeReason(result.code);
+    out += '\n';
+    return;
+  }
+  out += "level ";
+  out += std::to_string(result.level);
+  out += " (";
+  out += LevelName(result.level);
+  out += "), base score ";
+  out += std::to_string(result.stage_score[0]);
+  out += " for ";
+  out += std::to_string(result.pw_len);
+  out += result.pw_len == 1 ? " byte in " : " bytes in ";
+  out += std::to_string(result.pw_ncr);
+  out += result.pw_ncr == 1 ? " class" : " classes";
+  for (const std::string &reason : LostPoints(result, settings)) {
+    out += "; ";
+    out += reason;
+  }
+  out += '\n';
+}
+
+void AppendJsonLine(std::string &out, EntryLabel label, std::string_view password,
+                    const quarvel_result &result) {
+  Json entry;
+  entry["line"] = label.position;
+  entry["code"] = result.code;
+  entry["level"] = result.level;
+  if (result.code == QUARVEL_OK) {
+    entry["fields"] = {{"RT_LEVEL", result.level},
+                       {"PW_LEN", result.pw_len},
+                       {"PW_NCR", result.pw_ncr},
+                       {"REPT_NCR", result.rept_ncr},
+                       {"CTS_NCR", result.cts_ncr},
+                       {"DICT_FD_CNT", result.dict_fd_cnt},
+                       {"PDICT_FD", PersonalAnswer(result.pdict_fd)}};
+    entry["stages"] = result.stage_score;
+  } else {
+    entry["fields"] = nullptr;
+    entry["stages"] = nullptr;
+  }
+  const quarvel_match &m = result.match;
+  if (result.code == QUARVEL_OK && m.kind != QUARVEL_MATCH_NONE) {
+    Json variants = Json::array();
+    const std::pair<unsigned, const char *> kVariantNames[] = {
+        {QUARVEL_VARIANT_LOWERCASED, "lowercased"},
+        {QUARVEL_VARIANT_REVERSED, "reversed"},
+        {QUARVEL_VARIANT_RULE, "rule"},
+        {QUARVEL_VARIANT_SUFFIX, "suffix"},
+        {QUARVEL_VARIANT_PREFIX, "prefix"}};
+    for (const auto &[bit, name] : kVariantNames) {
+      if (m.variants & bit) variants.push_back(name);
+    }
+    entry["match"] = {{"kind", MatchKindName(m.kind)}, {"slot", m.slot},
+                      {"prefix", Field(m.prefix)},     {"word", Field(m.word)},
+                      {"rule", Field(m.rule)},         {"affix", Field(m.affix)},
+                      {"variant", Field(m.variant)},   {"variants", std::move(variants)}};
+  } else {
+    entry["match"] = nullptr;
+  }
+  entry["answer"] = Field(result.answer);
+  if (!password.empty()) entry["password"] = password;
+
+  out += entry.dump(-1, ' ', false, Json::error_handler_t::replace);
+  out += '\n';
+  // The tree's copies of the password and of the matched word are wiped
+  // before it frees them.
+  for (const char *key : {"password", "answer"}) {
+    if (!entry.contains(key)) continue;
+    std::string &text = entry[key].get_ref<std::string &>();
+    quarvel::SecureWipe(text.data(), text.size());
+  }
+  if (entry["match"].is_object()) {
+    for (const char *key : {"word", "affix", "variant"}) {
+      std::string &text = entry["match"][key].get_ref<std::string &>();
+      quarvel::SecureWipe(text.data(), text.size());
+    }
+  }
+}
+
+}  // namespace quarvel::cli
