@@ -40,7 +40,6 @@ SecretStatus ReadSecret(const char *prompt, char *buffer, size_t size, size_t *l
   *length = 0;
   if (size == 0) return SecretStatus::kEnd;
   buffer[0] = '\0';
-  WriteAll(STDERR_FILENO, prompt);
 
   termios saved;
   const bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -58,6 +57,8 @@ SecretStatus ReadSecret(const char *prompt, char *buffer, size_t size, size_t *l
   g_prompt_interrupted = 0;
   sigaction(SIGINT, &action, &old_int);
   sigaction(SIGTERM, &action, &old_term);
+  // Echo is off before the prompt shows, so nothing typed is ever echoed.
+  WriteAll(STDERR_FILENO, prompt);
 
   SecretStatus status = SecretStatus::kEnd;
   size_t n = 0;
