@@ -209,28 +209,85 @@ void AppendHumanLine(std::string &out, EntryLabel label, std::string_view passwo
   out += '\n';
 }
 
+namespace {
+
+// Sets a string node in place, reusing its storage.
+void SetText(Json &node, std::string_view text) {
+  if (!node.is_string()) node = std::string();
+  std::string &target = node.get_ref<std::string &>();
+  quarvel::SecureWipe(target.data(), target.size());
+  target.assign(text);
+}
+
+// The objects of one thread, kept from line to line: their keys are made
+// once, and a line only replaces values.
+struct JsonLine {
+  Json entry;
+  Json fields;
+  Json match;
+
+  JsonLine() {
+    entry = {{"line", 0},         {"code", 0},        {"level", 0},  {"fields", nullptr},
+             {"stages", nullptr}, {"match", nullptr}, {"answer", ""}};
+    fields = {{"RT_LEVEL", 0}, {"PW_LEN", 0},      {"PW_NCR", 0},   {"REPT_NCR", 0},
+              {"CTS_NCR", 0},  {"DICT_FD_CNT", 0}, {"PDICT_FD", ""}};
+    match = {{"kind", ""}, {"slot", 0},   {"prefix", ""},  {"word", ""},
+             {"rule", ""}, {"affix", ""}, {"variant", ""}, {"variants", Json::array()}};
+  }
+  ~JsonLine() { Wipe(); }
+  JsonLine(const JsonLine &) = delete;
+  JsonLine &operator=(const JsonLine &) = delete;
+
+  // Wipes the texts that came from a password: the answer, the matched word
+  // and its variant, and the password when it was shown.
+  void Wipe() {
+    for (Json *node : {&entry["answer"], &match["word"], &match["affix"], &match["variant"]}) {
+      SetText(*node, "");
+    }
+    if (entry.contains("password")) {
+      SetText(entry["password"], "");
+      entry.erase("password");
+    }
+  }
+};
+
+}  // namespace
+
 void AppendJsonLine(std::string &out, EntryLabel label, std::string_view password,
                     const quarvel_result &result) {
-  Json entry;
+  thread_local JsonLine line;
+  Json &entry = line.entry;
   entry["line"] = label.position;
   entry["code"] = result.code;
   entry["level"] = result.level;
-  if (result.code == QUARVEL_OK) {
-    entry["fields"] = {{"RT_LEVEL", result.level},
-                       {"PW_LEN", result.pw_len},
-                       {"PW_NCR", result.pw_ncr},
-                       {"REPT_NCR", result.rept_ncr},
-                       {"CTS_NCR", result.cts_ncr},
-                       {"DICT_FD_CNT", result.dict_fd_cnt},
-                       {"PDICT_FD", PersonalAnswer(result.pdict_fd)}};
-    entry["stages"] = result.stage_score;
-  } else {
-    entry["fields"] = nullptr;
-    entry["stages"] = nullptr;
+  const bool graded = result.code == QUARVEL_OK;
+  if (graded) {
+    Json &f = line.fields;
+    f["RT_LEVEL"] = result.level;
+    f["PW_LEN"] = result.pw_len;
+    f["PW_NCR"] = result.pw_ncr;
+    f["REPT_NCR"] = result.rept_ncr;
+    f["CTS_NCR"] = result.cts_ncr;
+    f["DICT_FD_CNT"] = result.dict_fd_cnt;
+    SetText(f["PDICT_FD"], PersonalAnswer(result.pdict_fd));
   }
+  // The shared objects are swapped in for the dump and out after it.
+  std::swap(entry["fields"], graded ? line.fields : entry["fields"]);
+  if (graded) entry["stages"] = result.stage_score;
+
   const quarvel_match &m = result.match;
-  if (result.code == QUARVEL_OK && m.kind != QUARVEL_MATCH_NONE) {
-    Json variants = Json::array();
+  const bool matched = graded && m.kind != QUARVEL_MATCH_NONE;
+  if (matched) {
+    Json &j = line.match;
+    SetText(j["kind"], MatchKindName(m.kind));
+    j["slot"] = m.slot;
+    SetText(j["prefix"], Field(m.prefix));
+    SetText(j["word"], Field(m.word));
+    SetText(j["rule"], Field(m.rule));
+    SetText(j["affix"], Field(m.affix));
+    SetText(j["variant"], Field(m.variant));
+    Json &variants = j["variants"];
+    variants.clear();
     const std::pair<unsigned, const char *> kVariantNames[] = {
         {QUARVEL_VARIANT_LOWERCASED, "lowercased"},
         {QUARVEL_VARIANT_REVERSED, "reversed"},
@@ -240,31 +297,20 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
     for (const auto &[bit, name] : kVariantNames) {
       if (m.variants & bit) variants.push_back(name);
     }
-    entry["match"] = {{"kind", MatchKindName(m.kind)}, {"slot", m.slot},
-                      {"prefix", Field(m.prefix)},     {"word", Field(m.word)},
-                      {"rule", Field(m.rule)},         {"affix", Field(m.affix)},
-                      {"variant", Field(m.variant)},   {"variants", std::move(variants)}};
-  } else {
-    entry["match"] = nullptr;
+    std::swap(entry["match"], line.match);
   }
-  entry["answer"] = Field(result.answer);
-  if (!password.empty()) entry["password"] = password;
+  SetText(entry["answer"], Field(result.answer));
+  if (!password.empty()) SetText(entry["password"], password);
 
   out += entry.dump(-1, ' ', false, Json::error_handler_t::replace);
   out += '\n';
-  // The tree's copies of the password and of the matched word are wiped
-  // before it frees them.
-  for (const char *key : {"password", "answer"}) {
-    if (!entry.contains(key)) continue;
-    std::string &text = entry[key].get_ref<std::string &>();
-    quarvel::SecureWipe(text.data(), text.size());
+
+  if (matched) std::swap(entry["match"], line.match);
+  if (graded) {
+    std::swap(entry["fields"], line.fields);
+    entry["stages"] = nullptr;
   }
-  if (entry["match"].is_object()) {
-    for (const char *key : {"word", "affix", "variant"}) {
-      std::string &text = entry["match"][key].get_ref<std::string &>();
-      quarvel::SecureWipe(text.data(), text.size());
-    }
-  }
+  line.Wipe();
 }
 
 }  // namespace quarvel::cli
