@@ -9,7 +9,7 @@ CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 export ASAN_OPTIONS ?= halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build run check check-normal check-asan check-m32 test bench fuzz soak valgrind format clean
+.PHONY: all deps build run check check-normal check-asan check-m32 test bench bench-cli fuzz soak valgrind format clean
 
 all: build
 
@@ -74,6 +74,14 @@ bench: deps
 	python3 bench/make_corpus.py /usr/share/john/password.lst /usr/share/dict/american-english \
 	    20000 > build-bench/corpus.txt
 	build-bench/bench/quarvel-bench build-bench/run build-bench/corpus.txt 10
+
+# `quarvel check` on 1,000,000 passwords against the engine's single-thread
+# rate, in the Release build of make bench.
+bench-cli: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUARVEL_BUILD_BENCH=ON \
+	    -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_JNI=OFF -DQUARVEL_BUILD_EXAMPLES=OFF \
+	    -DQUARVEL_BUILD_CONSOLE=ON -DQUARVEL_BUILD_CLI=ON $(CMAKE_FLAGS)
+	bench/cli_check.sh build-bench 1000000
 
 # Each fuzz target for FUZZ_SECONDS (default 60), with libFuzzer, ASan and
 # UBSan, from its seed corpus in fuzz/corpus/<target>/.

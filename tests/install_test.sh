@@ -17,6 +17,13 @@ if [ -n "$(find "$build" -name quarvel-console -type f -perm -u+x | head -n 1)" 
   printf '7\n' | "$prefix/bin/quarvel-console" > "$work/console.out"
   echo "installed console runs: $prefix/bin/quarvel-console"
 fi
+# The quarvel command, with its man page and bash completion.
+if [ -n "$(find "$build/src/cli" -name quarvel -type f -perm -u+x 2>/dev/null | head -n 1)" ]; then
+  "$prefix/bin/quarvel" --version | grep -q '^quarvel '
+  test -f "$prefix/share/man/man1/quarvel.1"
+  test -f "$prefix/share/bash-completion/completions/quarvel"
+  echo "installed command runs: $prefix/bin/quarvel, with quarvel(1) and its completion"
+fi
 if [ -n "$(find "$build" -name quarvel.jar | head -n 1)" ]; then
   test -f "$prefix/share/java/quarvel.jar"
   echo "installed jar: $prefix/share/java/quarvel.jar"
