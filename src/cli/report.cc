@@ -272,8 +272,10 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
     SetText(f["PDICT_FD"], PersonalAnswer(result.pdict_fd));
   }
   // The shared objects are swapped in for the dump and out after it.
-  std::swap(entry["fields"], graded ? line.fields : entry["fields"]);
-  if (graded) entry["stages"] = result.stage_score;
+  if (graded) {
+    std::swap(entry["fields"], line.fields);
+    entry["stages"] = result.stage_score;
+  }
 
   const quarvel_match &m = result.match;
   const bool matched = graded && m.kind != QUARVEL_MATCH_NONE;
