@@ -25,7 +25,8 @@ QUARVEL = os.environ["QUARVEL_BIN"]
 SHIPPED_CONFIG = os.environ["QUARVEL_SHIPPED_CONFIG"]
 
 # Words of the test dictionary, and a password no variant of which is there.
-WORDS = ["dragon", "password", "monkey", "sunshine", "letmein", "shadow", "football"]
+WORDS = ["dragon", "password", "monkey", "sunshine", "letmein", "shadow", "football", "tiger42",
+         "99nomel"]
 UNLISTED = "Zq9!vK#2mW@x"
 FIELD_NAMES = ["RT_LEVEL", "PW_LEN", "PW_NCR", "REPT_NCR", "CTS_NCR", "DICT_FD_CNT", "PDICT_FD"]
 
@@ -69,7 +70,8 @@ class CheckTest(unittest.TestCase):
                                      "quarvel_rule.postfix_num": "2"})
 
     def test_json_batch(self):
-        lines = ["password", "nogard12", "", UNLISTED, "x" * 300, "monkey\r", "Sunshine"]
+        lines = ["password", "nogard12", "", UNLISTED, "x" * 300, "monkey\r", "Sunshine", "tiger",
+                 "lemon"]
         out = run("check", "--root", self.root, "--json",
                   stdin="\n".join(lines).encode() + b"\n")
         self.assertEqual(out.returncode, 1, out.stderr)
@@ -104,7 +106,12 @@ class CheckTest(unittest.TestCase):
             self.assertTrue(match["prefix"].endswith("default_dict"))
             self.assertEqual(by_line[line]["stages"][3] - by_line[line]["stages"][4], 1)
         self.assertIn("reversed", by_line[2]["match"]["variants"])
-        self.assertEqual(by_line[2]["match"]["affix"], "12")
+        # The number search: the stored word is the password with a number.
+        self.assertEqual(by_line[8]["match"]["word"], "tiger42")
+        self.assertEqual(by_line[8]["match"]["affix"], "42")
+        self.assertEqual(by_line[8]["match"]["variants"], ["suffix"])
+        self.assertEqual(by_line[9]["match"]["word"], "99nomel")
+        self.assertEqual(by_line[9]["match"]["variants"], ["reversed", "suffix"])
         self.assertIsNone(by_line[4]["match"])
         self.assertNotIn(UNLISTED.encode(), out.stdout)
 
@@ -113,17 +120,18 @@ class CheckTest(unittest.TestCase):
         self.assertEqual(json.loads(shown.stdout)["password"], UNLISTED)
 
     def test_human_lines_give_a_reason_per_lost_point(self):
-        out = run("check", "--root", self.root, "nogard12", UNLISTED, "aaaa")
+        out = run("check", "--root", self.root, "lemon", UNLISTED, "aaaa")
         lines = out.stdout.decode().splitlines()
         self.assertEqual(len(lines), 3)
         self.assertTrue(lines[0].startswith("argument 1: level "), lines[0])
-        self.assertIn("reversed form of the dictionary word 'dragon' with suffix 12", lines[0])
+        self.assertIn("in dictionary ./dicts/default_dict: reversed form of the dictionary word "
+                      "'99nomel' without its suffix 99", lines[0])
         self.assertTrue(lines[1].startswith("argument 2: level "), lines[1])
         self.assertNotIn(UNLISTED, out.stdout.decode())
         self.assertIn("distinct characters", lines[2])
         # One reason per lost point: base score minus the reasons' points
         # gives the final score, which the JSON output states.
-        for password, line in zip(("nogard12", UNLISTED, "aaaa"), lines):
+        for password, line in zip(("lemon", UNLISTED, "aaaa"), lines):
             stages = json.loads(run("check", "--root", self.root, "--json", password).stdout)[
                 "stages"]
             lost = sum(int(n) for n in re.findall(r"; -(\d+) ", line))
@@ -152,10 +160,13 @@ class CheckTest(unittest.TestCase):
         text = out.stdout.decode()
         for stage in range(1, 7):
             self.assertIn("Stage %d, " % stage, text)
-        self.assertIn("reversed form of the dictionary word 'dragon' with suffix 12", text)
-        self.assertIn("default_dict", text)
-        self.assertIn("1 point lost", text)
+        self.assertIn("found in dictionary 1 of 1, ./dicts/default_dict, as reversed form of the "
+                      "dictionary word 'dragon', by rule '[[' (first 2 characters removed). "
+                      "1 point lost.", text)
+        self.assertIn("Stage 6, personal dictionary: not in use.", text)
         self.assertNotIn("nogard12", text)
+        tiger = run("explain", "--root", self.root, "tiger").stdout.decode()
+        self.assertIn("the dictionary word 'tiger42' without its suffix 42", tiger)
 
 
 class ExitStatusTest(unittest.TestCase):

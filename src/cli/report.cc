@@ -99,6 +99,24 @@ std::string DictionaryName(const quarvel_match &match) {
   return "slot " + std::to_string(match.slot);
 }
 
+// The parts of the engine's variant text that the rule itself stands for:
+// the text without the parts DescribeMatch words from the variant bits.
+std::string RuleParts(std::string_view variant) {
+  std::string parts;
+  while (!variant.empty()) {
+    const size_t comma = variant.find(", ");
+    const std::string_view part = variant.substr(0, comma);
+    variant = comma == std::string_view::npos ? std::string_view() : variant.substr(comma + 2);
+    if (part == "lower-cased" || part == "reversed" || part == "as given" ||
+        part.starts_with("suffix ") || part.starts_with("prefix ")) {
+      continue;
+    }
+    if (!parts.empty()) parts += ", ";
+    parts += part;
+  }
+  return parts;
+}
+
 std::string DescribeMatch(const quarvel_match &match) {
   std::string noun;
   switch (match.kind) {
@@ -122,22 +140,20 @@ std::string DescribeMatch(const quarvel_match &match) {
   }
   std::string text = forms.empty() ? noun : forms + " form of " + noun;
   if (match.variants & QUARVEL_VARIANT_RULE) {
-    text += " changed by rule '";
+    text += ", by rule '";
     text += Field(match.rule);
     text += "'";
-    const std::string_view variant = Field(match.variant);
-    if (!variant.empty()) {
-      text += " (";
-      text += variant;
-      text += ")";
-    }
+    const std::string rule_parts = RuleParts(Field(match.variant));
+    if (!rule_parts.empty()) text += " (" + rule_parts + ")";
   }
+  // The number search appends (or prepends) a number to the password: the
+  // stored word holds the number, which the password lacks.
   const std::string_view affix = Field(match.affix);
   if (!affix.empty() && (match.variants & QUARVEL_VARIANT_SUFFIX)) {
-    text += " with suffix ";
+    text += " without its suffix ";
     text += affix;
   } else if (!affix.empty() && (match.variants & QUARVEL_VARIANT_PREFIX)) {
-    text += " with prefix ";
+    text += " without its prefix ";
     text += affix;
   }
   if (match.variants == 0) text += " as given";
