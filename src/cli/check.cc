@@ -45,7 +45,8 @@ class Checker {
   // Checks one password and appends its line to out; answers whether it
   // reached --min-level.
   bool CheckOne(std::string_view password, EntryLabel label, std::string &out) const {
-    quarvel_result result = {};
+    // quarvel_check clears the record itself.
+    quarvel_result result;
     QUARVEL_RESULT_INIT(&result);
     quarvel_check(env_, password.data(), password.size(), &result);
     const std::string_view shown = options_.show_password ? password : std::string_view();
@@ -55,7 +56,8 @@ class Checker {
       AppendHumanLine(out, label, shown, result, settings_);
     }
     const bool passed = result.code == QUARVEL_OK && result.level >= options_.min_level;
-    quarvel::SecureWipe(&result, sizeof(result));
+    // The match holds what the password was turned into; the rest is counts.
+    quarvel::SecureWipe(&result.match, sizeof(result.match));
     return passed;
   }
 

@@ -2,6 +2,7 @@
 
 #include "cli/report.h"
 
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -160,39 +161,55 @@ std::string DescribeMatch(const quarvel_match &match) {
   return text;
 }
 
-std::vector<std::string> LostPoints(const quarvel_result &result,
-                                    const quarvel_settings &settings) {
-  std::vector<std::string> reasons;
+namespace {
+
+void AppendNumber(std::string &out, long long value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof(digits), value).ptr;
+  out.append(digits, end);
+}
+
+}  // namespace
+
+void AppendLostPoints(std::string &out, const quarvel_result &result,
+                      const quarvel_settings &settings) {
   for (int stage = 2; stage <= 6; ++stage) {
     const int lost = result.stage_score[stage - 2] - result.stage_score[stage - 1];
     if (lost <= 0) continue;
-    std::string reason;
+    out += "; -";
+    AppendNumber(out, lost);
+    out += ' ';
     switch (stage) {
       case 2:
-        reason = "only " + std::to_string(result.distinct) + " distinct characters (fewer than " +
-                 std::to_string(settings.min_diff) + ")";
+        out += "only ";
+        AppendNumber(out, result.distinct);
+        out += " distinct characters (fewer than ";
+        AppendNumber(out, settings.min_diff);
+        out += ')';
         break;
       case 3:
-        reason = std::to_string(result.rept_ncr) + " repeated two-character pieces (more than " +
-                 std::to_string(settings.min_rept) + ")";
+        AppendNumber(out, result.rept_ncr);
+        out += " repeated two-character pieces (more than ";
+        AppendNumber(out, settings.min_rept);
+        out += ')';
         break;
       case 4:
-        reason = std::to_string(result.cts_ncr) + " neighbours in sequence (more than " +
-                 std::to_string(settings.min_step) + ")";
+        AppendNumber(out, result.cts_ncr);
+        out += " neighbours in sequence (more than ";
+        AppendNumber(out, settings.min_step);
+        out += ')';
         break;
       default:
-        reason = DictionaryReason(stage, result.match);
+        out += DictionaryReason(stage, result.match);
     }
-    reasons.push_back("-" + std::to_string(lost) + " " + reason);
   }
-  return reasons;
 }
 
 void AppendHumanLine(std::string &out, EntryLabel label, std::string_view password,
                      const quarvel_result &result, const quarvel_settings &settings) {
   out += label.kind;
   out += ' ';
-  out += std::to_string(label.position);
+  AppendNumber(out, static_cast<long long>(label.position));
   if (!password.empty()) {
     out += " '";
     out += password;
@@ -201,27 +218,24 @@ void AppendHumanLine(std::string &out, EntryLabel label, std::string_view passwo
   out += ": ";
   if (result.code != QUARVEL_OK) {
     out += "not graded, code ";
-    out += std::to_string(result.code);
+    AppendNumber(out, result.code);
     out += ": ";
     out += CodeReason(result.code);
     out += '\n';
     return;
   }
   out += "level ";
-  out += std::to_string(result.level);
+  AppendNumber(out, result.level);
   out += " (";
   out += LevelName(result.level);
   out += "), base score ";
-  out += std::to_string(result.stage_score[0]);
+  AppendNumber(out, result.stage_score[0]);
   out += " for ";
-  out += std::to_string(result.pw_len);
+  AppendNumber(out, result.pw_len);
   out += result.pw_len == 1 ? " byte in " : " bytes in ";
-  out += std::to_string(result.pw_ncr);
+  AppendNumber(out, result.pw_ncr);
   out += result.pw_ncr == 1 ? " class" : " classes";
-  for (const std::string &reason : LostPoints(result, settings)) {
-    out += "; ";
-    out += reason;
-  }
+  AppendLostPoints(out, result, settings);
   out += '\n';
 }
 

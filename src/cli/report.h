@@ -26,9 +26,10 @@ std::string DescribeMatch(const quarvel_match &match);
 // What a dictionary is called: its configured prefix, or "slot N".
 std::string DictionaryName(const quarvel_match &match);
 
-// One reason per point lost in stages 2 to 6, in stage order. A stage's loss
-// is the drop between its score and the one before it.
-std::vector<std::string> LostPoints(const quarvel_result &result, const quarvel_settings &settings);
+// Appends "; -1 reason" for every point lost in stages 2 to 6, in stage
+// order. A stage's loss is the drop between its score and the one before it.
+void AppendLostPoints(std::string &out, const quarvel_result &result,
+                      const quarvel_settings &settings);
 
 // Who an entry is: "line 7" in a batch, "argument 2" on the command line.
 struct EntryLabel {
