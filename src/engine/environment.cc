@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "quarvel/gconfig.h"
+#include "wordstore/dictmanger_internal.h"
 
 namespace quarvel::engine {
 namespace {
@@ -138,11 +139,17 @@ void Environment::Publish(std::shared_ptr<const Snapshot> snapshot) const {
 std::shared_ptr<const Snapshot> Environment::Acquire() const {
   std::shared_ptr<const Snapshot> snapshot = current_.load(std::memory_order_acquire);
   const int64_t now = MonotonicNanoseconds();
-  if (now < next_check_ns_.load(std::memory_order_relaxed)) return snapshot;
+  // Dictionary files written by this process are looked at at once.
+  const uint64_t generation = DictionaryWriteGeneration();
+  if (now < next_check_ns_.load(std::memory_order_relaxed) &&
+      generation == seen_generation_.load(std::memory_order_relaxed)) {
+    return snapshot;
+  }
   std::unique_lock lock(update_mutex_, std::try_to_lock);
   if (!lock.owns_lock()) return snapshot;  // another check is looking
   snapshot = current_.load(std::memory_order_acquire);
   next_check_ns_.store(now + kRevalidateNanoseconds, std::memory_order_relaxed);
+  seen_generation_.store(generation, std::memory_order_relaxed);
 
   timespec wall;
   clock_gettime(CLOCK_REALTIME, &wall);

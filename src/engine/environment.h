@@ -67,6 +67,7 @@ class Environment {
   std::string root_;
   mutable std::atomic<std::shared_ptr<const Snapshot>> current_;
   mutable std::atomic<int64_t> next_check_ns_{0};
+  mutable std::atomic<uint64_t> seen_generation_{0};
   mutable std::mutex update_mutex_;  // one thread renews the snapshot at a time
   TraceSink trace_;
   void (*user_sink_)(void *, const char *) = nullptr;
