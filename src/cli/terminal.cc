@@ -2,6 +2,8 @@
 
 #include "cli/terminal.h"
 
+#include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -49,27 +51,37 @@ SecretStatus ReadSecret(const char *prompt, char *buffer, size_t size, size_t *l
     quiet.c_lflag |= ECHONL;
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   }
-  // Ctrl-C and a termination request interrupt the read, not the process, so
-  // that echo is switched back on first.
+  // Ctrl-C and a termination request end the prompt, not the process, so
+  // that echo is switched back on first. The signals are blocked except
+  // while waiting for input (ppoll), so none can slip in between a look at
+  // the flag and the wait.
   struct sigaction action = {}, old_int = {}, old_term = {};
   action.sa_handler = OnPromptSignal;
   sigemptyset(&action.sa_mask);
   g_prompt_interrupted = 0;
   sigaction(SIGINT, &action, &old_int);
   sigaction(SIGTERM, &action, &old_term);
+  sigset_t stop_signals, old_mask;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, &old_mask);
   // Echo is off before the prompt shows, so nothing typed is ever echoed.
   WriteAll(STDERR_FILENO, prompt);
 
   SecretStatus status = SecretStatus::kEnd;
   size_t n = 0;
   for (;;) {
-    char c;
-    const ssize_t got = read(STDIN_FILENO, &c, 1);
-    if (got < 0 && errno == EINTR && !g_prompt_interrupted) continue;
     if (g_prompt_interrupted) {
       status = SecretStatus::kInterrupted;
       break;
     }
+    pollfd input = {STDIN_FILENO, POLLIN, 0};
+    const int ready = ppoll(&input, 1, nullptr, &old_mask);
+    if (ready < 0 && errno == EINTR) continue;
+    char c = '\0';
+    const ssize_t got = ready < 0 ? -1 : read(STDIN_FILENO, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       status = n > 0 ? SecretStatus::kRead : SecretStatus::kEnd;
       break;
@@ -84,9 +96,10 @@ SecretStatus ReadSecret(const char *prompt, char *buffer, size_t size, size_t *l
   buffer[n] = '\0';
   *length = n;
 
-  if (terminal) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  if (terminal) tcsetattr(STDIN_FILENO, TCSADRAIN, &saved);
   sigaction(SIGINT, &old_int, nullptr);
   sigaction(SIGTERM, &old_term, nullptr);
+  pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
   if (status == SecretStatus::kInterrupted) WriteAll(STDERR_FILENO, "\n");
   return status;
 }
