@@ -166,7 +166,8 @@ void ProgressBar::Update(const quarvel_build_progress &p) {
     line += FormatBytes(p.bytes_read) + " read  " + FormatCount(p.words);
     if (p.words_total > 0) line += " / " + FormatCount(p.words_total);
     line += " words";
-    if (elapsed > 0) {
+    // Sorting has no rate of its own: its words were all read before.
+    if (p.phase == QUARVEL_BUILD_WRITING && elapsed > 0) {
       line += "  " + FormatCount(static_cast<uint64_t>(static_cast<double>(p.words) / elapsed)) +
               " words/s";
     }
