@@ -40,10 +40,14 @@ class QuarvelConcurrencyTest {
   static final int RELOADS = 150;
   static final long TIMEOUT_SECONDS = 120;
 
-  // The reversed search on and off changes the dictionary stage for the reversed word.
-  static final String REVERSED_ON = QuarvelTest.EVERY_SEARCH;
-  static final String REVERSED_OFF = "[QUARVEL_RULE]\nquarvel_rule.postfix_num=2\n";
-  static final List<String> PASSWORDS = List.of("enihsnus", "Sunshine42", "qwertabc", "xY7#kp");
+  // The second configuration adds a dictionary (a copy of the default one) and asks for more
+  // distinct characters: a miss counts one more dictionary, and stage 2 may cost a point.
+  static final String ONE_DICTIONARY = QuarvelTest.EVERY_SEARCH;
+  static final String TWO_DICTIONARIES =
+      QuarvelTest.EVERY_SEARCH
+          + "[QUARVEL_DICT]\ndict.file.prefix.1=./dicts/second\n"
+          + "[QUARVEL_RULE]\nquarvel_rule.min_diff=9\n";
+  static final List<String> PASSWORDS = List.of("qwertabc", "enihsnus", "Sunshine42", "xY7#kp");
 
   private ExecutorService pool;
   private Quarvel quarvel;
@@ -60,17 +64,23 @@ class QuarvelConcurrencyTest {
               thread.setDaemon(true);
               return thread;
             });
+    for (String extension : List.of(".pwd", ".pwi", ".hwm")) {
+      Files.copy(
+          Paths.get("dicts", "default_dict" + extension),
+          Paths.get("dicts", "second" + extension),
+          StandardCopyOption.REPLACE_EXISTING);
+    }
     quarvel = Quarvel.open(QuarvelTest.root());
-    List<Strength> on = new ArrayList<>();
-    List<Strength> off = new ArrayList<>();
-    configure(REVERSED_ON);
-    PASSWORDS.forEach(p -> on.add(quarvel.check(p)));
-    configure(REVERSED_OFF);
-    PASSWORDS.forEach(p -> off.add(quarvel.check(p)));
-    assertNotEquals(on.get(0), off.get(0), "the two configurations must differ");
+    List<Strength> one = new ArrayList<>();
+    List<Strength> two = new ArrayList<>();
+    configure(ONE_DICTIONARY);
+    PASSWORDS.forEach(p -> one.add(quarvel.check(p)));
+    configure(TWO_DICTIONARIES);
+    PASSWORDS.forEach(p -> two.add(quarvel.check(p)));
+    assertNotEquals(one.get(0), two.get(0), "the two configurations must differ");
     allowed = new ArrayList<>();
     for (int i = 0; i < PASSWORDS.size(); i++) {
-      allowed.add(List.of(on.get(i), off.get(i)));
+      allowed.add(List.of(one.get(i), two.get(i)));
     }
   }
 
@@ -148,7 +158,7 @@ class QuarvelConcurrencyTest {
               start.await();
               try {
                 for (int round = 0; round < RELOADS; round++) {
-                  configure(round % 2 == 0 ? REVERSED_ON : REVERSED_OFF);
+                  configure(round % 2 == 0 ? ONE_DICTIONARY : TWO_DICTIONARIES);
                 }
               } finally {
                 stop.set(true);
