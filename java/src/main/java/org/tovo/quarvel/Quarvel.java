@@ -5,7 +5,6 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
 import java.util.Arrays;
 import java.util.Objects;
-import java.util.concurrent.locks.StampedLock;
 
 /**
  * One environment of the Quarvel engine: the settings of a configuration and the dictionaries it
@@ -96,15 +95,18 @@ public final class Quarvel implements AutoCloseable {
 
   private final Path root;
 
-  // Checks and reloads hold a read lock for as long as they use the native environment, close()
-  // the write lock: the environment is never freed under a running call.
-  private final StampedLock lock = new StampedLock();
+  // The native quarvel_env, freed by close() once the gate is shut and drained: checks and
+  // reloads pass the gate for as long as they use it, so it is never freed under a running call.
+  private final long env;
+  private final CallGate gate = new CallGate();
+
+  // Held by close() while it shuts the gate and frees the environment, so that a second close
+  // waits for the first and frees nothing.
+  private final Object closing = new Object();
+  private boolean released;
 
   // The engine does not promise that two reloads of one environment may overlap.
   private final Object reloading = new Object();
-
-  // The native quarvel_env, 0 once closed. Guarded by lock.
-  private long env;
 
   private Quarvel(Path root, long env) {
     this.root = root;
@@ -235,9 +237,9 @@ public final class Quarvel implements AutoCloseable {
    */
   public void reload() {
     synchronized (reloading) {
-      long stamp = lock.readLock();
+      int slot = enter();
       try {
-        int code = nativeReload(openEnv());
+        int code = nativeReload(env);
         if (code != 0) {
           throw new QuarvelException(
               code,
@@ -249,7 +251,7 @@ public final class Quarvel implements AutoCloseable {
                   + QuarvelException.meaning(code));
         }
       } finally {
-        lock.unlockRead(stamp);
+        gate.leave(slot);
       }
     }
   }
@@ -260,25 +262,18 @@ public final class Quarvel implements AutoCloseable {
    */
   @Override
   public void close() {
-    long stamp = lock.writeLock();
-    try {
-      if (env != 0) {
+    synchronized (closing) {
+      if (!released) {
+        gate.shutAndDrain();
         nativeClose(env);
-        env = 0;
+        released = true;
       }
-    } finally {
-      lock.unlockWrite(stamp);
     }
   }
 
   /** Whether {@link #close()} was called. */
   public boolean isClosed() {
-    long stamp = lock.readLock();
-    try {
-      return env == 0;
-    } finally {
-      lock.unlockRead(stamp);
-    }
+    return gate.isShut();
   }
 
   /** The root folder, and whether the environment is closed. */
@@ -290,11 +285,11 @@ public final class Quarvel implements AutoCloseable {
   private Strength run(byte[] password, byte[][] context) {
     int[] numbers = new int[NUMBERS];
     String[] texts = new String[TEXTS];
-    long stamp = lock.readLock();
+    int slot = enter();
     try {
-      nativeCheck(openEnv(), password, context, numbers, texts);
+      nativeCheck(env, password, context, numbers, texts);
     } finally {
-      lock.unlockRead(stamp);
+      gate.leave(slot);
     }
     int code = numbers[CODE];
     if (texts[ANSWER] == null || code == 2001 || code == 2002) {
@@ -328,12 +323,13 @@ public final class Quarvel implements AutoCloseable {
         texts[ANSWER]);
   }
 
-  // Call with the lock held.
-  private long openEnv() {
-    if (env == 0) {
+  // Passes the gate, or throws when the environment is closed; answers the slot to leave by.
+  private int enter() {
+    int slot = gate.enter();
+    if (slot < 0) {
       throw new IllegalStateException("the Quarvel environment at " + root + " is closed");
     }
-    return env;
+    return slot;
   }
 
   private static byte[][] encodeWords(String[] words) {

@@ -33,6 +33,7 @@ public final class Strength {
   private final Match match;
   private final String answer;
 
+  // Takes stageScores over: the caller hands in an array of its own.
   Strength(
       int code,
       int level,
@@ -55,7 +56,7 @@ public final class Strength {
     this.dictFdCnt = dictFdCnt;
     this.pdictFd = pdictFd;
     this.distinct = distinct;
-    this.stageScores = stageScores.clone();
+    this.stageScores = stageScores;
     this.match = match;
     this.answer = answer;
   }
