@@ -12,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 
@@ -22,6 +24,7 @@
 #include "quarvel/search.h"
 #include "quarvel/stringutil.h"
 #include "verify/api_lock.h"
+#include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
 #include "verify/search_internal.h"
 #include "verify/trace.h"
@@ -274,8 +277,12 @@ bool IsPersonalDictionary(const char *prefix) {
 
 // After a build or deletion of the personal dictionary, scoring searches it
 // exactly when it can be opened.
+// Verification never waits for a build: it is held off only for this.
 void RefreshPersonalDictionary(const char *prefix) {
-  if (IsPersonalDictionary(prefix)) USEPROFILE = quarvel::verify::DictionaryOpens(prefix) ? 1 : 0;
+  if (!IsPersonalDictionary(prefix)) return;
+  const bool opens = quarvel::verify::DictionaryOpensSilently(prefix);
+  std::unique_lock state(quarvel::verify::state_lock);
+  USEPROFILE = opens ? 1 : 0;
 }
 
 // Removes path when it can be opened for reading.
@@ -398,6 +405,8 @@ extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noex
   // A failed write is a failed build, never a success.
   const bool ok = prefix != nullptr && WriteDictionary(sorted.get(), prefix);
   sorted.reset();
+  // The new words are ready for the next verification.
+  if (ok) quarvel::verify::DictionaryWritten(prefix);
   RefreshPersonalDictionary(prefix);
   if (!ok) return "RET_CD=3004";
 
@@ -418,7 +427,11 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
       if (n < 0 || static_cast<size_t>(n) >= sizeof(name)) continue;
       RemoveIfReadable(name);
     }
-    if (personal) USEPROFILE = 0;
+    quarvel::NoteDictionaryWrite();
+    if (personal) {
+      std::unique_lock state(quarvel::verify::state_lock);
+      USEPROFILE = 0;
+    }
   }
   printf("[Delete Personal Dict \n");
   return "RET_CD=0000";

@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -280,6 +281,7 @@ PackedDict *OpenForWriting(PackedDict *pwp, const char *prefix) {
   const DictionaryNames names(prefix);
   if (!OpenFiles(pwp, names, "wb")) return nullptr;
   // What was read from these files before is about to change.
+  quarvel::NoteDictionaryWrite();
   ForgetDecoded(IdentityOfFd(fileno(pwp->data_file)), IdentityOfFd(fileno(pwp->index_file)));
   pwp->flags |= PACKED_DICT_WRITE;
   pwp->header = {kMagic, 0, kBlockWords, 0};
@@ -323,6 +325,16 @@ uint64_t quarvel::ReadableBlockCount(PackedDict *pwp) {
   const uint64_t size = static_cast<uint64_t>(status.st_size);
   return size > header ? (size - header) / (wide ? 8 : 4) : 0;
 }
+
+namespace {
+std::atomic<uint64_t> g_write_generation{0};
+}  // namespace
+
+uint64_t quarvel::DictionaryWriteGeneration() {
+  return g_write_generation.load(std::memory_order_acquire);
+}
+
+void quarvel::NoteDictionaryWrite() { g_write_generation.fetch_add(1, std::memory_order_acq_rel); }
 
 bool quarvel::DictionaryServedFromMemory() { return ServedFromMemory(&pdesc); }
 
@@ -416,6 +428,12 @@ extern "C" int PWClose(PackedDict *pwp) noexcept {
   // Every file is closed and the descriptor marked closed, also after a
   // failure: a failed build never leaves a dictionary open.
   if (!CloseFiles(pwp) && writing) ok = false;
+  if (writing) {
+    // Words a failed build could not write are gone with it.
+    quarvel::SecureWipe(pwp->pending, sizeof(pwp->pending));
+    pwp->pending_count = 0;
+    quarvel::NoteDictionaryWrite();
+  }
   pwp->header.magic = 0;
   if (pwp == &pdesc) g_active.reset();
   return ok ? 0 : -1;

@@ -63,6 +63,12 @@ inline constexpr int64_t kDefaultRacyNanoseconds = 100'000'000;
 // shorten the quiet time; either way the cache is emptied.
 void SetDictionaryCache(bool enabled, int64_t racy_nanoseconds = kDefaultRacyNanoseconds);
 
+// A counter that moves whenever this process writes or removes dictionary
+// files: PWOpen for writing, PWClose of a writer, builds and deletions.
+// Readers that keep dictionaries look at their files again when it moved.
+uint64_t DictionaryWriteGeneration();
+void NoteDictionaryWrite();
+
 // True while the open dictionary is served from memory.
 bool DictionaryServedFromMemory();
 
