@@ -33,6 +33,10 @@ import org.tovo.quarvel.lib.Workspace;
  */
 class QuarvelTest {
   static final String PERSONAL_WORD = "kestrelmoor";
+  // The default dictionary: the usual words, and two that the number searches reach from "falcon"
+  // and "tiger".
+  static final List<String> DICTIONARY_WORDS =
+      List.of("password", "sunshine", "dragon", "falcon42", "7tiger");
   static final String EVERY_SEARCH =
       "[QUARVEL_RULE]\nquarvel_rule.postfix_num=2\nquarvel_rule.prefix_num=1\n"
           + "quarvel_rule.min_rept=1\n[QUARVEL_SEARCH]\nquarvel_search.pw_prefix_num=1\n"
@@ -44,6 +48,7 @@ class QuarvelTest {
 
   static void everySearchWithPersonalDictionary() throws IOException {
     Workspace.reset();
+    Workspace.buildDefaultDictionary(DICTIONARY_WORDS);
     Workspace.writeConfig(EVERY_SEARCH);
     String list = Workspace.writeWordList("personal.txt", List.of(PERSONAL_WORD));
     assertEquals("RET_CD=0000", QuarvelJNI.createProfileDictionary("C", list));
@@ -80,6 +85,10 @@ class QuarvelTest {
                 "p@$$w0rd",
                 "Kestrelmoor",
                 "kestrelmoor5",
+                "falcon",
+                "Falcon",
+                "noclaf",
+                "tiger",
                 "aaaaaaaa",
                 "abcabcabc",
                 "qwertabc",
@@ -93,7 +102,7 @@ class QuarvelTest {
     Random random = new Random(20261207);
     String printable =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789!@#$%^&*()-_=+[]{};:'\",.<>/? ";
-    List<String> words = new ArrayList<>(Workspace.DEFAULT_WORDS);
+    List<String> words = new ArrayList<>(DICTIONARY_WORDS);
     words.add(PERSONAL_WORD);
     for (int i = 0; i < 300; i++) {
       StringBuilder password = new StringBuilder();
@@ -195,19 +204,35 @@ class QuarvelTest {
                 "Sunshine", dictionary, "sunshine", ":", "", EnumSet.of(Match.Change.LOWERCASED)),
             new Explained(
                 "enihsnus", dictionary, "sunshine", ":", "", EnumSet.of(Match.Change.REVERSED)),
+            // The trimming rules come before the number searches.
             new Explained(
-                "sunshine05", dictionary, "sunshine", ":", "05", EnumSet.of(Match.Change.SUFFIX)),
-            new Explained(
-                "7dragon", dictionary, "dragon", ":", "7", EnumSet.of(Match.Change.PREFIX)),
+                "sunshine05", dictionary, "sunshine", "]]", "", EnumSet.of(Match.Change.RULE)),
             new Explained(
                 "dr4gon", dictionary, "dragon", "/4s4a", "", EnumSet.of(Match.Change.RULE)),
             new Explained(
-                "kestrelmoor5",
+                "3nihsnus",
+                dictionary,
+                "sunshine",
+                "/3s3e",
+                "",
+                EnumSet.of(Match.Change.REVERSED, Match.Change.RULE)),
+            // The number searches add a number to the password to reach a stored word.
+            new Explained(
+                "Falcon",
+                dictionary,
+                "falcon42",
+                ":",
+                "42",
+                EnumSet.of(Match.Change.LOWERCASED, Match.Change.SUFFIX)),
+            new Explained(
+                "tiger", dictionary, "7tiger", ":", "7", EnumSet.of(Match.Change.PREFIX)),
+            new Explained(
+                "Kestrelmoor",
                 Match.Kind.PERSONAL,
                 PERSONAL_WORD,
                 ":",
-                "5",
-                EnumSet.of(Match.Change.SUFFIX)));
+                "",
+                EnumSet.of(Match.Change.LOWERCASED)));
     for (Explained c : cases) {
       Match match = quarvel.check(c.password.toCharArray()).match();
       String what = c.password + " -> " + match;
@@ -226,9 +251,10 @@ class QuarvelTest {
     Strength context = quarvel.checkContext("Wonderland7".toCharArray(), "Alice", "Wonderland");
     assertEquals(Match.Kind.CONTEXT, context.match().kind(), context.toString());
     assertEquals("wonderland", context.match().word());
-    assertEquals("7", context.match().affix());
+    assertEquals("]", context.match().rule());
+    assertEquals(-1, context.match().slot());
     assertEquals(
-        EnumSet.of(Match.Change.LOWERCASED, Match.Change.SUFFIX), context.match().changes());
+        EnumSet.of(Match.Change.LOWERCASED, Match.Change.RULE), context.match().changes());
     Strength without = quarvel.check("Wonderland7");
     assertNull(without.match());
     assertTrue(context.level() <= without.level(), context + " / " + without);
