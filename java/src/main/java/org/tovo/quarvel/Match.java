@@ -11,9 +11,10 @@ import java.util.Set;
  * stage or the personal stage found the password.
  *
  * <p>For example, {@code "Dragon05"} found in the default dictionary gives the kind {@link
- * Kind#DICTIONARY}, slot 0, the word {@code "dragon"}, the rule {@code ":"}, the affix {@code
- * "05"}, the changes {@link Change#LOWERCASED} and {@link Change#SUFFIX}, and a variant text such
- * as {@code "lower-cased, suffix 05"}.
+ * Kind#DICTIONARY}, slot 0, the word {@code "dragon"}, the rule {@code "]]"}, the changes {@link
+ * Change#LOWERCASED} and {@link Change#RULE}, and the variant text {@code "lower-cased, last 2
+ * characters removed"}. {@code "falcon"} found as the stored word {@code "falcon42"} gives the
+ * affix {@code "42"} and the change {@link Change#SUFFIX}.
  *
  * <p>Instances are immutable.
  */
@@ -55,9 +56,9 @@ public final class Match {
     REVERSED(0x02),
     /** A mangling rule other than {@code ":"} applied; {@link Match#rule()} gives it. */
     RULE(0x04),
-    /** A number was cut from the end; {@link Match#affix()} gives it. */
+    /** The stored word is the password followed by a number; {@link Match#affix()} gives it. */
     SUFFIX(0x08),
-    /** A number was cut from the start; {@link Match#affix()} gives it. */
+    /** The stored word is a number followed by the password; {@link Match#affix()} gives it. */
     PREFIX(0x10);
 
     private final int bit;
@@ -133,7 +134,11 @@ public final class Match {
     return rule;
   }
 
-  /** The number cut off the password ({@code "05"}, {@code "7"}), or empty. */
+  /**
+   * The number that the number searches put after ({@link Change#SUFFIX}) or before ({@link
+   * Change#PREFIX}) the password to reach the stored word, such as {@code "05"} or {@code "7"};
+   * empty otherwise.
+   */
   public String affix() {
     return affix;
   }
@@ -144,14 +149,14 @@ public final class Match {
   }
 
   /**
-   * How the password was turned into the word, for a person: for example {@code "reversed, '0'
-   * read as 'o', suffix 05"}, or {@code "as given"}.
+   * How the password was turned into the word, for a person: for example {@code "reversed, '3'
+   * read as 'e'"}, or {@code "as given"}.
    */
   public String variant() {
     return variant;
   }
 
-  /** The kind, the word and the variant, e.g. {@code "DICTIONARY slot 0 'dragon' (suffix 05)"}. */
+  /** The kind, the word and the variant, e.g. {@code "DICTIONARY slot 0 'dragon' (as given)"}. */
   @Override
   public String toString() {
     return kind + (slot >= 0 ? " slot " + slot : "") + " '" + word + "' (" + variant + ")";

@@ -101,7 +101,8 @@ class QuarvelTest {
                 "\u00e9".repeat(129)));
     Random random = new Random(20261207);
     String printable =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789!@#$%^&*()-_=+[]{};:'\",.<>/? ";
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+            + "!@#$%^&*()-_=+[]{};:'\",.<>/? ";
     List<String> words = new ArrayList<>(DICTIONARY_WORDS);
     words.add(PERSONAL_WORD);
     for (int i = 0; i < 300; i++) {
@@ -238,7 +239,8 @@ class QuarvelTest {
       String what = c.password + " -> " + match;
       assertEquals(c.kind, match.kind(), what);
       assertEquals(c.kind == dictionary ? 0 : -1, match.slot(), what);
-      assertEquals(c.kind == dictionary ? "./dicts/default_dict" : "./dicts/profile", match.prefix());
+      String prefix = c.kind == dictionary ? "./dicts/default_dict" : "./dicts/profile";
+      assertEquals(prefix, match.prefix(), what);
       assertEquals(c.word, match.word(), what);
       assertEquals(c.rule, match.rule(), what);
       assertEquals(c.affix, match.affix(), what);
@@ -279,7 +281,8 @@ class QuarvelTest {
     for (int i = 0; i < 2000; i++) {
       char[] chars = new char[random.nextInt(8)];
       for (int k = 0; k < chars.length; k++) {
-        chars[k] = random.nextBoolean() ? pool[random.nextInt(pool.length)] : (char) random.nextInt();
+        chars[k] =
+            random.nextBoolean() ? pool[random.nextInt(pool.length)] : (char) random.nextInt();
       }
       byte[] expected = new String(chars).getBytes(StandardCharsets.UTF_8);
       assertArrayEquals(expected, Utf8.encode(chars), () -> Arrays.toString(chars));
