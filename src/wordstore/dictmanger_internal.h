@@ -39,6 +39,12 @@ namespace quarvel {
 // 15 slots of a shared count, 31 bytes and a NUL.
 inline constexpr size_t kMaxBlockBytes = 527;
 
+// Encodes 16 slots (words of at most 31 bytes, NUL-terminated; empty slots
+// only after the filled ones) as one block of the data file and answers its
+// length.
+size_t EncodeBlock(const char (&slots)[PACKED_DICT_BLOCK_WORDS][PACKED_DICT_MAX_WORD + 1],
+                   std::span<unsigned char, kMaxBlockBytes> out);
+
 // Decodes the 16 slots of one block from the bytes read; bytes past the end
 // count as NUL. Corrupt input (a shared count beyond the previous word, a
 // missing NUL) still yields words of at most 31 bytes and never reads or
