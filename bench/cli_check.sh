@@ -4,7 +4,7 @@
 #
 # usage: bench/cli_check.sh BUILD_DIR [COUNT]
 #   BUILD_DIR  a build with QUARVEL_BUILD_BENCH=ON, its quarvel command,
-#              quarvel-engine-rate and the prepared folder run/ (make bench
+#              quarvel-engine-bench and the prepared folder run/ (make bench
 #              builds one: build-bench)
 #   COUNT      passwords in the corpus (default 1000000)
 set -euo pipefail
@@ -14,7 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$build/run
 corpus=$build/cli_corpus_$count.txt
 
-cmake --build "$build" --target quarvel-cli quarvel-engine-rate quarvel-run-folder >/dev/null
+cmake --build "$build" --target quarvel-cli quarvel-engine-bench quarvel-run-folder >/dev/null
 if [ ! -s "$corpus" ]; then
   python3 "$here/make_corpus.py" /usr/share/john/password.lst /usr/share/dict/american-english \
     "$count" >"$corpus"
@@ -31,7 +31,8 @@ seconds_of() {  # command... -> wall seconds
   python3 -c "print($end - $start)"
 }
 
-engine=$("$build/bench/quarvel-engine-rate" "$root" "$corpus" | awk '/passwords\/s/ { print $2 }')
+engine=$("$build/bench/quarvel-engine-bench" "$root" "$corpus" 1 1 |
+  awk '/^checks\/s, 1 thread/ { print $4 }')
 echo "engine, one thread:              $engine passwords/s"
 for mode in "--jobs 1" "--jobs 2" "--json --jobs 1" "--json --jobs 2"; do
   # shellcheck disable=SC2086
