@@ -32,7 +32,7 @@ seconds_of() {  # command... -> wall seconds
 }
 
 engine=$("$build/bench/quarvel-engine-bench" "$root" "$corpus" 1 1 |
-  awk '/^checks\/s, 1 thread/ { print $4 }')
+  awk '/^checks\/s, 1 thread / { print $4; exit }')
 echo "engine, one thread:              $engine passwords/s"
 for mode in "--jobs 1" "--jobs 2" "--json --jobs 1" "--json --jobs 2"; do
   # shellcheck disable=SC2086

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -106,8 +107,7 @@ int CheckFromPrompt(const Checker &checker) {
   return passed ? kExitOk : kExitFailed;
 }
 
-// Checks the lines [begin, end) of a chunk into out; answers how many did
-// not reach --min-level.
+// Checks lines into out; answers how many did not reach --min-level.
 size_t CheckSlice(const Checker &checker, std::span<const LineReader::Line> lines,
                   std::string &out) {
   size_t failed = 0;
@@ -117,43 +117,43 @@ size_t CheckSlice(const Checker &checker, std::span<const LineReader::Line> line
   return failed;
 }
 
+// Lines of a chunk that a thread takes at a time: threads take batches as
+// they go, so one that is slowed down holds up no more than its batch.
+constexpr size_t kBatchLines = 128;
+constexpr size_t kBatches = kChunkLines / kBatchLines;
+static_assert(kChunkLines % kBatchLines == 0);
+
 int CheckBatch(const Checker &checker, unsigned jobs) {
   LineReader reader(STDIN_FILENO, kChunkLines, kKeptBytes);
-  const size_t slice_lines = (kChunkLines + jobs - 1) / jobs;
   std::vector<std::unique_ptr<OutputBuffer>> outputs;
-  for (unsigned j = 0; j < jobs; ++j) {
-    outputs.push_back(std::make_unique<OutputBuffer>(slice_lines * kOutputPerLine));
+  for (size_t b = 0; b < kBatches; ++b) {
+    outputs.push_back(std::make_unique<OutputBuffer>(kBatchLines * kOutputPerLine));
   }
-  std::vector<size_t> failed(jobs, 0);
-  size_t total_failed = 0;
+  std::atomic<size_t> failed{0};
   while (reader.Next()) {
     const auto lines = reader.lines();
-    const size_t per_job = (lines.size() + jobs - 1) / jobs;
-    std::vector<std::thread> threads;
-    for (unsigned j = 0; j < jobs; ++j) {
-      const size_t begin = std::min(lines.size(), j * per_job);
-      const size_t end = std::min(lines.size(), begin + per_job);
-      auto slice = lines.subspan(begin, end - begin);
-      if (j + 1 == jobs || slice.empty()) {
-        failed[j] = CheckSlice(checker, slice, outputs[j]->text);
-      } else {
-        threads.emplace_back([&checker, slice, &out = outputs[j]->text, &f = failed[j]] {
-          f = CheckSlice(checker, slice, out);
-        });
+    const size_t batches = (lines.size() + kBatchLines - 1) / kBatchLines;
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+      size_t failed_here = 0;
+      for (size_t b; (b = next.fetch_add(1)) < batches;) {
+        const auto batch =
+            lines.subspan(b * kBatchLines, std::min(kBatchLines, lines.size() - b * kBatchLines));
+        failed_here += CheckSlice(checker, batch, outputs[b]->text);
       }
-    }
+      failed += failed_here;
+    };
+    std::vector<std::thread> threads;
+    for (unsigned j = 1; j < jobs && j < batches; ++j) threads.emplace_back(work);
+    work();
     for (std::thread &t : threads) t.join();
-    for (unsigned j = 0; j < jobs; ++j) {
-      outputs[j]->Flush();
-      total_failed += failed[j];
-      failed[j] = 0;
-    }
+    for (size_t b = 0; b < batches; ++b) outputs[b]->Flush();
   }
   if (reader.failed()) {
     perror("quarvel: reading standard input");
     return kExitFailed;
   }
-  return total_failed == 0 ? kExitOk : kExitFailed;
+  return failed == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace
