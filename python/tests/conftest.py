@@ -10,7 +10,7 @@ import os
 import pathlib
 import subprocess
 import sys
-from typing import Callable, Dict, Iterable, Optional
+from typing import Callable, Dict, Iterable, List, Optional
 
 import pytest
 
@@ -25,7 +25,7 @@ SOURCE_DIR = pathlib.Path(os.environ.get("QUARVEL_SOURCE_DIR", PACKAGE_DIR.paren
 WORDS = """password letmein dragon monkey sunshine princess football baseball
 welcome shadow master superman trustno1 iloveyou starwars whatever freedom
 qwerty abc123 passw0rd secret summer winter autumn butterfly chocolate
-elephant kangaroo mountain computer keyboard internet marguerite""".split()
+elephant kangaroo mountain computer keyboard internet""".split()
 
 
 def _run_driver(root: pathlib.Path, *args: str) -> None:
@@ -84,3 +84,28 @@ def make_root(tmp_path_factory: pytest.TempPathFactory) -> MakeRoot:
 def root(make_root: MakeRoot) -> pathlib.Path:
     """A root with the shipped configuration."""
     return make_root()
+
+
+def readme_blocks() -> List[str]:
+    """The ```python blocks of python/README.md, in order."""
+    blocks: List[str] = []
+    current: Optional[List[str]] = None
+    for line in (PACKAGE_DIR / "README.md").read_text().splitlines():
+        if current is None and line == "```python":
+            current = []
+        elif current is not None and line == "```":
+            blocks.append("\n".join(current) + "\n")
+            current = None
+        elif current is not None:
+            current.append(line)
+    return blocks
+
+
+@pytest.fixture(scope="session")
+def site(root: pathlib.Path, tmp_path_factory: pytest.TempPathFactory) -> pathlib.Path:
+    """A folder laid out like a source tree after `make run`: build/run is
+    the root. The README's examples run from here."""
+    folder = tmp_path_factory.mktemp("site")
+    (folder / "build").mkdir()
+    (folder / "build" / "run").symlink_to(root, target_is_directory=True)
+    return folder
