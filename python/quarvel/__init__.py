@@ -272,6 +272,8 @@ class Environment:
         user's login name, the words of their name, ...) as a dictionary.
         Words are normalised as word-list lines are; those shorter than 3
         characters after that are ignored."""
+        if isinstance(words, (str, bytes, bytearray)):
+            raise TypeError("words is a list of words, not a single word")
         data, length = _as_argument(password)
         encoded = [w.encode("utf-8") if isinstance(w, str) else bytes(w) for w in words]
         result = _native.new_result()
