@@ -174,7 +174,7 @@ class QuarvelValidator:
         names = [
             (Variant.LOWERCASED, _("capital letters")),
             (Variant.REVERSED, _("reversed")),
-            (Variant.RULE, _("substituted or added characters")),
+            (Variant.RULE, _("characters substituted, added or removed")),
             (Variant.SUFFIX, _("a number added at the end")),
             (Variant.PREFIX, _("a number added at the start")),
         ]
