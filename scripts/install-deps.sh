@@ -14,6 +14,8 @@ packages=(
   john-data           # common passwords (password.lst) for the default dictionary
   libbenchmark-dev    # Google Benchmark, for make bench
   python3             # writes the benchmark corpus
+  libpam0g-dev        # the PAM module pam_quarvel.so
+  libpam-modules      # pam_permit.so, which closes the PAM test stack
 )
 
 missing=()

@@ -15,11 +15,11 @@
 #include <gtest/gtest.h>
 #include <security/pam_appl.h>
 
+#include "quarvel/pwanalysis.h"
 #include "testing/test_util.h"
 
 namespace {
 
-using quarvel::testing::MakeDictionary;
 using quarvel::testing::ReadFile;
 using quarvel::testing::TempDir;
 using quarvel::testing::WriteFile;
@@ -77,7 +77,9 @@ class PamStack : public ::testing::Test {
     std::filesystem::create_directories(root_ + "/dicts");
     std::filesystem::create_directories(dir_.File("pam.d"));
     WriteFile(root_ + "/conf/quarvel.ini", ReadFile(QUARVEL_SHIPPED_CONFIG));
-    MakeDictionary(root_ + "/dicts/default_dict", {"dragon", "password", "sunshine"});
+    // CreateDict sorts through a temporary file in the current folder.
+    WriteFile(dir_.File("words.txt"), "dragon\npassword\nsunshine\n");
+    EXPECT_STREQ(CreateDict("words.txt", "root/dicts/default_dict"), "RET_CD=0000");
   }
 
   // Runs pam_chauthtok for the current user through the stack
@@ -102,7 +104,7 @@ class PamStack : public ::testing::Test {
     return rc;
   }
 
-  TempDir dir_;
+  TempDir dir_{/*chdir_into=*/true};
   std::string root_;
 };
 
@@ -112,7 +114,7 @@ std::vector<std::string> Twice(std::vector<std::string> passwords) {
   return entries;
 }
 
-constexpr char kStrong[] = "Tq7#vLm2xPw9";
+constexpr char kStrong[] = "Tq7%vLm2xPw9";
 
 TEST_F(PamStack, ChangesAsTheOptionsSay) {
   const std::string dictionary = "BAD PASSWORD: it is based on a dictionary word";
