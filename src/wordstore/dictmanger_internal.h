@@ -3,8 +3,8 @@
 #ifndef QUARVEL_SRC_WORDSTORE_DICTMANGER_INTERNAL_H_
 #define QUARVEL_SRC_WORDSTORE_DICTMANGER_INTERNAL_H_
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <span>
 

@@ -8,6 +8,7 @@
 // hold, or which may even be the rule text itself).
 
 #include "quarvel/rules.h"
+#include "wordstore/rules_internal.h"
 #include "wordstore/scratch.h"
 
 #include <algorithm>
@@ -178,7 +179,10 @@ class Word {
  public:
   // Copies text (NULL reads as empty), cut to kMaxLength, into area. The text
   // may lie inside the area, as when a function is fed its own last result.
-  Word(Area &area, const char *text) : area_(area), used_(UsedOf(area)) {
+  Word(Area &area, const char *text) : Word(area, UsedOf(area), text) {}
+
+  // Works in an area of the caller's, which counts its own written bytes.
+  Word(Area &area, std::size_t &used, const char *text) : area_(area), used_(used) {
     size_ = text == nullptr ? 0 : strnlen(text, kMaxLength);
     std::memmove(area_.data(), text == nullptr ? "" : text, size_);
     Terminate();
@@ -546,6 +550,14 @@ char *Mangle(const char *input, const char *control) noexcept {
     control = rule_copy.data();
   }
   quarvel::Word word(quarvel::mangle_area, input);
+  if (!quarvel::RuleRunner(word, control).Run() || word.empty()) return nullptr;
+  return word.c_str();
+}
+
+char *quarvel::MangleInto(std::array<char, 1024> &area, std::size_t &used, const char *input,
+                          const char *control) {
+  if (input == nullptr || control == nullptr) return nullptr;
+  quarvel::Word word(area, used, input);
   if (!quarvel::RuleRunner(word, control).Run() || word.empty()) return nullptr;
   return word.c_str();
 }
