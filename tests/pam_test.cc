@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <security/pam_appl.h>
 
+#include "pam/context_words.h"
 #include "quarvel/pwanalysis.h"
 #include "testing/test_util.h"
 
@@ -229,6 +230,30 @@ TEST_F(PamStack, BrokenRootIsAServiceError) {
   EXPECT_EQ(Change("", "", Twice({kStrong}), conversation), PAM_SERVICE_ERR);
   // None of them asks for a password that could not be checked.
   EXPECT_EQ(conversation.prompts, 0);
+}
+
+// The words of a GECOS field, as the context words of a login without a
+// passwd entry.
+TEST(ContextWords, SplitsTheGecosField) {
+  quarvel::pam::ContextWords words("no-such-login-x9");
+  EXPECT_FALSE(words.found());
+  words.AddGecos("Jean-Pierre  Dupont,Room 12,+33 1-23,,Jean");
+  std::vector<std::string> got(words.pointers().begin(), words.pointers().end());
+  const std::vector<std::string> want = {"no-such-login-x9",
+                                         "Jean-Pierre",
+                                         "Jean",
+                                         "Pierre",
+                                         "Dupont",
+                                         "Room",
+                                         "12",
+                                         "+33",
+                                         "33",
+                                         "1-23",
+                                         "1",
+                                         "23",
+                                         "Jean-PierreDupont"};
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(words.size(), want.size());
 }
 
 }  // namespace
