@@ -76,10 +76,7 @@ int ObtainToken(const Transaction &t, const char *&token) {
   if (!t.options.use_authtok) return pam_get_authtok(t.pamh, PAM_AUTHTOK, &token, nullptr);
   const void *item = nullptr;
   const int rc = pam_get_item(t.pamh, PAM_AUTHTOK, &item);
-  if (rc != PAM_SUCCESS || item == nullptr) {
-    pam_syslog(t.pamh, LOG_ERR, "use_authtok: no earlier module set a new password");
-    return PAM_AUTHTOK_ERR;
-  }
+  if (rc != PAM_SUCCESS || item == nullptr) return PAM_AUTHTOK_ERR;
   token = static_cast<const char *>(item);
   return PAM_SUCCESS;
 }
@@ -94,9 +91,11 @@ Verdict Check(const Transaction &t, const quarvel_env *env, const ContextWords &
     // The level, the kind of match and how the password was varied: never
     // the word that matched, which is the password but for its variation.
     const quarvel_result &r = *result.get();
-    pam_syslog(
-        t.pamh, LOG_DEBUG, "user %s: code %d, level %d (minimum %d), match kind %d, variants 0x%x",
-        t.login.c_str(), r.code, r.level, t.options.min_level, r.match.kind, r.match.variants);
+    pam_syslog(t.pamh, LOG_DEBUG,
+               "user %s: code %d, level %d (minimum %d), match kind %d, variants 0x%x: %s",
+               t.login.c_str(), r.code, r.level, t.options.min_level, r.match.kind,
+               r.match.variants,
+               verdict.outcome == Outcome::kAccepted ? "accepted" : verdict.reason.c_str());
   }
   return verdict;
 }
@@ -137,7 +136,9 @@ int Update(Transaction &t, int argc, const char **argv) {
       continue;
     }
     if (rc != PAM_SUCCESS) {
-      pam_syslog(t.pamh, LOG_ERR, "no new password: %s", pam_strerror(t.pamh, rc));
+      pam_syslog(t.pamh, LOG_ERR, "no new password%s: %s",
+                 t.options.use_authtok ? " (use_authtok: no earlier module set one)" : "",
+                 pam_strerror(t.pamh, rc));
       return rc;
     }
     const Verdict verdict = Check(t, env.get(), words, token);
