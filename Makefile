@@ -69,11 +69,13 @@ bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUARVEL_BUILD_BENCH=ON \
 	    -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_JNI=OFF -DQUARVEL_BUILD_EXAMPLES=OFF \
 	    -DQUARVEL_BUILD_CONSOLE=ON $(CMAKE_FLAGS)
-	cmake --build build-bench -j $(JOBS) --target micro_bench quarvel-bench quarvel-run-folder
+	cmake --build build-bench -j $(JOBS) --target micro_bench quarvel-bench quarvel-engine-bench \
+	    quarvel-run-folder
 	build-bench/bench/micro_bench
 	python3 bench/make_corpus.py /usr/share/john/password.lst /usr/share/dict/american-english \
 	    20000 > build-bench/corpus.txt
 	build-bench/bench/quarvel-bench build-bench/run build-bench/corpus.txt 10
+	build-bench/bench/quarvel-engine-bench build-bench/run build-bench/corpus.txt 20 2
 
 # Each fuzz target for FUZZ_SECONDS (default 60), with libFuzzer, ASan and
 # UBSan, from its seed corpus in fuzz/corpus/<target>/.

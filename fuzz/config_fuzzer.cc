@@ -6,8 +6,8 @@
 // names found in the file are looked up with the plain, integer and boolean
 // lookups, and the configuration is stored, loaded again and compared: a
 // reload must give the model's reading of the stored file, and, when no
-// value is one that the format cannot carry (1024 bytes or more, ending in a
-// blank or a backslash) and no key starts with "[", exactly what was stored.
+// value is one that the format cannot carry (ending in a blank or a
+// backslash) and no key starts with "[", exactly what was stored.
 // Every object is destroyed, so the leak checker sees any lost block.
 
 #include <climits>
@@ -48,6 +48,12 @@ std::string_view Trim(std::string_view text) {
   return TrimEnd(text);
 }
 
+// One piece of a long value as the writer splits it: 1022 bytes, " \\" and
+// the line feed.
+bool IsWrittenPiece(std::string_view text) {
+  return text.size() == 1025 && text.ends_with(" \\\n");
+}
+
 // The documented reading of a file. A flat file is read into one section
 // with an empty name that is current from the start.
 std::vector<Section> ModelRead(std::string_view bytes, bool sectioned) {
@@ -58,6 +64,7 @@ std::vector<Section> ModelRead(std::string_view bytes, bool sectioned) {
     current = 0;
   }
   bool open = false;
+  bool pieces = false;  // the pending value is split by the writer
   Entry pending;
   auto store = [&](Entry entry) {
     if (current >= 0) sections[current].entries.push_back(std::move(entry));
@@ -70,6 +77,16 @@ std::vector<Section> ModelRead(std::string_view bytes, bool sectioned) {
     line = line.substr(0, line.find('\0'));  // a NUL ends the line's text
     const char first = line.empty() ? '\0' : line.front();
 
+    if (pieces) {
+      if (IsWrittenPiece(line)) {
+        pending.value.append(line.substr(0, 1022));
+      } else {
+        pending.value.append(TrimEnd(line));
+        open = pieces = false;
+        store(std::move(pending));
+      }
+      continue;
+    }
     if (first == '#') continue;
     if (!open && IsBlank(first)) continue;
     if (sectioned && first == '[') {
@@ -102,6 +119,12 @@ std::vector<Section> ModelRead(std::string_view bytes, bool sectioned) {
     open = false;  // an unindented line drops a value being continued
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;
+    if (IsWrittenPiece(line.substr(equals + 1))) {
+      pending = {std::string(TrimEnd(line.substr(0, equals))),
+                 std::string(line.substr(equals + 1, 1022))};
+      open = pieces = true;
+      continue;
+    }
     Entry entry{std::string(TrimEnd(line.substr(0, equals))),
                 std::string(TrimEnd(line.substr(equals + 1)))};
     if (!entry.value.empty() && entry.value.back() == '\\') {
@@ -231,7 +254,7 @@ bool SurvivesRoundTrip(const std::vector<Section> &sections, bool sectioned) {
   for (const Section &section : sections) {
     for (const Entry &entry : section.entries) {
       const std::string_view v = entry.value;
-      if (v.size() > 1023 || (!v.empty() && (IsBlank(v.back()) || v.back() == '\\'))) return false;
+      if (!v.empty() && (IsBlank(v.back()) || v.back() == '\\')) return false;
       if (sectioned && !entry.key.empty() && entry.key[0] == '[') return false;
     }
   }

@@ -356,7 +356,10 @@ TEST_F(ConsoleTest, UserDictCreateAndDump) {
   EXPECT_EQ(ReadFile("none.txt"), "");
 }
 
-TEST_F(ConsoleTest, EndOfInputAtAnyPromptEndsTheProgram) {
+TEST_F(ConsoleTest, EndOfInputEndsTheProgramFromTheMenu) {
+  // Inside the verification loop the end of input goes back to the menu,
+  // which is printed again; at the menu and at the prompts of options 5 and
+  // 6 it ends the program.
   const std::string list_prompt = "\n User Dict Create\n Dictionary Name :";
   const std::string save_prompt = "\n Pull data out of dict\n Save File Name :";
   const struct {
@@ -364,9 +367,9 @@ TEST_F(ConsoleTest, EndOfInputAtAnyPromptEndsTheProgram) {
     std::string shown;
   } cases[] = {
       {"", ""},
-      {"2\n", kPasswordPrompt},
-      {"2\nmonkey\n",
-       kPasswordPrompt + "[input password=monkey],[Search Result=RET_CD=2001]\n" + kPasswordPrompt},
+      {"2\n", kPasswordPrompt + kMenu},
+      {"2\nmonkey\n", kPasswordPrompt + "[input password=monkey],[Search Result=RET_CD=2001]\n" +
+                          kPasswordPrompt + kMenu},
       {"5\n", list_prompt},
       {"5\nwords.txt\n", list_prompt + "\n Dictionary PREFIX Name(./dicts/it_dict) :"},
       {"6\n", save_prompt},

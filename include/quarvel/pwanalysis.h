@@ -103,9 +103,12 @@ QUARVEL_EXPORT int Dict2Data(const char *outfile, const char *prefix) QUARVEL_NO
 /* The preparation steps of CreateDict. SortFile normalises and sorts the
  * word list infile into outfile and returns 0, or 1 (cannot open), 2 (no
  * memory, or a list of 2 GiB or more), 4 (cannot read), 5 (cannot write).
- * Translate normalises text (length bytes, plus one byte of room for a
- * terminator) in place and records each word with InsertWord; Compare orders
- * two recorded words as strcmp does; WriteOut writes the recorded words in
+ * Translate normalises the length bytes of text in place, never writing
+ * past them, and records with InsertWord each word that a line feed or a
+ * carriage return ends; bytes after the last line end form no word (SortFile
+ * gives a last line without one a line end in its own buffer, so that its
+ * word is kept). Compare orders two recorded words as strcmp does; WriteOut
+ * writes the recorded words in
  * order. These use process-wide state and serve SortFile. */
 QUARVEL_EXPORT int SortFile(const char *infile, const char *outfile) QUARVEL_NOEXCEPT;
 QUARVEL_EXPORT int Translate(char *text, unsigned int length) QUARVEL_NOEXCEPT;

@@ -101,6 +101,19 @@ bool EqualsIgnoreAsciiCase(const char *text, const char *lower_word) {
   return *text == '\0';
 }
 
+// A value longer than kLineRoom goes out in pieces of kPiece bytes, each
+// followed by the continuation mark; the pieces after the first start in the
+// first column. The reader knows such a piece by its exact shape.
+constexpr size_t kLineRoom = 1023;
+constexpr size_t kPiece = 1022;
+constexpr std::string_view kContinuationMark = " \\\n";
+
+// True for text that is one piece of a long value as the writer splits it:
+// exactly kPiece bytes, the continuation mark, and nothing after.
+bool IsWrittenPiece(std::string_view text) {
+  return text.size() == kPiece + kContinuationMark.size() && text.ends_with(kContinuationMark);
+}
+
 // --- Reading -----------------------------------------------------------------
 
 // Physical lines, each returned whole with its line feed however long it is,
@@ -130,15 +143,18 @@ struct ReadState {
   // The open entry: a key line ended in a backslash and continuation lines
   // may still extend its value.
   bool open = false;
+  // The open entry is a long value split by the writer: the next line is its
+  // next piece, taken as written whatever its first byte.
+  bool pieces = false;
   std::string key;
   std::string value;
 
   void Store(std::string_view k, std::string_view v) { sink.Entry(k, v); }
   void CloseOpen() {
-    open = false;
+    open = pieces = false;
     Store(key, value);
   }
-  void DropOpen() { open = false; }
+  void DropOpen() { open = pieces = false; }
 };
 
 enum class Outcome { kDone, kNextRule };
@@ -164,6 +180,16 @@ Outcome ContinuationRule(ReadState &state, std::string_view line) {
   return Outcome::kDone;
 }
 
+Outcome PieceRule(ReadState &state, std::string_view line) {
+  if (IsWrittenPiece(line)) {
+    state.value.append(line.substr(0, kPiece));
+  } else {
+    state.value.append(TrimTrailingBlanks(line));
+    state.CloseOpen();
+  }
+  return Outcome::kDone;
+}
+
 Outcome AbandonRule(ReadState &state, std::string_view) {
   state.DropOpen();
   return Outcome::kNextRule;
@@ -173,6 +199,12 @@ Outcome KeyLineRule(ReadState &state, std::string_view line) {
   const size_t equals = line.find('=');
   if (equals == std::string_view::npos) return Outcome::kDone;
   const std::string_view key = TrimTrailingBlanks(line.substr(0, equals));
+  if (IsWrittenPiece(line.substr(equals + 1))) {
+    state.key.assign(key);
+    state.value.assign(line.substr(equals + 1, kPiece));
+    state.open = state.pieces = true;
+    return Outcome::kDone;
+  }
   std::string_view value = TrimTrailingBlanks(line.substr(equals + 1));
   if (!value.empty() && value.back() == '\\') {
     value.remove_suffix(1);
@@ -194,6 +226,9 @@ struct LineRule {
 // ends the line. Reaching the abandon rule with an entry open implies the
 // line starts with neither "#" nor a blank.
 constexpr LineRule kLineRules[] = {
+    // Piece of a long value that the writer split: before every other rule,
+    // since a piece may start with any byte.
+    {[](const ReadState &s, std::string_view) { return s.pieces; }, PieceRule},
     // Comment: an open entry survives it.
     {[](const ReadState &, std::string_view line) { return FirstByte(line) == '#'; }, Skip},
     // Ignored: blank or indented lines while no entry is open.
@@ -217,12 +252,6 @@ void ApplyLineRules(ReadState &state, std::string_view line) {
 }
 
 // --- Writing -----------------------------------------------------------------
-
-// A value longer than kLineRoom goes out in pieces of kPiece bytes, each
-// followed by the continuation mark.
-constexpr size_t kLineRoom = 1023;
-constexpr size_t kPiece = 1022;
-constexpr std::string_view kContinuationMark = " \\\n";
 
 void WriteValue(FILE *out, std::string_view value) {
   while (value.size() > kLineRoom) {

@@ -2,8 +2,10 @@
 // by hand. It works on the current directory: "./conf/quarvel.ini",
 // "./dicts/default_dict", "./dicts/profile", "tmp.txt" and "./make.txt".
 //
-// One line of standard input answers each prompt. End of input at any prompt
-// ends the program with status 0, as option 7 does.
+// One line of standard input answers each prompt. End of input inside the
+// verification loop goes back to the menu, which is shown again; end of input
+// at the menu, or at a prompt of options 5 and 6, ends the program with
+// status 0, as option 7 does.
 
 #include <cstdint>
 #include <cstdio>
@@ -73,12 +75,14 @@ void EnvLoad() {
   std::printf("\n Env Load Result[%s] \n", LoadConfigFile());
 }
 
-Input VerifyLoop() {
+// Ends at an empty line or at the end of input; either way the menu comes
+// next.
+void VerifyLoop() {
   char password[kLineSize];
   for (;;) {
     std::printf("\n input password : ");
-    if (ReadLine(password, sizeof password) == Input::kEnd) return Input::kEnd;
-    if (password[0] == '\0') return Input::kLine;
+    if (ReadLine(password, sizeof password) == Input::kEnd) return;
+    if (password[0] == '\0') return;
     const char *result = VerifyPW(password);
     std::printf("[input password=%s],[Search Result=%s]\n", password, result);
   }
@@ -139,7 +143,7 @@ int main() {
         EnvLoad();
         break;
       case 2:
-        input = VerifyLoop();
+        VerifyLoop();
         break;
       case 3:
         PersonalDictCreate();

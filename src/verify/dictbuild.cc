@@ -12,6 +12,9 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 
@@ -22,11 +25,14 @@
 #include "quarvel/search.h"
 #include "quarvel/stringutil.h"
 #include "verify/api_lock.h"
+#include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
 #include "verify/search_internal.h"
 #include "verify/trace.h"
+#include "wordstore/dict_writer.h"
 #include "wordstore/dictmanger_internal.h"
 #include "wordstore/scratch.h"
+#include "wordstore/staged_dictionary.h"
 
 // ---------------------------------------------------------------------------
 // Dictionary building: a plain word list is read whole, normalised in place
@@ -178,10 +184,8 @@ extern "C" int Translate(char *text, unsigned int length) noexcept {
   if (text == nullptr) return 0;
   size_t write = 0;
   size_t start = 0;
-  bool in_line = false;  // bytes have been read since the last line end
   for (size_t read = 0; read < length; ++read) {
     const char c = text[read];
-    in_line = c != '\n' && c != '\r';
     if (c >= 'A' && c <= 'Z') {
       text[write++] = static_cast<char>(c - 'A' + 'a');
     } else if (c == '\n' || c == '\r') {
@@ -192,12 +196,8 @@ extern "C" int Translate(char *text, unsigned int length) noexcept {
       text[write++] = c;
     }
   }
-  // A last line without a line end is a word like any other. Its terminator
-  // fits: the block holds one byte more than the text, and write <= length.
-  if (in_line) {
-    text[write] = '\0';
-    if (EndWord(text, start, write) != 0) return -1;
-  }
+  // Bytes after the last line end form no word: ending it would take a byte
+  // past length. SortFile ends such a line itself, in its own buffer.
   return 0;
 }
 
@@ -242,9 +242,12 @@ extern "C" int SortFile(const char *infile, const char *outfile) noexcept {
   const size_t length = fread(buf, 1, size, in.get());
   state.set_length(size + 1);
   if (ferror(in.get())) return kCannotRead;
-  buf[length] = '\0';
+  // A last line without a line end is a word like any other: it gets one in
+  // the byte that the block holds beyond the text.
+  size_t text_length = length;
+  if (length > 0 && buf[length - 1] != '\n' && buf[length - 1] != '\r') buf[text_length++] = '\n';
 
-  if (Translate(buf, static_cast<unsigned int>(length)) != 0) return kNoMemory;
+  if (Translate(buf, static_cast<unsigned int>(text_length)) != 0) return kNoMemory;
   RadixQuicksort(offsets, static_cast<size_t>(off_idx), 0);
   if (WriteOut(outfile) != 0) return kCannotWrite;
   return kSorted;
@@ -274,8 +277,12 @@ bool IsPersonalDictionary(const char *prefix) {
 
 // After a build or deletion of the personal dictionary, scoring searches it
 // exactly when it can be opened.
+// Verification never waits for a build: it is held off only for this.
 void RefreshPersonalDictionary(const char *prefix) {
-  if (IsPersonalDictionary(prefix)) USEPROFILE = quarvel::verify::DictionaryOpens(prefix) ? 1 : 0;
+  if (!IsPersonalDictionary(prefix)) return;
+  const bool opens = quarvel::verify::DictionaryOpensSilently(prefix);
+  std::unique_lock state(quarvel::verify::state_lock);
+  USEPROFILE = opens ? 1 : 0;
 }
 
 // Removes path when it can be opened for reading.
@@ -286,14 +293,15 @@ void RemoveIfReadable(const char *path) {
   remove(path);
 }
 
-// Appends every line of the sorted list to the open dictionary; false when
-// the list cannot be read or a word cannot be written.
-bool LoadSortedList(FILE *sorted, PackedDict *pwp) {
+// Hands every non-empty line of the sorted list to put; false when the list
+// cannot be read or a word cannot be written.
+template <typename Put>
+bool LoadSortedList(FILE *sorted, Put put) {
   char line[1024];
   bool ok = true;
   while (fgets(line, sizeof(line), sorted) != nullptr) {
     Chop(line);
-    if (line[0] != '\0' && PutPW(pwp, line) != 0) ok = false;
+    if (line[0] != '\0' && !put(line)) ok = false;
   }
   quarvel::SecureWipe(line, sizeof(line));
   return ok && !ferror(sorted);
@@ -304,74 +312,39 @@ bool LoadSortedList(FILE *sorted, PackedDict *pwp) {
 // The three files of a dictionary, by their extensions.
 constexpr const char *kDictionaryExtensions[] = {".pwd", ".pwi", ".hwm"};
 
-// A dictionary is built into files beside the old one, named by a prefix of
-// their own, and renamed over it only when every write succeeded: a failed
-// build (a full disk, say) leaves the previous dictionary as it was, and a
-// verification never searches a half-written one.
-class StagedDictionary {
- public:
-  explicit StagedDictionary(const char *prefix) : prefix_(prefix) {
-    static unsigned serial = 0;
-    staging_ = prefix_ + ".new-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
-  }
-  ~StagedDictionary() { Discard(); }
-  StagedDictionary(const StagedDictionary &) = delete;
-  StagedDictionary &operator=(const StagedDictionary &) = delete;
-
-  const char *staging_prefix() const { return staging_.c_str(); }
-
-  // Moves the staged files over the dictionary's. A staged dictionary that
-  // could not write its mark file leaves none behind: an older one would
-  // bound searches of the new words wrongly.
-  bool Commit() {
-    bool ok = true;
-    for (const char *extension : {".hwm", ".pwd", ".pwi"}) {
-      const std::string from = staging_ + extension;
-      const std::string to = prefix_ + extension;
-      if (rename(from.c_str(), to.c_str()) == 0) continue;
-      if (errno == ENOENT && std::string_view(extension) == ".hwm") {
-        unlink(to.c_str());
-      } else {
-        ok = false;
-      }
-    }
-    Discard();
-    return ok;
-  }
-
-  // Removes whatever staged files remain.
-  void Discard() {
-    for (const char *extension : kDictionaryExtensions) {
-      unlink((staging_ + extension).c_str());
-    }
-  }
-
- private:
-  std::string prefix_;
-  std::string staging_;
-};
-
 // Writes the words of the sorted list into the dictionary at prefix; false
 // when the dictionary cannot be created or a write fails. Builds beside the
-// old dictionary when it can, and in place when the folder takes no new
-// files (then a failed write removes the damaged files).
+// old dictionary (quarvel::StagedDictionary) when it can, and in place when
+// the folder takes no new files (then a failed write removes the damaged
+// files).
 bool WriteDictionary(FILE *sorted, const char *prefix) {
-  std::unique_ptr<StagedDictionary> staged;
-  try {
-    staged = std::make_unique<StagedDictionary>(prefix);
-  } catch (...) {
+  // Creating a dictionary while a caller holds another open force-closes
+  // that one and creates nothing, as PWOpen(prefix, "wb") does: it is that
+  // call which reports it, under the caller's prefix.
+  if (pdesc.header.magic == PACKED_DICT_MAGIC) {
+    PWOpen(prefix, "wb");
     return false;
   }
-  PackedDict *pwp = PWOpen(staged->staging_prefix(), "wb");
-  if (pwp == nullptr) {
-    staged->Discard();
-    staged.reset();
-    pwp = PWOpen(prefix, "wb");
-    if (pwp == nullptr) return false;
+  try {
+    quarvel::StagedDictionary staged(prefix);
+    quarvel::UniqueFile data, index, mark;
+    if (staged.Create(data, index, mark)) {
+      quarvel::DictWriter writer(std::move(data), std::move(index), std::move(mark));
+      bool ok = LoadSortedList(sorted, [&](const char *word) { return writer.Add(word); });
+      if (!writer.Finish()) ok = false;
+      if (!ok) return false;
+      // The files are renamed into place while no verification runs, so
+      // none meets a mix of old and new files.
+      std::unique_lock state(quarvel::verify::state_lock);
+      return staged.Commit();
+    }
+  } catch (const std::bad_alloc &) {
+    return false;
   }
-  bool ok = LoadSortedList(sorted, pwp);
+  PackedDict *pwp = PWOpen(prefix, "wb");
+  if (pwp == nullptr) return false;
+  bool ok = LoadSortedList(sorted, [&](const char *word) { return PutPW(pwp, word) == 0; });
   if (PWClose(pwp) != 0) ok = false;
-  if (staged != nullptr) return ok && staged->Commit();
   // Written in place and failed: what is left is no dictionary, and must
   // not be searched as one. The folder may not let the files go; emptied,
   // they no longer open.
@@ -398,6 +371,8 @@ extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noex
   // A failed write is a failed build, never a success.
   const bool ok = prefix != nullptr && WriteDictionary(sorted.get(), prefix);
   sorted.reset();
+  // The new words are ready for the next verification.
+  if (ok) quarvel::verify::DictionaryWritten(prefix);
   RefreshPersonalDictionary(prefix);
   if (!ok) return "RET_CD=3004";
 
@@ -411,6 +386,9 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
   quarvel::ApiLock lock;
   if (prefix != nullptr) {
     const bool personal = IsPersonalDictionary(prefix);
+    // No verification runs while the files go: none meets some of them gone
+    // while the personal dictionary is still in use.
+    std::unique_lock state(quarvel::verify::state_lock);
     for (const char *extension : kDictionaryExtensions) {
       char name[1024];
       // A name that does not fit is skipped: a cut name could name another file.
@@ -418,6 +396,7 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
       if (n < 0 || static_cast<size_t>(n) >= sizeof(name)) continue;
       RemoveIfReadable(name);
     }
+    quarvel::NoteDictionaryWrite();
     if (personal) USEPROFILE = 0;
   }
   printf("[Delete Personal Dict \n");

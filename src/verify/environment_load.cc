@@ -1,35 +1,17 @@
 // Environment loading: LoadConfigFile.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstdarg>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <memory>
+#include <mutex>
 #include <string>
-#include <string_view>
 
 #include "quarvel/dictmanger.h"
 #include "quarvel/gconfig.h"
 #include "quarvel/pwanalysis.h"
-#include "quarvel/rules.h"
 #include "quarvel/search.h"
-#include "quarvel/stringutil.h"
 #include "verify/api_lock.h"
+#include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
-#include "verify/search_internal.h"
-#include "verify/trace.h"
 #include "wordstore/dictmanger_internal.h"
-#include "wordstore/scratch.h"
-
-// ---------------------------------------------------------------------------
-// Environment loading.
 
 namespace {
 
@@ -39,21 +21,17 @@ constexpr int kDictSlots = 8;
 
 char g_environment[1024];
 
-// The texts the dictionary slots refer to. They are the library's own copies,
-// so the configuration object they came from can be released at the next
-// load.
-std::string g_slot_texts[kDictSlots];
-
 // Copies text into slot's storage and points the slot at it; false when
 // memory runs out.
 bool SetSlot(int slot, const char *text) {
+  using quarvel::verify::slot_texts;
   try {
-    g_slot_texts[slot].assign(text);
+    slot_texts[slot].assign(text);
   } catch (...) {
     dict[slot] = "";
     return false;
   }
-  dict[slot] = g_slot_texts[slot].c_str();
+  dict[slot] = slot_texts[slot].c_str();
   return true;
 }
 
@@ -63,23 +41,36 @@ int ReadInt(const char *section, const char *key, int fallback) {
 
 }  // namespace
 
+// A dictionary opens when its header can be read; the one verification will
+// search is opened (and decoded) on the way. A caller's own open dictionary
+// is force-closed by PWOpen's rule, and this one then does not open.
 bool quarvel::verify::DictionaryOpens(const char *prefix) {
-  PackedDict *pwp = PWOpen(prefix, "rb");
-  if (pwp == nullptr) return false;
-  PWClose(pwp);
-  return true;
+  if (pdesc.header.magic == PACKED_DICT_MAGIC) {
+    PackedDict *pwp = PWOpen(prefix, "rb");
+    if (pwp != nullptr) PWClose(pwp);
+    return pwp != nullptr;
+  }
+  const auto dictionary = SearchedDictionary(prefix, /*look_now=*/true);
+  if (!dictionary->ok()) ReportUnreadable(*dictionary);
+  return dictionary->ok();
+}
+
+bool quarvel::verify::DictionaryOpensSilently(const char *prefix) {
+  return SearchedDictionary(prefix, /*look_now=*/true)->ok();
 }
 
 extern "C" const char *LoadConfigFile(void) noexcept {
   quarvel::ApiLock lock;
+  std::unique_lock state(quarvel::verify::state_lock);
   using quarvel::verify::cfg;
+  using quarvel::verify::DictionaryOpens;
   // The previous configuration goes: the slots keep copies of their texts.
   gcfg_destroy(cfg);
   cfg = gcfg_create(5, 3);
   if (gcfg_load(cfg, kConfigPath) != 0) return "RET_CD=1001";
 
   dict[0] = kDefaultDictPrefix;
-  if (!quarvel::verify::DictionaryOpens(kDefaultDictPrefix)) return "RET_CD=1002";
+  if (!DictionaryOpens(kDefaultDictPrefix)) return "RET_CD=1002";
 
   bool slots_stored = true;
   for (int n = 1; n < kDictSlots; ++n) {
@@ -92,7 +83,7 @@ extern "C" const char *LoadConfigFile(void) noexcept {
   USE_DICT_CNT = 1;
   for (int n = 1; n < kDictSlots; ++n) {
     if (dict[n][0] == '\0') continue;
-    if (!quarvel::verify::DictionaryOpens(dict[n])) return "RET_CD=1003";
+    if (!DictionaryOpens(dict[n])) return "RET_CD=1003";
     ++USE_DICT_CNT;
   }
 
@@ -115,7 +106,7 @@ extern "C" const char *LoadConfigFile(void) noexcept {
   if (USEREVERSE != 0) SetUseReverse(1);
 
   // The personal dictionary is searched exactly when it can be opened.
-  USEPROFILE = quarvel::verify::DictionaryOpens(quarvel::verify::kProfilePrefix) ? 1 : 0;
+  USEPROFILE = DictionaryOpens(quarvel::verify::kProfilePrefix) ? 1 : 0;
   snprintf(g_environment, sizeof(g_environment),
            "RET_CD=0000:PW_LEN=%d:CTS_NCR=%d:REPT_NCR=%d:NCHAR=%d:USE_DICT_CNT=%d:USE_PDICT=%s",
            MINLEN, MINSTEP, MINREPT, 4, USE_DICT_CNT, USEPROFILE != 0 ? "01" : "00");

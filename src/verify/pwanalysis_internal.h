@@ -4,6 +4,8 @@
 #define QUARVEL_SRC_VERIFY_PWANALYSIS_INTERNAL_H_
 
 #include <cstdint>
+#include <shared_mutex>
+#include <string>
 
 #include "quarvel/gconfig.h"
 
@@ -13,11 +15,26 @@ namespace quarvel::verify {
 // first. Scoring refuses to run without one.
 extern gcfg *cfg;
 
+// The texts the dictionary slots (dict[1..7]) point to: the library's own
+// copies, so the configuration object they came from can be released at the
+// next load.
+extern std::string slot_texts[8];
+
+// Verification and the dictionary search read the settings and the slots
+// under a shared hold of this lock; loading the environment, and changing
+// USEPROFILE after a build or a deletion, hold it exclusively. A build
+// holds it only for that last step, so verification never waits for one.
+extern std::shared_mutex state_lock;
+
 // Prefix of the personal dictionary.
 inline constexpr const char kProfilePrefix[] = "./dicts/profile";
 
-// True when a dictionary opens for reading (and closes again).
+// True when a dictionary opens for reading; reports on standard error why
+// it does not, as PWOpen does.
 bool DictionaryOpens(const char *prefix);
+
+// The same, saying nothing.
+bool DictionaryOpensSilently(const char *prefix);
 
 }  // namespace quarvel::verify
 

@@ -6,6 +6,10 @@
 #include <array>
 #include <cstddef>
 
+namespace quarvel::engine {
+struct SearchSettings;
+}
+
 namespace quarvel::search {
 
 // Number of entries of the rule table, not counting its terminating NULL.
@@ -15,23 +19,14 @@ inline constexpr size_t kRuleTableEntries = 361;
 extern const std::array<const char *, kRuleTableEntries + 1> r_destructors;
 
 // The search's own settings, changed only through SetPostFixCnt,
-// SetPreFixCnt and SetUseReverse. USEREVERSE here is the search's switch,
-// distinct from the configuration setting ::USEREVERSE.
+// SetPreFixCnt and SetUseReverse (and read and written as atomics). USEREVERSE here is the search's
+// switch, distinct from the configuration setting ::USEREVERSE.
 extern int POSTFIXCNT;
 extern int PREFIXCNT;
 extern int USEREVERSE;
 
-// While one of these lives, the candidates that the rules make of a word
-// are kept from one DictFindPW to the next, for a verification that searches
-// the same word in several dictionaries; they are wiped when the last one
-// goes. Callers hold the library's lock meanwhile.
-class CandidateBatch {
- public:
-  CandidateBatch();
-  ~CandidateBatch();
-  CandidateBatch(const CandidateBatch &) = delete;
-  CandidateBatch &operator=(const CandidateBatch &) = delete;
-};
+// The switches above, read once for a search.
+engine::SearchSettings CurrentSettings();
 
 }  // namespace quarvel::search
 

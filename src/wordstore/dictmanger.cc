@@ -13,14 +13,16 @@
 // A finished dictionary always ends with one block written at close that
 // holds the remaining N mod 16 words (empty when N is a multiple of 16).
 //
-// P.pwi, wide layout (read, never written): magic (8), word count (8), block
-// length (2), pad (2), then 8-byte offsets at 20+8*b; only the low 32 bits of
-// each 8-byte field are used.
+// P.pwi, wide layout (written by DictWriter, src/wordstore/dict_writer.cc,
+// once a block's offset no longer fits 32 bits): magic (8), word count (8),
+// block length (2), pad (2), then 8-byte offsets at 20+8*b. Of the count only
+// the low 32 bits are used.
 //
-// P.hwm, the mark file: 256 entries of 4 bytes (8 in the wide layout); entry c
-// is the index of the last word whose first byte is c, or the entry before it
-// when no word begins with c (0 below the smallest first byte). Optional: a
-// reader without it searches the whole list.
+// P.hwm, the mark file: 256 entries of 4 bytes (8 in the wide layout, of
+// which the low 32 bits are used); entry c is the index of the last word whose
+// first byte is c, or the entry before it when no word begins with c (0 below
+// the smallest first byte). Optional: a reader without it searches the whole
+// list.
 //
 // P.pwd, the data file: blocks of 16 slots. Slot 0 is its word and a NUL.
 // Slots 1..15 are, for a word, one byte L (bytes shared with the previous
@@ -34,6 +36,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -150,16 +153,38 @@ PackedDict *FailOpen(PackedDict *pwp, const char *prefix, const char *what) {
   return nullptr;
 }
 
-// Encodes the pending slots as one block (see the layout above) into out and
-// answers its length.
-size_t EncodeBlock(const PackedDict &pd, std::span<unsigned char, kMaxBlockBytes> out) {
+// Appends the block's index entry and writes the pending block to the data
+// file. On failure the words stay pending and the caller marks the build
+// failed, so nothing more is written.
+bool WriteBlock(PackedDict *pwp) {
+  off_t position = ftello(pwp->data_file);
+  if (position < 0 || static_cast<uint64_t>(position) > UINT32_MAX) return false;
+  unsigned char entry[4];
+  EncodeFixed32(entry, static_cast<uint32_t>(position));
+  if (!WriteAll(pwp->index_file, entry)) return false;
+
+  std::array<unsigned char, kMaxBlockBytes> block;
+  size_t length = quarvel::EncodeBlock(pwp->pending, block);
+  if (!WriteAll(pwp->data_file, std::span(block.data(), length))) return false;
+
+  std::memset(pwp->pending, 0, sizeof(pwp->pending));
+  pwp->pending_count = 0;
+  return true;
+}
+
+}  // namespace
+
+// Encodes 16 slots as one block (see the layout above) into out and answers
+// its length.
+size_t quarvel::EncodeBlock(const char (&slots)[PACKED_DICT_BLOCK_WORDS][PACKED_DICT_MAX_WORD + 1],
+                            std::span<unsigned char, kMaxBlockBytes> out) {
   size_t n = 0;
-  std::string_view previous(pd.pending[0], strnlen(pd.pending[0], kSlotBytes - 1));
+  std::string_view previous(slots[0], strnlen(slots[0], kSlotBytes - 1));
   std::memcpy(out.data(), previous.data(), previous.size());
   n += previous.size();
   out[n++] = 0;
   for (int s = 1; s < kBlockWords; ++s) {
-    std::string_view word(pd.pending[s], strnlen(pd.pending[s], kSlotBytes - 1));
+    std::string_view word(slots[s], strnlen(slots[s], kSlotBytes - 1));
     if (!word.empty()) {
       size_t shared = 0;
       while (shared < word.size() && shared < previous.size() && word[shared] == previous[shared]) {
@@ -174,27 +199,6 @@ size_t EncodeBlock(const PackedDict &pd, std::span<unsigned char, kMaxBlockBytes
   }
   return n;
 }
-
-// Appends the block's index entry and writes the pending block to the data
-// file. On failure the words stay pending and the caller marks the build
-// failed, so nothing more is written.
-bool WriteBlock(PackedDict *pwp) {
-  off_t position = ftello(pwp->data_file);
-  if (position < 0 || static_cast<uint64_t>(position) > UINT32_MAX) return false;
-  unsigned char entry[4];
-  EncodeFixed32(entry, static_cast<uint32_t>(position));
-  if (!WriteAll(pwp->index_file, entry)) return false;
-
-  std::array<unsigned char, kMaxBlockBytes> block;
-  size_t length = EncodeBlock(*pwp, block);
-  if (!WriteAll(pwp->data_file, std::span(block.data(), length))) return false;
-
-  std::memset(pwp->pending, 0, sizeof(pwp->pending));
-  pwp->pending_count = 0;
-  return true;
-}
-
-}  // namespace
 
 // Decodes the 16 slots of one block (the writer's layout above) from the
 // bytes read; bytes past the end count as NUL. Corrupt input (a shared count
@@ -280,6 +284,7 @@ PackedDict *OpenForWriting(PackedDict *pwp, const char *prefix) {
   const DictionaryNames names(prefix);
   if (!OpenFiles(pwp, names, "wb")) return nullptr;
   // What was read from these files before is about to change.
+  quarvel::NoteDictionaryWrite();
   ForgetDecoded(IdentityOfFd(fileno(pwp->data_file)), IdentityOfFd(fileno(pwp->index_file)));
   pwp->flags |= PACKED_DICT_WRITE;
   pwp->header = {kMagic, 0, kBlockWords, 0};
@@ -323,6 +328,16 @@ uint64_t quarvel::ReadableBlockCount(PackedDict *pwp) {
   const uint64_t size = static_cast<uint64_t>(status.st_size);
   return size > header ? (size - header) / (wide ? 8 : 4) : 0;
 }
+
+namespace {
+std::atomic<uint64_t> g_write_generation{0};
+}  // namespace
+
+uint64_t quarvel::DictionaryWriteGeneration() {
+  return g_write_generation.load(std::memory_order_acquire);
+}
+
+void quarvel::NoteDictionaryWrite() { g_write_generation.fetch_add(1, std::memory_order_acq_rel); }
 
 bool quarvel::DictionaryServedFromMemory() { return ServedFromMemory(&pdesc); }
 
@@ -416,6 +431,12 @@ extern "C" int PWClose(PackedDict *pwp) noexcept {
   // Every file is closed and the descriptor marked closed, also after a
   // failure: a failed build never leaves a dictionary open.
   if (!CloseFiles(pwp) && writing) ok = false;
+  if (writing) {
+    // Words a failed build could not write are gone with it.
+    quarvel::SecureWipe(pwp->pending, sizeof(pwp->pending));
+    pwp->pending_count = 0;
+    quarvel::NoteDictionaryWrite();
+  }
   pwp->header.magic = 0;
   if (pwp == &pdesc) g_active.reset();
   return ok ? 0 : -1;
@@ -445,7 +466,7 @@ extern "C" char *GetPW(PackedDict *pwp, uint32_t number) noexcept {
   if (ReadAt(pwp->index_file, entry_offset, std::span(entry, entry_size)) != entry_size) {
     return nullptr;
   }
-  const uint32_t offset = DecodeFixed32(entry);  // low 32 bits in both layouts
+  const uint64_t offset = wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
 
   std::array<unsigned char, kMaxBlockBytes> bytes;
   size_t got = ReadAt(pwp->data_file, offset, bytes);

@@ -39,6 +39,12 @@ namespace quarvel {
 // 15 slots of a shared count, 31 bytes and a NUL.
 inline constexpr size_t kMaxBlockBytes = 527;
 
+// Encodes 16 slots (words of at most 31 bytes, NUL-terminated; empty slots
+// only after the filled ones) as one block of the data file and answers its
+// length.
+size_t EncodeBlock(const char (&slots)[PACKED_DICT_BLOCK_WORDS][PACKED_DICT_MAX_WORD + 1],
+                   std::span<unsigned char, kMaxBlockBytes> out);
+
 // Decodes the 16 slots of one block from the bytes read; bytes past the end
 // count as NUL. Corrupt input (a shared count beyond the previous word, a
 // missing NUL) still yields words of at most 31 bytes and never reads or
@@ -62,6 +68,12 @@ inline constexpr int64_t kDefaultRacyNanoseconds = 100'000'000;
 // every dictionary from its files. Tests use it to compare both ways, and to
 // shorten the quiet time; either way the cache is emptied.
 void SetDictionaryCache(bool enabled, int64_t racy_nanoseconds = kDefaultRacyNanoseconds);
+
+// A counter that moves whenever this process writes or removes dictionary
+// files: PWOpen for writing, PWClose of a writer, builds and deletions.
+// Readers that keep dictionaries look at their files again when it moved.
+uint64_t DictionaryWriteGeneration();
+void NoteDictionaryWrite();
 
 // True while the open dictionary is served from memory.
 bool DictionaryServedFromMemory();

@@ -49,8 +49,8 @@ std::unique_ptr<MemoryDict> MemoryDict::Decode(int index_fd, uint64_t index_byte
   dict->slots_.reserve(static_cast<size_t>(blocks) * 16);
   char words[PACKED_DICT_BLOCK_WORDS][kSlotBytes];
   for (uint64_t b = 0; b < blocks; ++b) {
-    // Only the low 32 bits of a wide entry are used.
-    const uint32_t offset = DecodeFixed32(index.data() + header_size + b * layout.EntrySize());
+    const unsigned char *entry = index.data() + header_size + b * layout.EntrySize();
+    const uint64_t offset = layout.is_wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
     if (offset >= data.size()) {
       dict->slots_.insert(dict->slots_.end(), 16, kUnreadable);
       continue;

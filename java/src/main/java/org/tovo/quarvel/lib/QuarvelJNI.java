@@ -40,12 +40,11 @@ package org.tovo.quarvel.lib;
  *
  * <h2>Thread safety</h2>
  *
- * The methods may be called from any number of threads. The library keeps its settings, its open
- * dictionary and its answer areas in process-wide variables and serialises every operation with
- * one process-wide lock: concurrent calls run one after another, and each returns the answer of
- * its own operation. A verification running while another thread reloads the environment or
+ * The methods may be called from any number of threads. Verifications run in parallel, each with
+ * an answer of its own. Loading the environment and creating or deleting the personal dictionary
+ * run one at a time. A verification running while another thread reloads the environment or
  * creates or deletes the personal dictionary sees the settings either before or after that
- * change, never halfway.
+ * change, never halfway; a dictionary build never holds verifications up.
  *
  * <h2>Loading the native library</h2>
  *

@@ -1,10 +1,18 @@
-// The verification settings, with their values before the first environment
-// load, and the scoring tables the library exports.
+// The process-wide state of the specified functions, in one place: the
+// settings with their values before the first environment load, the texts
+// the dictionary slots refer to, the configuration object, the search's
+// switches, the locks, and the scoring tables the library exports. (The word
+// store keeps its own: PWOpen's one descriptor, its decoded-dictionary cache,
+// GetPW's block area and the rule functions' result areas.)
 
+#include "engine/scoring_tables.h"
 #include "quarvel/pwanalysis.h"
 #include "verify/api_lock.h"
 #include "verify/pwanalysis_internal.h"
-#include "engine/scoring_tables.h"
+#include "verify/search_internal.h"
+
+#include <shared_mutex>
+#include <string>
 
 // Settings: their values before the first environment load.
 
@@ -27,7 +35,15 @@ const char *dict[8] = {};
 
 namespace quarvel::verify {
 gcfg *cfg = nullptr;
-}
+std::string slot_texts[8];
+std::shared_mutex state_lock;
+}  // namespace quarvel::verify
+
+namespace quarvel::search {
+int POSTFIXCNT = 0;
+int PREFIXCNT = 0;
+int USEREVERSE = 0;
+}  // namespace quarvel::search
 
 pthread_mutex_t quarvel::ApiLock::mutex_ = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 
