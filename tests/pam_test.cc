@@ -77,7 +77,12 @@ class PamStack : public ::testing::Test {
     std::filesystem::create_directories(root_ + "/conf");
     std::filesystem::create_directories(root_ + "/dicts");
     std::filesystem::create_directories(dir_.File("pam.d"));
-    WriteFile(root_ + "/conf/quarvel.ini", ReadFile(QUARVEL_SHIPPED_CONFIG));
+    // The shipped configuration, with the reversed search on.
+    std::string config = ReadFile(QUARVEL_SHIPPED_CONFIG);
+    const std::string reverse = "quarvel_search.pw_reverse=";
+    ASSERT_NE(config.find(reverse + "0"), std::string::npos);
+    config.replace(config.find(reverse + "0"), reverse.size() + 1, reverse + "1");
+    WriteFile(root_ + "/conf/quarvel.ini", config);
     // CreateDict sorts through a temporary file in the current folder.
     WriteFile(dir_.File("words.txt"), "dragon\npassword\nsunshine\n");
     EXPECT_STREQ(CreateDict("words.txt", "root/dicts/default_dict"), "RET_CD=0000");
@@ -129,7 +134,21 @@ TEST_F(PamStack, ChangesAsTheOptionsSay) {
        Twice({"Sunshine7"}),
        PAM_AUTHTOK_ERR,
        2,
-       {dictionary + " (with a number added)"}},
+       {dictionary + " (with characters added)"}},
+      {"reversed",
+       "enforce_for_root",
+       "",
+       Twice({"Nogard"}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {dictionary + " (reversed)"}},
+      {"look-alike",
+       "enforce_for_root",
+       "",
+       Twice({"Sun5h1ne"}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {dictionary + " (with look-alike characters)"}},
       {"not a dictionary word", "enforce_for_root", "", Twice({"Moonrise7"}), PAM_SUCCESS, 2, {}},
       {"plain dictionary word",
        "enforce_for_root",
@@ -145,7 +164,7 @@ TEST_F(PamStack, ChangesAsTheOptionsSay) {
        Twice({CurrentUser() + "7"}),
        PAM_AUTHTOK_ERR,
        2,
-       {user_name + " (with a number added)"}},
+       {user_name + " (with characters added)"}},
       {"short",
        "enforce_for_root",
        "",
@@ -189,7 +208,7 @@ TEST_F(PamStack, ChangesAsTheOptionsSay) {
        {},
        PAM_AUTHTOK_ERR,
        0,
-       {dictionary + " (with a number added)"}},
+       {dictionary + " (with characters added)"}},
       {"use_authtok: none set", "use_authtok", "", {}, PAM_AUTHTOK_ERR, 0, {}},
       // Without enforce_for_root a caller running as root is only warned.
       {"not enforced",

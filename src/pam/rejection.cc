@@ -20,28 +20,31 @@ constexpr int kEnoughClasses = 3;
 // The stages in the order the engine scores them (stage_score[0..5]).
 enum Stage { kLengthAndClasses, kDistinct, kRepeats, kSequences, kDictionary, kPersonal };
 
-// "(reversed, shortened, ...)" for the variant bits and rule of a match;
-// empty when the password was the word as stored, lower case aside.
+// "(reversed, with a number added, ...)" for the variant bits and rule of a
+// match, told from the password's side: the rules trim the password's ends
+// ("[", "]"), purge a class of characters from it ("/?p@?p") or read its
+// look-alike characters back as letters ("/0s0o"). Empty when the password
+// was the word as stored, lower case aside.
 std::string VariantNote(const quarvel_match &match) {
   const std::string_view rule(match.rule, strnlen(match.rule, sizeof(match.rule)));
   std::string note;
   auto add = [&note](std::string_view phrase) {
+    if (note.find(phrase) != std::string::npos) return;
     note.append(note.empty() ? " (" : ", ").append(phrase);
   };
   if ((match.variants & QUARVEL_VARIANT_REVERSED) != 0) add("reversed");
   if ((match.variants & QUARVEL_VARIANT_RULE) != 0) {
-    // The rules trim ends ("[", "]"), purge a class of characters ("/?p@?p")
-    // or read look-alike characters back as letters ("/0s0o").
     if (!rule.empty() && (rule.front() == '[' || rule.front() == ']')) {
-      add("shortened");
+      add("with characters added");
     } else if (rule.substr(0, 2) == "/?") {
-      add("with symbols removed");
+      add("with symbols added");
     } else {
       add("with look-alike characters");
     }
   }
-  if ((match.variants & QUARVEL_VARIANT_PREFIX) != 0) add("with a number in front");
-  if ((match.variants & QUARVEL_VARIANT_SUFFIX) != 0) add("with a number added");
+  if ((match.variants & (QUARVEL_VARIANT_PREFIX | QUARVEL_VARIANT_SUFFIX)) != 0) {
+    add("with a number added");
+  }
   if (!note.empty()) note.push_back(')');
   return note;
 }
