@@ -256,7 +256,7 @@ TEST_F(EngineTest, ReplacedDictionaryIsPickedUp) {
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
-  std::this_thread::sleep_for(std::chrono::milliseconds(QUARVEL_REVALIDATE_MS + 1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2 * QUARVEL_REVALIDATE_MS + 1));
   const quarvel_result r = Check(engine_.env, "walrus");
   EXPECT_EQ(r.match.kind, QUARVEL_MATCH_DICTIONARY);
   EXPECT_EQ(r.match.slot, 3);

@@ -256,8 +256,9 @@ typedef struct quarvel_dict_info {
 } quarvel_dict_info;
 
 /* Reads the header of the dictionary prefix and checks every block. Returns
- * 0 when it opens (info->intact tells whether it is sound), or 1001 when it
- * cannot be opened (error says why). */
+ * 0 when it opens (info->intact tells whether it is sound), 1001 when it
+ * cannot be opened (error says why), or 2002 for a NULL prefix, or a NULL or
+ * too small record. A dictionary of no words opens but is not intact. */
 QUARVEL_EXPORT int quarvel_dict_info_get(const char *prefix, quarvel_dict_info *info, char *error,
                                          size_t error_size) QUARVEL_NOEXCEPT;
 

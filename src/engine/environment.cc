@@ -19,7 +19,7 @@ constexpr int kDictSlots = 8;
 
 int64_t MonotonicNanoseconds() {
   timespec t;
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+  clock_gettime(CLOCK_MONOTONIC, &t);
   return Nanoseconds(t);
 }
 
