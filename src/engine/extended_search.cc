@@ -14,20 +14,30 @@ namespace {
 // Readings tried of each piece left between cut affixes, and of each piece
 // of a longer password that may hold a word.
 constexpr size_t kReadingsPerPiece = 12;
+// Readings of a piece also tried reversed: reversal with many characters
+// read as letters is rare.
+constexpr size_t kReversedReadings = 4;
 constexpr size_t kReadingsPerWindow = 2;
 // Shortest piece searched: between affixes, and inside a longer password.
 constexpr size_t kMinPiece = 3;
 constexpr size_t kMinInside = 5;
-constexpr size_t kTableSize = 2048;  // a power of two, well above the candidates
+constexpr size_t kTableSize = 1024;  // a power of two, well above the candidates
 static_assert(kTableSize >= 2 * kMaxExtendedCandidates);
 
 bool IsLetter(char c) { return c >= 'a' && c <= 'z'; }
 
 // A piece worth reading as a word: letters make at least share_in_thirds
 // thirds of it. Random text is rarely so; mangled words nearly always.
-bool MostlyLetters(std::string_view piece, size_t share_in_thirds) {
+// Every character of it has a reading (ReadAsLetters makes none otherwise).
+bool WorthReading(std::string_view piece, size_t share_in_thirds) {
   size_t letters = 0;
-  for (char c : piece) letters += IsLetter(c) ? 1 : 0;
+  for (char c : piece) {
+    if (IsLetter(c)) {
+      ++letters;
+    } else if (!HasReading(c)) {
+      return false;
+    }
+  }
   return 3 * letters >= share_in_thirds * piece.size();
 }
 
@@ -83,17 +93,21 @@ class ExtendedSearch::Collector final : public ReadingSink {
     c.substitution_count = static_cast<uint8_t>(reading.substitutions.size());
     std::copy(reading.substitutions.begin(), reading.substitutions.end(), c.substitutions);
     std::memcpy(c.text, reading.text, reading.length + 1);
+    c.length = static_cast<uint8_t>(reading.length);
     c.reversed = c.doubled = false;
     if (!search_.Add(c)) return false;
     if (c.kind == ExtendedCandidate::kInside) return true;
-    std::reverse(c.text, c.text + reading.length);
-    c.reversed = true;
-    if (!search_.Add(c)) return false;
+    if (++taken_ <= kReversedReadings) {
+      std::reverse(c.text, c.text + reading.length);
+      c.reversed = true;
+      if (!search_.Add(c)) return false;
+    }
     const size_t half = reading.length / 2;
     if (reading.length % 2 == 0 && half >= kMinPiece &&
         std::memcmp(reading.text, reading.text + half, half) == 0) {
       std::memcpy(c.text, reading.text, half);
       c.text[half] = '\0';
+      c.length = static_cast<uint8_t>(half);
       c.reversed = false;
       c.doubled = true;
       if (!search_.Add(c)) return false;
@@ -104,6 +118,7 @@ class ExtendedSearch::Collector final : public ReadingSink {
  private:
   ExtendedSearch &search_;
   ExtendedCandidate base_;
+  size_t taken_ = 0;
 };
 
 ExtendedSearch::ExtendedSearch(std::string_view text) {
@@ -119,14 +134,15 @@ ExtendedSearch::~ExtendedSearch() {
 
 bool ExtendedSearch::Add(const ExtendedCandidate &candidate) {
   if (count_ == kMaxExtendedCandidates) return false;
-  const std::string_view text(candidate.text);
+  const std::string_view text(candidate.text, candidate.length);
   for (size_t i = Hash(text) & (kTableSize - 1);; i = (i + 1) & (kTableSize - 1)) {
     const uint16_t entry = table_[i];
     if (entry == 0) {
       table_[i] = static_cast<uint16_t>(count_ + 1);
       break;
     }
-    if (text == items_[entry - 1].text) return true;  // the first one explains it
+    const ExtendedCandidate &other = items_[entry - 1];
+    if (text == std::string_view(other.text, other.length)) return true;  // the first explains it
   }
   items_[count_++] = candidate;
   return count_ < kMaxExtendedCandidates;
@@ -149,7 +165,7 @@ void ExtendedSearch::Make() {
       const size_t head = heads.length[h], tail = tails.length[t];
       if (head + tail + kMinPiece > n) continue;
       const std::string_view piece = text.substr(head, n - head - tail);
-      if (!MostlyLetters(piece, 1)) continue;
+      if (!WorthReading(piece, 1)) continue;
       Collector collector(*this, ExtendedCandidate::kCut, head, tail);
       ReadAsLetters(piece, kReadingsPerPiece, kMinPiece, collector);
       if (count_ == kMaxExtendedCandidates) return;
@@ -162,7 +178,8 @@ void ExtendedSearch::Make() {
   for (size_t length = std::min(kMaxCandidate, n - 1); length >= shortest; --length) {
     for (size_t start = 0; start + length <= n; ++start) {
       const std::string_view piece = text.substr(start, length);
-      if (!MostlyLetters(piece, 2)) continue;
+      // A word inside starts with a letter.
+      if (!IsLetter(piece[0]) || !WorthReading(piece, 2)) continue;
       Collector collector(*this, ExtendedCandidate::kInside, start, n - start - length);
       ReadAsLetters(piece, kReadingsPerWindow, kMinInside, collector);
       if (count_ == kMaxExtendedCandidates) return;

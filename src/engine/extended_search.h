@@ -31,7 +31,7 @@
 
 namespace quarvel::engine {
 
-inline constexpr size_t kMaxExtendedCandidates = 768;
+inline constexpr size_t kMaxExtendedCandidates = 512;
 
 struct ExtendedCandidate {
   enum Kind : uint8_t { kCut, kInside } kind;
@@ -39,6 +39,7 @@ struct ExtendedCandidate {
   uint8_t tail;  // characters after it
   bool reversed;
   bool doubled;  // the piece was the word written twice
+  uint8_t length;  // of text
   uint8_t substitution_count;
   Substitution substitutions[kMaxSubstitutions];
   char text[kMaxCandidate + 1];

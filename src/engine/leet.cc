@@ -35,6 +35,15 @@ constexpr std::array<std::string_view, 256> kTable = MakeTable();
 // Any other symbol that stands for no letter ends every reading.
 constexpr std::string_view kSeparators = " -_.,'&";
 
+constexpr std::array<bool, 256> MakeReadable() {
+  std::array<bool, 256> readable{};
+  for (int c = 'a'; c <= 'z'; ++c) readable[static_cast<size_t>(c)] = true;
+  for (const LeetEntry &e : kLeet) readable[static_cast<unsigned char>(e.from)] = true;
+  for (char c : kSeparators) readable[static_cast<unsigned char>(c)] = true;
+  return readable;
+}
+constexpr std::array<bool, 256> kReadable = MakeReadable();
+
 constexpr size_t kMaxDepartures = 3;
 // Readings looked at (made, then kept or skipped) per reading handed over:
 // bounds the work of a piece whose readings are mostly too long or short.
@@ -77,12 +86,12 @@ class Enumeration {
     // Only separators are dropped, and every other character yields one:
     // the length of every reading is known before any is made.
     if (shortest_ < min_length || shortest_ > kMaxCandidate) done_ = true;
-    for (size_t i = 0; i < piece.size(); ++i) chosen_[i] = 0;
+    std::memset(chosen_, 0, piece.size());
   }
 
   ~Enumeration() {
     SecureWipe(text_, sizeof(text_));
-    SecureWipe(choices_, sizeof(choices_));
+    SecureWipe(choices_, piece_.size() * sizeof(Choices));
     SecureWipe(substitutions_, sizeof(substitutions_));
   }
 
@@ -157,6 +166,8 @@ class Enumeration {
 };
 
 }  // namespace
+
+bool HasReading(char c) { return kReadable[static_cast<unsigned char>(c)]; }
 
 std::string_view LeetLetters(char c) { return kTable[static_cast<unsigned char>(c)]; }
 

@@ -20,6 +20,10 @@ namespace quarvel::engine {
 // themselves, and symbols that stand for no letter).
 std::string_view LeetLetters(char c);
 
+// True when c has a reading: a letter, a character that stands for
+// letters, or a separator (read as nothing).
+bool HasReading(char c);
+
 // One character of a reading that differs from the password: from was read
 // as to ('\0' when it was dropped).
 struct Substitution {
