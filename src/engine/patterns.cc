@@ -159,8 +159,8 @@ class PatternCover {
     const std::string_view rest = text_.substr(at);
     // Walks, sequences and runs: the longest, and up to two characters
     // shorter, so that the next piece can start a little earlier.
-    const size_t longest[] = {WalkLength(rest), SequenceLength(rest), RunLength(rest)};
-    const Piece::Kind kinds[] = {Piece::kWalk, Piece::kSequence, Piece::kRun};
+    const size_t longest[] = {SequenceLength(rest), WalkLength(rest), RunLength(rest)};
+    const Piece::Kind kinds[] = {Piece::kSequence, Piece::kWalk, Piece::kRun};
     for (size_t k = 0; k < std::size(kinds); ++k) {
       for (size_t cut = 0; cut < 3 && longest[k] >= cut + 3; ++cut) {
         if (Try(kinds[k], at, longest[k] - cut, structured)) return true;
