@@ -90,20 +90,10 @@ int ExpectVerifyPWParity(quarvel_env *env, const std::vector<std::string> &extra
       &engine_trace);
 
   std::vector<std::string> passwords = extra;
-  passwords.insert(passwords.end(), {"dragon",
-                                        "Dr4gon!!",
-                                        "nogard",
-                                        "$unsh1ne",
-                                        "tiger",
-                                        "myname",
-                                        "eman-ym",
-                                        "5dragon",
-                                        "x",
-                                        "aaaaaaaaaaaa",
-                                        "Tr0ub4dor&3",
-                                        std::string(257, 'a'),
-                                        std::string(258, 'b'),
-                                        std::string("ab\0cd", 5)});
+  passwords.insert(passwords.end(),
+                   {"dragon", "Dr4gon!!", "nogard", "$unsh1ne", "tiger", "myname", "eman-ym",
+                    "5dragon", "x", "aaaaaaaaaaaa", "Tr0ub4dor&3", std::string(257, 'a'),
+                    std::string(258, 'b'), std::string("ab\0cd", 5)});
   for (const auto &entry : std::filesystem::directory_iterator(QUARVEL_PASSWORD_CORPUS)) {
     passwords.push_back(ReadFile(entry.path().string()));
   }
@@ -134,8 +124,8 @@ int ExpectVerifyPWParity(quarvel_env *env, const std::vector<std::string> &extra
 
 // Mangled forms that only the extended profile finds.
 const std::vector<std::string> kMangled = {
-    "Dr@gon2024!", "!!sunshine77", "n0gard!", "dragondragon", "qwerty", "14/06/1987",
-    "xXmonkeyXx", "$h@d0w#1",    "1qaz2wsx", "M0nk3y!!2019"};
+    "Dr@gon2024!", "!!sunshine77", "n0gard!",  "dragondragon", "qwerty",
+    "14/06/1987",  "xXmonkeyXx",   "$h@d0w#1", "1qaz2wsx",     "M0nk3y!!2019"};
 
 TEST_F(EngineTest, AnswersAndTraceEqualVerifyPW) {
   const int found_off = ExpectVerifyPWParity(engine_.env, kMangled);

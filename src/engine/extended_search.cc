@@ -211,15 +211,14 @@ void ExtendedSearch::Describe(const ExtendedHit &hit, ShortText *out) const {
   if (c.reversed) out->Add("reversed");
   for (size_t i = 0; i < c.substitution_count; ++i) {
     const Substitution &s = c.substitutions[i];
-    const char from[] = {s.from, '\0'}, to[] = {s.to, '\0'};
     ShortText part;
     part.Append("'");
-    part.Append(from);
+    part.Append(std::string_view(&s.from, 1));
     if (s.to == '\0') {
       part.Append("' dropped");
     } else {
       part.Append("' read as '");
-      part.Append(to);
+      part.Append(std::string_view(&s.to, 1));
       part.Append("'");
     }
     out->Add(part.text());

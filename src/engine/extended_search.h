@@ -38,7 +38,7 @@ struct ExtendedCandidate {
   uint8_t head;  // characters of the searched text before the piece
   uint8_t tail;  // characters after it
   bool reversed;
-  bool doubled;  // the piece was the word written twice
+  bool doubled;    // the piece was the word written twice
   uint8_t length;  // of text
   uint8_t substitution_count;
   Substitution substitutions[kMaxSubstitutions];
