@@ -21,6 +21,19 @@ if [ -n "$(find "$build" -name quarvel.jar | head -n 1)" ]; then
   test -f "$prefix/share/java/quarvel.jar"
   echo "installed jar: $prefix/share/java/quarvel.jar"
 fi
+# The PAM module, its manual page and the root folder it opens by default
+# (sysconfdir/quarvel: inside the prefix unless the prefix is /usr).
+if [ -n "$(find "$build" -name pam_quarvel.so -type f | head -n 1)" ]; then
+  module=$(find "$prefix" -path '*/security/pam_quarvel.so' | head -n 1)
+  test -n "$module"
+  test -f "$prefix/share/man/man8/pam_quarvel.8"
+  if [ -n "$(find "$build" -name default_dict.pwd | head -n 1)" ]; then
+    test -f "$prefix/etc/quarvel/conf/quarvel.ini"
+    test -f "$prefix/etc/quarvel/dicts/default_dict.pwd"
+    test -f "$prefix/etc/quarvel/dicts/default_dict.pwi"
+  fi
+  echo "installed PAM module: $module"
+fi
 
 echo "--- pkg-config"
 export PKG_CONFIG_PATH

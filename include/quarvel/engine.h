@@ -66,15 +66,15 @@ QUARVEL_BEGIN_DECLS
 #define QUARVEL_VARIANT_LOWERCASED 0x01 /* upper-case letters were lowered */
 #define QUARVEL_VARIANT_REVERSED 0x02   /* the password was reversed */
 #define QUARVEL_VARIANT_RULE 0x04       /* a mangling rule other than ":" applied */
-#define QUARVEL_VARIANT_SUFFIX 0x08     /* a number was cut from the end */
-#define QUARVEL_VARIANT_PREFIX 0x10     /* a number was cut from the start */
-/* Bits of hits of the extended search profile (see below). With it,
- * QUARVEL_VARIANT_SUFFIX and QUARVEL_VARIANT_PREFIX mean that digits, a
- * year, a date or symbols were cut from that end. */
+#define QUARVEL_VARIANT_SUFFIX 0x08     /* the stored word is the password and a number */
+#define QUARVEL_VARIANT_PREFIX 0x10     /* the stored word is a number and the password */
+/* Bits of hits of the extended search profile (see below). */
 #define QUARVEL_VARIANT_LEET 0x20     /* characters read as the letters they stand for */
 #define QUARVEL_VARIANT_DOUBLED 0x40  /* the password was the word written twice */
 #define QUARVEL_VARIANT_INSIDE 0x80   /* the word makes at least half of the password */
 #define QUARVEL_VARIANT_EXTENDED 0x100 /* found by the extended search profile */
+#define QUARVEL_VARIANT_CUT_END 0x200   /* digits, a year, a date or symbols cut from the end */
+#define QUARVEL_VARIANT_CUT_START 0x400 /* the same cut from the start */
 
 /* The extended search profile: quarvel_search.extended=1 in
  * [QUARVEL_SEARCH] (0, the default, leaves every answer and trace line as
@@ -105,7 +105,7 @@ typedef struct quarvel_match {
   char prefix[256];  /* the dictionary's prefix as configured ("" for context) */
   char word[64];     /* the stored word (or context word) that matched */
   char rule[64];     /* the mangling rule's text, ":" when none changed it */
-  char affix[4];     /* the number cut off ("05", "7"), or "" */
+  char affix[4];     /* the number the stored word adds ("05", "7"), or "" */
   /* How the password was turned into the word, for a person: for example
    * "reversed, '0' read as 'o', suffix 05". "as given" when unchanged. */
   char variant[192];
@@ -141,9 +141,9 @@ typedef struct quarvel_env quarvel_env;
 
 /* Opens the environment rooted at root (NULL: the current folder). Returns
  * NULL on failure, with a one-line reason in error (when error_size > 0)
- * that names the file and the code: 1001 (configuration cannot be read),
- * 1002 (default dictionary cannot be opened), 1003 (a configured dictionary
- * cannot be opened). */
+ * that names the file and ends with the code in parentheses: "(1001)"
+ * (configuration cannot be read), "(1002)" (default dictionary cannot be
+ * opened), "(1003)" (a configured dictionary cannot be opened). */
 QUARVEL_EXPORT quarvel_env *quarvel_open(const char *root, char *error,
                                          size_t error_size) QUARVEL_NOEXCEPT;
 
@@ -158,8 +158,8 @@ QUARVEL_EXPORT void quarvel_close(quarvel_env *env) QUARVEL_NOEXCEPT;
 
 /* Checks length bytes of password and fills result (see quarvel_result).
  * Returns result->code. Bytes are bytes: a NUL byte ends what is measured,
- * as it ends VerifyPW's text; a password of 0 bytes, one that starts with
- * NUL, or one longer than 257 bytes answers 2000. Thread-safe. */
+ * as it ends VerifyPW's text; a password whose text before any NUL is empty
+ * or longer than 257 bytes answers 2000. Thread-safe. */
 QUARVEL_EXPORT int quarvel_check(const quarvel_env *env, const char *password, size_t length,
                                  quarvel_result *result) QUARVEL_NOEXCEPT;
 

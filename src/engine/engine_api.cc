@@ -49,7 +49,7 @@ int Check(const quarvel_env *env, const char *password, size_t length, const cha
   if (accepted == 0) return Refuse(QUARVEL_BAD_PASSWORD, result);
   try {
     const Environment &environment = *env->impl;
-    const std::shared_ptr<const Snapshot> snapshot = environment.Acquire();
+    const SnapshotRef snapshot = environment.Use();
     DictionaryRef refs[8];
     size_t n = 0;
     for (const DictSlot &slot : snapshot->slots) {

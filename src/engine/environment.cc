@@ -134,21 +134,62 @@ std::shared_ptr<const Snapshot> Environment::Load(int *code, std::string *error)
 
 void Environment::Publish(std::shared_ptr<const Snapshot> snapshot) const {
   current_.store(std::move(snapshot), std::memory_order_release);
+  version_.fetch_add(1, std::memory_order_acq_rel);
   next_check_ns_.store(MonotonicNanoseconds() + kRevalidateNanoseconds, std::memory_order_relaxed);
+  ForgetSnapshots(id_, /*wait=*/false);
+}
+
+Environment::~Environment() { ForgetSnapshots(id_, /*wait=*/true); }
+
+SnapshotRef::~SnapshotRef() {
+  if (cache_ != nullptr) {
+    --cache_->depth;
+    cache_->mutex.unlock();
+  }
+}
+
+SnapshotRef Environment::Use() const {
+  Revalidate();
+  SnapshotRef ref;
+  ThreadSnapshots &cache = ThisThreadsSnapshots();
+  if (cache.depth > 0) {
+    // A check inside a check (from a trace sink): the cache is in use.
+    ref.owned_ = current_.load(std::memory_order_acquire);
+    ref.snapshot_ = ref.owned_.get();
+    return ref;
+  }
+  cache.mutex.lock();
+  ++cache.depth;
+  ref.cache_ = &cache;
+  ThreadSnapshots::Entry &entry = cache.EntryFor(id_);
+  entry.last_used = ++cache.clock;
+  // The version is read before the snapshot: a publication in between only
+  // makes the next check take the snapshot again.
+  const uint64_t version = version_.load(std::memory_order_acquire);
+  if (entry.version != version || entry.snapshot == nullptr) {
+    entry.snapshot = current_.load(std::memory_order_acquire);
+    entry.version = version;
+  }
+  ref.snapshot_ = entry.snapshot.get();
+  return ref;
 }
 
 std::shared_ptr<const Snapshot> Environment::Acquire() const {
-  std::shared_ptr<const Snapshot> snapshot = current_.load(std::memory_order_acquire);
+  Revalidate();
+  return current_.load(std::memory_order_acquire);
+}
+
+void Environment::Revalidate() const {
   const int64_t now = MonotonicNanoseconds();
   // Dictionary files written by this process are looked at at once.
   const uint64_t generation = DictionaryWriteGeneration();
   if (now < next_check_ns_.load(std::memory_order_relaxed) &&
       generation == seen_generation_.load(std::memory_order_relaxed)) {
-    return snapshot;
+    return;
   }
   std::unique_lock lock(update_mutex_, std::try_to_lock);
-  if (!lock.owns_lock()) return snapshot;  // another check is looking
-  snapshot = current_.load(std::memory_order_acquire);
+  if (!lock.owns_lock()) return;  // another check is looking
+  const std::shared_ptr<const Snapshot> snapshot = current_.load(std::memory_order_acquire);
   next_check_ns_.store(now + kRevalidateNanoseconds, std::memory_order_relaxed);
   seen_generation_.store(generation, std::memory_order_relaxed);
 
@@ -162,12 +203,11 @@ std::shared_ptr<const Snapshot> Environment::Acquire() const {
   bool stale = false;
   for (const DictSlot &slot : snapshot->slots) stale |= slot.dict->Stale(wall);
   if (snapshot->profile) stale |= snapshot->profile->dict->Stale(wall);
-  if (!stale) return snapshot;
+  if (!stale) return;
   renewed = std::make_shared<Snapshot>(*snapshot);
   for (DictSlot &slot : renewed->slots) renew(slot);
   if (renewed->profile) renew(*renewed->profile);
-  Publish(renewed);
-  return renewed;
+  Publish(std::move(renewed));
 }
 
 void Environment::DictionaryRebuilt(const std::string &path) {

@@ -14,6 +14,7 @@
 
 #include "engine/dictionary.h"
 #include "engine/scorer.h"
+#include "engine/snapshot_cache.h"
 #include "quarvel/engine.h"
 
 namespace quarvel::engine {
@@ -36,8 +37,30 @@ struct Snapshot {
 // Largest delay before a check sees a dictionary replaced on disk.
 inline constexpr int64_t kRevalidateNanoseconds = QUARVEL_REVALIDATE_MS * 1'000'000LL;
 
+// The snapshot a check runs on, held for the check's length: by the calling
+// thread's cache of snapshots (whose lock it holds), or owned.
+class SnapshotRef {
+ public:
+  SnapshotRef(SnapshotRef &&other) noexcept
+      : snapshot_(other.snapshot_), owned_(std::move(other.owned_)), cache_(other.cache_) {
+    other.cache_ = nullptr;
+  }
+  SnapshotRef &operator=(SnapshotRef &&) = delete;
+  ~SnapshotRef();
+  const Snapshot &operator*() const { return *snapshot_; }
+  const Snapshot *operator->() const { return snapshot_; }
+
+ private:
+  friend class Environment;
+  SnapshotRef() = default;
+  const Snapshot *snapshot_ = nullptr;
+  std::shared_ptr<const Snapshot> owned_;
+  ThreadSnapshots *cache_ = nullptr;
+};
+
 class Environment {
  public:
+  ~Environment();
   // Opens root (empty: the current folder); nullptr with *code and *error set
   // on failure.
   static std::unique_ptr<Environment> Open(std::string_view root, int *code, std::string *error);
@@ -48,6 +71,9 @@ class Environment {
   // The current snapshot, after replacing any dictionary whose files have
   // changed when the last look at them is older than the revalidation delay.
   std::shared_ptr<const Snapshot> Acquire() const;
+
+  // The same for a check, from the calling thread's cache.
+  SnapshotRef Use() const;
 
   // The path prefix names under the root.
   std::string Resolve(std::string_view prefix) const;
@@ -64,6 +90,12 @@ class Environment {
   std::shared_ptr<const Snapshot> Load(int *code, std::string *error) const;
   void Publish(std::shared_ptr<const Snapshot> snapshot) const;
 
+  // Looks at the dictionaries' files when that is due, and publishes a new
+  // snapshot when they changed.
+  void Revalidate() const;
+
+  const uint64_t id_ = NewEnvironmentId();
+  mutable std::atomic<uint64_t> version_{1};
   std::string root_;
   mutable std::atomic<std::shared_ptr<const Snapshot>> current_;
   mutable std::atomic<int64_t> next_check_ns_{0};

@@ -199,8 +199,8 @@ unsigned ExtendedSearch::Variants(const ExtendedHit &hit) const {
   if (c.substitution_count > 0) bits |= QUARVEL_VARIANT_LEET;
   if (c.doubled) bits |= QUARVEL_VARIANT_DOUBLED;
   if (c.kind == ExtendedCandidate::kInside) return bits | QUARVEL_VARIANT_INSIDE;
-  if (c.head > 0) bits |= QUARVEL_VARIANT_PREFIX;
-  if (c.tail > 0) bits |= QUARVEL_VARIANT_SUFFIX;
+  if (c.head > 0) bits |= QUARVEL_VARIANT_CUT_START;
+  if (c.tail > 0) bits |= QUARVEL_VARIANT_CUT_END;
   return bits;
 }
 
