@@ -60,6 +60,7 @@ QUARVEL_BEGIN_DECLS
 #define QUARVEL_MATCH_PERSONAL 2   /* the personal dictionary */
 #define QUARVEL_MATCH_CONTEXT 3    /* a context word (quarvel_check_context) */
 #define QUARVEL_MATCH_UNREADABLE 4 /* a dictionary that could not be read counts as found */
+#define QUARVEL_MATCH_PATTERN 5    /* extended profile: a keyboard walk, sequence, run or date */
 
 /* How the password was turned into the stored word, one bit each. */
 #define QUARVEL_VARIANT_LOWERCASED 0x01 /* upper-case letters were lowered */
@@ -67,6 +68,32 @@ QUARVEL_BEGIN_DECLS
 #define QUARVEL_VARIANT_RULE 0x04       /* a mangling rule other than ":" applied */
 #define QUARVEL_VARIANT_SUFFIX 0x08     /* the stored word is the password and a number */
 #define QUARVEL_VARIANT_PREFIX 0x10     /* the stored word is a number and the password */
+/* Bits of hits of the extended search profile (see below). */
+#define QUARVEL_VARIANT_LEET 0x20     /* characters read as the letters they stand for */
+#define QUARVEL_VARIANT_DOUBLED 0x40  /* the password was the word written twice */
+#define QUARVEL_VARIANT_INSIDE 0x80   /* the word makes at least half of the password */
+#define QUARVEL_VARIANT_EXTENDED 0x100 /* found by the extended search profile */
+#define QUARVEL_VARIANT_CUT_END 0x200   /* digits, a year, a date or symbols cut from the end */
+#define QUARVEL_VARIANT_CUT_START 0x400 /* the same cut from the start */
+
+/* The extended search profile: quarvel_search.extended=1 in
+ * [QUARVEL_SEARCH] (0, the default, leaves every answer and trace line as
+ * without it). In each dictionary, after the usual passes found nothing, it
+ * undoes what people do to a word: up to four digits, a year, a date or a
+ * few symbols cut from either end, a wider leet alphabet read with its
+ * ambiguities ('@' 'a', '7' 't', '!' 'i' or 'l', '|' 'l' or 'i', '+' 't',
+ * '8' 'b', '9' 'g', '6' 'g' or 'b', ...), reversal, a word written twice,
+ * and a word of 5 or more characters that makes at least half of a longer
+ * password. A password that is a keyboard walk, a sequence, a run of one
+ * character or a date (or up to three such pieces) is a match of kind
+ * QUARVEL_MATCH_PATTERN, named in match.variant ("keyboard walk 'qwerty'",
+ * "date 1987-06-14"). Either counts as a dictionary hit (the dictionary
+ * stage loses its point; DICT_FD_CNT as found). With the profile on, a
+ * password found in the dictionary stage or in the personal dictionary is
+ * rated at most level 2: one lost point would leave a disguised word in a
+ * long password at level 3 or 4. match.affix stays "" for its hits: the
+ * variant names what was cut. A check searches at most a few hundred more
+ * candidates per dictionary, whatever the password. */
 
 /* What matched, when the dictionary stage or the personal stage found the
  * password. */
