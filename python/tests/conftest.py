@@ -87,10 +87,10 @@ def root(make_root: MakeRoot) -> pathlib.Path:
 
 
 def readme_blocks() -> List[str]:
-    """The ```python blocks of python/README.md, in order."""
+    """The ```python blocks of the project's README.md, in order."""
     blocks: List[str] = []
     current: Optional[List[str]] = None
-    for line in (PACKAGE_DIR / "README.md").read_text().splitlines():
+    for line in (PACKAGE_DIR.parent / "README.md").read_text().splitlines():
         if current is None and line == "```python":
             current = []
         elif current is not None and line == "```":
