@@ -9,7 +9,7 @@ CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 export ASAN_OPTIONS ?= halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build run check check-normal check-asan check-m32 test bench fuzz soak valgrind format clean
+.PHONY: all deps build run check check-normal check-asan check-m32 test bench bench-java bench-cli fuzz soak valgrind format clean
 
 all: build
 
@@ -77,6 +77,25 @@ bench: deps
 	build-bench/bench/quarvel-bench build-bench/run build-bench/corpus.txt 10
 	build-bench/bench/quarvel-engine-bench build-bench/run build-bench/corpus.txt 20 2
 
+# Quarvel.check from Java on one and two threads, over the same corpus and
+# environment, in a Release build of its own with the Java interface.
+bench-java: deps
+	cmake -S . -B build-bench-java -DCMAKE_BUILD_TYPE=Release -DQUARVEL_BUILD_BENCH=ON \
+	    -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_JNI=ON -DQUARVEL_BUILD_EXAMPLES=OFF \
+	    -DQUARVEL_BUILD_CONSOLE=ON $(CMAKE_FLAGS)
+	cmake --build build-bench-java -j $(JOBS) --target quarvel_jar quarvel_java_bench quarvel-run-folder
+	python3 bench/make_corpus.py /usr/share/john/password.lst /usr/share/dict/american-english \
+	    20000 > build-bench-java/corpus.txt
+	bench/java_bench.sh build-bench-java build-bench-java/run build-bench-java/corpus.txt 10
+
+# `quarvel check` on 1,000,000 passwords against the engine's single-thread
+# rate, in the Release build of make bench.
+bench-cli: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUARVEL_BUILD_BENCH=ON \
+	    -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_JNI=OFF -DQUARVEL_BUILD_EXAMPLES=OFF \
+	    -DQUARVEL_BUILD_CONSOLE=ON -DQUARVEL_BUILD_CLI=ON $(CMAKE_FLAGS)
+	bench/cli_check.sh build-bench 1000000
+
 # Each fuzz target for FUZZ_SECONDS (default 60), with libFuzzer, ASan and
 # UBSan, from its seed corpus in fuzz/corpus/<target>/.
 FUZZ_SECONDS ?= 60
@@ -96,4 +115,4 @@ format:
 	clang-format -i $$(git ls-files '*.c' '*.cc' '*.h')
 
 clean:
-	rm -rf build build-check build-asan build-m32 build-bench build-fuzz
+	rm -rf build build-check build-asan build-m32 build-bench build-bench-java build-fuzz

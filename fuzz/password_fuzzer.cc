@@ -4,13 +4,18 @@
 // reversed search, a hundred numeric suffixes and prefixes and the repeat
 // test; the default dictionary, one more configured dictionary, and the
 // personal dictionary, each built with CreateDict from a small word list.
-// Each input, cut at its first NUL, is verified. The answer must be
+// The configuration switches the extended search profile on; each input
+// is also verified with it off, by the process-wide switch that
+// LoadConfigFile sets. Each input, cut at its first NUL, is verified. The
+// answer must be
 // "RET_CD=2000" exactly when the password is empty or longer than 257 bytes,
 // and otherwise a complete, well-formed "RET_CD=0000" answer whose fields
 // agree with measurements made here: length, character classes, repeated
 // pieces, neighbours in sequence, a hit for a password that a dictionary
-// holds as it is, and the level that these give. No dictionary may be open
-// afterwards.
+// holds as it is, and the level that these give (with the profile on, at
+// most 2 after a hit). The profile only finds more: the same measurements,
+// a dictionary that answers no later, and a common word (with letters) with
+// up to four digits after it always found. No dictionary may be open afterwards.
 
 #include <algorithm>
 #include <cstdint>
@@ -23,6 +28,7 @@
 
 #include "fuzz_support.h"
 #include "quarvel/pwanalysis.h"
+#include "verify/search_internal.h"
 
 namespace {
 
@@ -42,7 +48,8 @@ constexpr char kConfig[] =
     "quarvel_search.pw_postfix_num=1\n"
     "quarvel_search.pw_prefix_num=1\n"
     "quarvel_search.pw_reverse=1\n"
-    "quarvel_search.pw_min_rept=1\n";
+    "quarvel_search.pw_min_rept=1\n"
+    "quarvel_search.extended=1\n";
 constexpr unsigned kMinDiff = 5;
 constexpr int kMinRept = 1;
 constexpr unsigned kMinStep = 3;
@@ -170,14 +177,19 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
   return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  const std::string password(reinterpret_cast<const char *>(data),
-                             strnlen(reinterpret_cast<const char *>(data), size));
-  const std::string_view answer = VerifyPW(password.c_str());
+namespace {
+
+// Verifies password with the extended profile on or off; checks the answer
+// against the measurements made here and returns it parsed (nullopt for a
+// refused password).
+std::optional<Answer> Verify(const std::string &password, bool extended) {
+  quarvel::search::EXTENDED = extended ? 1 : 0;
+  const std::string answer = VerifyPW(password.c_str());
+  quarvel::search::EXTENDED = 1;
   FUZZ_CHECK(quarvel::fuzz::NoDictionaryOpen("./dicts/names"));
   if (password.empty() || password.size() > 257) {
-    FUZZ_CHECK(answer == "RET_CD=2000", std::string(answer));
-    return 0;
+    FUZZ_CHECK(answer == "RET_CD=2000", answer);
+    return std::nullopt;
   }
   const std::optional<Answer> a = Parse(answer);
   FUZZ_CHECK(a.has_value(),
@@ -189,7 +201,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string search(measured);
   for (char &c : search) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
   while (!search.empty() && std::strchr(" \t\n\v\f\r", search.back()) != nullptr) search.pop_back();
-  const std::string context = " for " + Printable(password) + ": " + Printable(answer);
+  const std::string context =
+      " for " + Printable(password) + ": " + Printable(answer) + (extended ? " (extended)" : "");
 
   FUZZ_CHECK(a->length == static_cast<int>(measured.size()), context);
   FUZZ_CHECK(a->classes == Classes(measured), context);
@@ -210,7 +223,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   score -= static_cast<unsigned>(a->sequences) > kMinStep;
   score -= a->dict_count != 3;
   score -= a->personal == "01";
-  const int level = score >= 2 && score <= 4 ? score : 1;
+  int level = score >= 2 && score <= 4 ? score : 1;
+  if (extended && (a->dict_count != 3 || a->personal == "01")) level = std::min(level, 2);
   FUZZ_CHECK(a->level == level, context);
+  if (extended) {
+    // A common word with letters, with up to four digits after it.
+    size_t end = search.size();
+    while (end > 0 && search.size() - end < 4 && search[end - 1] >= '0' && search[end - 1] <= '9') {
+      --end;
+    }
+    const std::string word = search.substr(0, end);
+    if (end < search.size() && g_common.count(word) != 0 &&
+        word.find_first_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos) {
+      FUZZ_CHECK(a->dict_count == 1, context);
+    }
+  }
+  return a;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  const std::string password(reinterpret_cast<const char *>(data),
+                             strnlen(reinterpret_cast<const char *>(data), size));
+  const std::optional<Answer> off = Verify(password, false);
+  const std::optional<Answer> on = Verify(password, true);
+  if (!off) return 0;
+  const std::string context = " for " + Printable(password);
+  FUZZ_CHECK(on.has_value(), context);
+  FUZZ_CHECK(on->length == off->length && on->classes == off->classes, context);
+  FUZZ_CHECK(on->repeats == off->repeats && on->sequences == off->sequences, context);
+  FUZZ_CHECK(on->dict_count <= off->dict_count, context);
+  FUZZ_CHECK(off->personal != "01" || on->personal == "01", context);
+  FUZZ_CHECK(on->level <= off->level, context);
   return 0;
 }

@@ -13,7 +13,15 @@ packages=(
   wamerican           # English words for the default dictionary
   john-data           # common passwords (password.lst) for the default dictionary
   libbenchmark-dev    # Google Benchmark, for make bench
+  libcli11-dev        # command-line parsing of the quarvel command
+  nlohmann-json3-dev  # JSON output of the quarvel command
   python3             # writes the benchmark corpus
+  libpam0g-dev        # the PAM module pam_quarvel.so
+  libpam-modules      # pam_permit.so, which closes the PAM test stack
+  python3-pytest      # the Python package's tests
+  python3-django      # the Django validator's tests
+  python3-setuptools python3-wheel python3-pip  # building the Python package offline
+  python3-mypy        # checks the Python package's type hints
   python3-matplotlib  # plots the scale benchmark (bench/scale_bench.sh)
 )
 

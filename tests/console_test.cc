@@ -260,6 +260,7 @@ TEST(ShippedConfiguration, NamesEveryKeyWithItsDefault) {
       {"QUARVEL_SEARCH", "quarvel_search.pw_prefix_num", "0"},
       {"QUARVEL_SEARCH", "quarvel_search.pw_reverse", "0"},
       {"QUARVEL_SEARCH", "quarvel_search.pw_min_rept", "0"},
+      {"QUARVEL_SEARCH", "quarvel_search.extended", "0"},
       {"QUARVEL_ETC", "pwd_create.orgfile.delete", "0"},
   };
   for (const auto &k : keys) {

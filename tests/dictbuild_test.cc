@@ -402,9 +402,15 @@ TEST_F(BuildTest, PersonalDictionarySwitch) {
   EXPECT_EQ(USEPROFILE, 1);
   EXPECT_EQ(Create("list.txt", "./dicts/../dicts/profile"), "RET_CD=0000");
   EXPECT_EQ(USEPROFILE, 1);
-  // An empty list gives a dictionary of no words, which cannot be searched.
+  // An empty list gives a dictionary of no words, which cannot be searched;
+  // the build says nothing more than a successful build says.
   WriteFile("empty.txt", "");
-  EXPECT_EQ(Create("empty.txt", "./dicts/profile"), "RET_CD=0000");
+  {
+    CaptureFd err(2);
+    EXPECT_EQ(Create("empty.txt", "./dicts/profile"), "RET_CD=0000");
+    EXPECT_EQ(err.Take(), "");
+  }
+  EXPECT_EQ(trace_, "[Create Personal Dict]\n");
   EXPECT_EQ(USEPROFILE, 0);
   EXPECT_EQ(ReadFile("dicts/profile.pwd"), std::string(16, '\0'));
 

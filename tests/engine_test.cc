@@ -73,35 +73,27 @@ class EngineTest : public ::testing::Test {
   Engine engine_;
 };
 
-// The same password through VerifyPW (after LoadConfigFile in the same
-// folder) and quarvel_check gives the same answer and the same trace lines.
-TEST_F(EngineTest, AnswersAndTraceEqualVerifyPW) {
+// The same passwords through VerifyPW (after LoadConfigFile in the same
+// folder) and quarvel_check give the same answers and the same trace lines.
+// Answers the number of passwords found in a dictionary.
+int ExpectVerifyPWParity(quarvel_env *env, const std::vector<std::string> &extra) {
   {
     CaptureFd out(1);
-    ASSERT_EQ(std::string(LoadConfigFile()).substr(0, 12), "RET_CD=0000:");
+    EXPECT_EQ(std::string(LoadConfigFile()).substr(0, 12), "RET_CD=0000:");
   }
   std::string engine_trace;
   quarvel_set_trace(
-      engine_.env,
+      env,
       [](void *context, const char *line) {
         *static_cast<std::string *>(context) += std::string(line) + "\n";
       },
       &engine_trace);
 
-  std::vector<std::string> passwords = {"dragon",
-                                        "Dr4gon!!",
-                                        "nogard",
-                                        "$unsh1ne",
-                                        "tiger",
-                                        "myname",
-                                        "eman-ym",
-                                        "5dragon",
-                                        "x",
-                                        "aaaaaaaaaaaa",
-                                        "Tr0ub4dor&3",
-                                        std::string(257, 'a'),
-                                        std::string(258, 'b'),
-                                        std::string("ab\0cd", 5)};
+  std::vector<std::string> passwords = extra;
+  passwords.insert(passwords.end(),
+                   {"dragon", "Dr4gon!!", "nogard", "$unsh1ne", "tiger", "myname", "eman-ym",
+                    "5dragon", "x", "aaaaaaaaaaaa", "Tr0ub4dor&3", std::string(257, 'a'),
+                    std::string(258, 'b'), std::string("ab\0cd", 5)});
   for (const auto &entry : std::filesystem::directory_iterator(QUARVEL_PASSWORD_CORPUS)) {
     passwords.push_back(ReadFile(entry.path().string()));
   }
@@ -111,19 +103,39 @@ TEST_F(EngineTest, AnswersAndTraceEqualVerifyPW) {
     for (char &c : p) c = static_cast<char>(1 + rng() % 255);
     passwords.push_back(p);
   }
+  int found = 0;
   for (const std::string &password : passwords) {
     SCOPED_TRACE(::testing::PrintToString(password));
     CaptureFd out(1);
     const std::string expected = VerifyPW(password.c_str());
     const std::string verify_trace = out.Take();
     engine_trace.clear();
-    const quarvel_result r = Check(engine_.env, password);
+    const quarvel_result r = Check(env, password);
     EXPECT_EQ(r.answer, expected);
     EXPECT_EQ(engine_trace, verify_trace);
     if (r.code == 0) {
       EXPECT_EQ(expected.substr(0, 22), "RET_CD=0000:RT_LEVEL=" + std::to_string(r.level));
     }
+    found += r.match.kind != QUARVEL_MATCH_NONE ? 1 : 0;
   }
+  quarvel_set_trace(env, nullptr, nullptr);
+  return found;
+}
+
+// Mangled forms that only the extended profile finds.
+const std::vector<std::string> kMangled = {
+    "Dr@gon2024!", "!!sunshine77", "n0gard!",  "dragondragon", "qwerty",
+    "14/06/1987",  "xXmonkeyXx",   "$h@d0w#1", "1qaz2wsx",     "M0nk3y!!2019"};
+
+TEST_F(EngineTest, AnswersAndTraceEqualVerifyPW) {
+  const int found_off = ExpectVerifyPWParity(engine_.env, kMangled);
+  // With the profile on, both find more, and still agree line for line.
+  std::string config = kConfig;
+  config.insert(config.find("[QUARVEL_SEARCH]\n") + 17, "quarvel_search.extended=1\n");
+  WriteFile("conf/quarvel.ini", config);
+  ASSERT_EQ(quarvel_reload(engine_.env), 0);
+  const int found_on = ExpectVerifyPWParity(engine_.env, kMangled);
+  EXPECT_GE(found_on, found_off + static_cast<int>(kMangled.size()) - 2);
 }
 
 // Each hit names the dictionary, the stored word and how the password was
@@ -256,7 +268,7 @@ TEST_F(EngineTest, ReplacedDictionaryIsPickedUp) {
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
-  std::this_thread::sleep_for(std::chrono::milliseconds(QUARVEL_REVALIDATE_MS + 1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2 * QUARVEL_REVALIDATE_MS + 1));
   const quarvel_result r = Check(engine_.env, "walrus");
   EXPECT_EQ(r.match.kind, QUARVEL_MATCH_DICTIONARY);
   EXPECT_EQ(r.match.slot, 3);

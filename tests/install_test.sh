@@ -17,9 +17,29 @@ if [ -n "$(find "$build" -name quarvel-console -type f -perm -u+x | head -n 1)" 
   printf '7\n' | "$prefix/bin/quarvel-console" > "$work/console.out"
   echo "installed console runs: $prefix/bin/quarvel-console"
 fi
+# The quarvel command, with its man page and bash completion.
+if [ -n "$(find "$build/src/cli" -name quarvel -type f -perm -u+x 2>/dev/null | head -n 1)" ]; then
+  "$prefix/bin/quarvel" --version | grep -q '^quarvel '
+  test -f "$prefix/share/man/man1/quarvel.1"
+  test -f "$prefix/share/bash-completion/completions/quarvel"
+  echo "installed command runs: $prefix/bin/quarvel, with quarvel(1) and its completion"
+fi
 if [ -n "$(find "$build" -name quarvel.jar | head -n 1)" ]; then
   test -f "$prefix/share/java/quarvel.jar"
   echo "installed jar: $prefix/share/java/quarvel.jar"
+fi
+# The PAM module, its manual page and the root folder it opens by default
+# (sysconfdir/quarvel: inside the prefix unless the prefix is /usr).
+if [ -n "$(find "$build" -name pam_quarvel.so -type f | head -n 1)" ]; then
+  module=$(find "$prefix" -path '*/security/pam_quarvel.so' | head -n 1)
+  test -n "$module"
+  test -f "$prefix/share/man/man8/pam_quarvel.8"
+  if [ -n "$(find "$build" -name default_dict.pwd | head -n 1)" ]; then
+    test -f "$prefix/etc/quarvel/conf/quarvel.ini"
+    test -f "$prefix/etc/quarvel/dicts/default_dict.pwd"
+    test -f "$prefix/etc/quarvel/dicts/default_dict.pwi"
+  fi
+  echo "installed PAM module: $module"
 fi
 
 echo "--- pkg-config"

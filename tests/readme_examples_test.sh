@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Compiles the examples of the README as written: every ```c block as a C
 # program linked against the library, and every ```java block against
-# quarvel.jar when a JDK is there.
-# usage: readme_examples_test.sh README INCLUDE_DIR LIBRARY_DIR C_COMPILER "C_FLAGS" [JAR JAVAC]
+# quarvel.jar when a JDK is there, and the Java example files named after
+# JAVAC (the README quotes them).
+# usage: readme_examples_test.sh README INCLUDE_DIR LIBRARY_DIR C_COMPILER "C_FLAGS" [JAR JAVAC [JAVA_FILE...]]
 set -euo pipefail
 readme=$1 include=$2 libdir=$3 cc=$4 cflags=${5:-} jar=${6:-} javac=${7:-}
+shift $(($# < 7 ? $# : 7))
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -35,6 +37,12 @@ if [ -n "$jar" ] && [ -n "$javac" ]; then
     mkdir -p "$work/java$n"
     mv "$work/Example.java" "$work/java$n/$class.java"
     "$javac" -Xlint:all -Werror -cp "$jar" -d "$work/java$n" "$work/java$n/$class.java"
+    compiled=$((compiled + 1))
+    n=$((n + 1))
+  done
+  for file in "$@"; do
+    mkdir -p "$work/java$n"
+    "$javac" -Xlint:all -Werror -cp "$jar" -d "$work/java$n" "$file"
     compiled=$((compiled + 1))
     n=$((n + 1))
   done

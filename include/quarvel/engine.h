@@ -60,13 +60,40 @@ QUARVEL_BEGIN_DECLS
 #define QUARVEL_MATCH_PERSONAL 2   /* the personal dictionary */
 #define QUARVEL_MATCH_CONTEXT 3    /* a context word (quarvel_check_context) */
 #define QUARVEL_MATCH_UNREADABLE 4 /* a dictionary that could not be read counts as found */
+#define QUARVEL_MATCH_PATTERN 5    /* extended profile: a keyboard walk, sequence, run or date */
 
 /* How the password was turned into the stored word, one bit each. */
 #define QUARVEL_VARIANT_LOWERCASED 0x01 /* upper-case letters were lowered */
 #define QUARVEL_VARIANT_REVERSED 0x02   /* the password was reversed */
 #define QUARVEL_VARIANT_RULE 0x04       /* a mangling rule other than ":" applied */
-#define QUARVEL_VARIANT_SUFFIX 0x08     /* a number was cut from the end */
-#define QUARVEL_VARIANT_PREFIX 0x10     /* a number was cut from the start */
+#define QUARVEL_VARIANT_SUFFIX 0x08     /* the stored word is the password and a number */
+#define QUARVEL_VARIANT_PREFIX 0x10     /* the stored word is a number and the password */
+/* Bits of hits of the extended search profile (see below). */
+#define QUARVEL_VARIANT_LEET 0x20     /* characters read as the letters they stand for */
+#define QUARVEL_VARIANT_DOUBLED 0x40  /* the password was the word written twice */
+#define QUARVEL_VARIANT_INSIDE 0x80   /* the word makes at least half of the password */
+#define QUARVEL_VARIANT_EXTENDED 0x100 /* found by the extended search profile */
+#define QUARVEL_VARIANT_CUT_END 0x200   /* digits, a year, a date or symbols cut from the end */
+#define QUARVEL_VARIANT_CUT_START 0x400 /* the same cut from the start */
+
+/* The extended search profile: quarvel_search.extended=1 in
+ * [QUARVEL_SEARCH] (0, the default, leaves every answer and trace line as
+ * without it). In each dictionary, after the usual passes found nothing, it
+ * undoes what people do to a word: up to four digits, a year, a date or a
+ * few symbols cut from either end, a wider leet alphabet read with its
+ * ambiguities ('@' 'a', '7' 't', '!' 'i' or 'l', '|' 'l' or 'i', '+' 't',
+ * '8' 'b', '9' 'g', '6' 'g' or 'b', ...), reversal, a word written twice,
+ * and a word of 5 or more characters that makes at least half of a longer
+ * password. A password that is a keyboard walk, a sequence, a run of one
+ * character or a date (or up to three such pieces) is a match of kind
+ * QUARVEL_MATCH_PATTERN, named in match.variant ("keyboard walk 'qwerty'",
+ * "date 1987-06-14"). Either counts as a dictionary hit (the dictionary
+ * stage loses its point; DICT_FD_CNT as found). With the profile on, a
+ * password found in the dictionary stage or in the personal dictionary is
+ * rated at most level 2: one lost point would leave a disguised word in a
+ * long password at level 3 or 4. match.affix stays "" for its hits: the
+ * variant names what was cut. A check searches at most a few hundred more
+ * candidates per dictionary, whatever the password. */
 
 /* What matched, when the dictionary stage or the personal stage found the
  * password. */
@@ -78,7 +105,7 @@ typedef struct quarvel_match {
   char prefix[256];  /* the dictionary's prefix as configured ("" for context) */
   char word[64];     /* the stored word (or context word) that matched */
   char rule[64];     /* the mangling rule's text, ":" when none changed it */
-  char affix[4];     /* the number cut off ("05", "7"), or "" */
+  char affix[4];     /* the number the stored word adds ("05", "7"), or "" */
   /* How the password was turned into the word, for a person: for example
    * "reversed, '0' read as 'o', suffix 05". "as given" when unchanged. */
   char variant[192];
@@ -114,9 +141,9 @@ typedef struct quarvel_env quarvel_env;
 
 /* Opens the environment rooted at root (NULL: the current folder). Returns
  * NULL on failure, with a one-line reason in error (when error_size > 0)
- * that names the file and the code: 1001 (configuration cannot be read),
- * 1002 (default dictionary cannot be opened), 1003 (a configured dictionary
- * cannot be opened). */
+ * that names the file and ends with the code in parentheses: "(1001)"
+ * (configuration cannot be read), "(1002)" (default dictionary cannot be
+ * opened), "(1003)" (a configured dictionary cannot be opened). */
 QUARVEL_EXPORT quarvel_env *quarvel_open(const char *root, char *error,
                                          size_t error_size) QUARVEL_NOEXCEPT;
 
@@ -131,8 +158,8 @@ QUARVEL_EXPORT void quarvel_close(quarvel_env *env) QUARVEL_NOEXCEPT;
 
 /* Checks length bytes of password and fills result (see quarvel_result).
  * Returns result->code. Bytes are bytes: a NUL byte ends what is measured,
- * as it ends VerifyPW's text; a password of 0 bytes, one that starts with
- * NUL, or one longer than 257 bytes answers 2000. Thread-safe. */
+ * as it ends VerifyPW's text; a password whose text before any NUL is empty
+ * or longer than 257 bytes answers 2000. Thread-safe. */
 QUARVEL_EXPORT int quarvel_check(const quarvel_env *env, const char *password, size_t length,
                                  quarvel_result *result) QUARVEL_NOEXCEPT;
 
@@ -256,8 +283,9 @@ typedef struct quarvel_dict_info {
 } quarvel_dict_info;
 
 /* Reads the header of the dictionary prefix and checks every block. Returns
- * 0 when it opens (info->intact tells whether it is sound), or 1001 when it
- * cannot be opened (error says why). */
+ * 0 when it opens (info->intact tells whether it is sound), 1001 when it
+ * cannot be opened (error says why), or 2002 for a NULL prefix, or a NULL or
+ * too small record. A dictionary of no words opens but is not intact. */
 QUARVEL_EXPORT int quarvel_dict_info_get(const char *prefix, quarvel_dict_info *info, char *error,
                                          size_t error_size) QUARVEL_NOEXCEPT;
 

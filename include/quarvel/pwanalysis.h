@@ -3,7 +3,9 @@
  *
  * The settings are plain process-wide variables. They hold the initial values
  * below until the environment is loaded; C callers may read them and, for
- * testing, set them. Not thread-safe: callers serialise.
+ * testing, set them while no verification runs. VerifyPW may be called from
+ * any number of threads at once; loading, building and deleting run one at a
+ * time (see quarvel.h).
  */
 #ifndef QUARVEL_PWANALYSIS_H_
 #define QUARVEL_PWANALYSIS_H_
@@ -60,7 +62,11 @@ QUARVEL_EXPORT extern const char simbol[];
  * fields), or "RET_CD=2001" before the environment is loaded, "RET_CD=2000"
  * for an empty password or one longer than 257 bytes, "RET_CD=2009" when the
  * answer would exceed 1023 characters. The answer lives in a library-owned
- * area valid until the next call. Traces its stages on standard output. */
+ * area of the calling thread, valid until that thread's next call. Traces its
+ * stages on standard output, one line per write. Dictionaries are read from
+ * memory: one that another process replaces on disk is noticed at the next
+ * call (through inotify; where that is not available, within
+ * QUARVEL_REVALIDATE_MS milliseconds). */
 QUARVEL_EXPORT const char *VerifyPW(const char *password) QUARVEL_NOEXCEPT;
 
 /* Number of pieces of length piece_length, taken from the first half of text

@@ -19,17 +19,22 @@
  * - NULL: a NULL argument is never a crash. In the configuration store it is
  *   never an error either: the operation does nothing or answers its neutral
  *   value (NULL, -1, 0 or the default), as each header states.
- * - Threads: the library keeps its state in process-wide variables (the
- *   settings, one open dictionary, one result area per operation). The
- *   top-level operations (LoadConfigFile, VerifyPW, DictFindPW, CreateDict,
- *   DeleteDict, Dict2Data, and the Java native methods) take one process-wide
- *   recursive lock, so they may be called from several threads; a text they
- *   return stays valid only until the next call of the same operation from
- *   any thread, so copy it while no other thread can call it (the Java methods
- *   copy it under the lock). Every other function is single-threaded: callers
- *   serialise, and must not run it alongside a top-level operation.
- * - Diagnostics go to standard error; verification progress is traced on
- *   standard output.
+ * - Threads: the engine (engine.h) is reentrant: any number of threads may
+ *   check with one environment at once, and each result is the caller's.
+ *   VerifyPW and DictFindPW run in parallel too: they read the settings and
+ *   dictionaries of the last environment load, and each returns an answer
+ *   that stays valid until the same thread's next call. LoadConfigFile,
+ *   CreateDict, DeleteDict, Dict2Data and the Java native methods other than
+ *   verify run one at a time (one process-wide lock); a verification never
+ *   sees half of a load, and a dictionary build never holds verification up.
+ *   The settings variables may be read at any time; set them only while no
+ *   verification runs. Every other function (dictionary files, rules,
+ *   configuration store) is single-threaded: callers serialise, and must not
+ *   run it alongside LoadConfigFile, CreateDict, DeleteDict or Dict2Data,
+ *   which use the one PWOpen descriptor and the rule functions' areas.
+ * - Diagnostics go to standard error; VerifyPW and DictFindPW trace their
+ *   progress on standard output, one whole line per write. The engine writes
+ *   to no standard stream: its trace goes to a callback (quarvel_set_trace).
  */
 #ifndef QUARVEL_QUARVEL_H_
 #define QUARVEL_QUARVEL_H_

@@ -4,8 +4,8 @@
  * (trimmed ends, punctuation and symbols removed, leet-speak substitutions
  * undone), the same rules over the reversed word, the word followed by a
  * number, and a number followed by the word. The first hit ends the search.
- * Not thread-safe: the search shares the process-wide dictionary descriptor
- * and the rule engine's result areas.
+ * Thread-safe: the search keeps its candidates on the caller's stack and
+ * reads the dictionary from memory; the switches below are process-wide.
  */
 #ifndef QUARVEL_SEARCH_H_
 #define QUARVEL_SEARCH_H_

@@ -19,7 +19,7 @@ constexpr int kDictSlots = 8;
 
 int64_t MonotonicNanoseconds() {
   timespec t;
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+  clock_gettime(CLOCK_MONOTONIC, &t);
   return Nanoseconds(t);
 }
 
@@ -124,6 +124,7 @@ std::shared_ptr<const Snapshot> Environment::Load(int *code, std::string *error)
   scoring.search.suffix_numbers = use_postfix != 0 ? AffixNumbers(postfix) : 0;
   scoring.search.prefix_numbers = use_prefix != 0 ? AffixNumbers(prefix) : 0;
   scoring.search.reverse = reverse != 0 ? 1 : 0;
+  scoring.extended = read_int("QUARVEL_SEARCH", "quarvel_search.extended", 0) != 0 ? 1 : 0;
 
   // The personal dictionary is searched exactly when it can be opened.
   DictSlot profile = open_slot(-1, std::string("./") + kPersonalDictionary);

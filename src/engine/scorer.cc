@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+
+#include "engine/extended_search.h"
 
 #include "engine/scoring_tables.h"
 #include "verify/search_internal.h"
@@ -179,6 +182,40 @@ void Explain(const Hit &hit, bool lowercased, quarvel_match &match) {
   CopyText(match.word, hit.word);
 }
 
+// How the letters' case was changed, in the words of an extended hit's
+// explanation; "" when there were no upper-case letters.
+std::string_view CaseChange(std::string_view text) {
+  size_t upper = 0, lower = 0;
+  bool first_upper = false;
+  for (char c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      first_upper |= upper + lower == 0;
+      ++upper;
+    } else if (c >= 'a' && c <= 'z') {
+      ++lower;
+    }
+  }
+  if (upper == 0) return "";
+  if (lower == 0 && upper > 1) return "upper-cased";
+  return first_upper && upper == 1 ? "capitalised" : "lower-cased";
+}
+
+// Fills the match record for a hit of the extended search.
+void ExplainExtended(const ExtendedSearch &extended, const ExtendedHit &hit,
+                     std::string_view case_change, quarvel_match &match) {
+  ShortText variant;
+  match.variants = extended.Variants(hit);
+  if (!case_change.empty()) {
+    match.variants |= QUARVEL_VARIANT_LOWERCASED;
+    variant.Add(case_change);
+  }
+  extended.Describe(hit, &variant);
+  if (variant.text().empty()) variant.Add("as given");
+  CopyText(match.rule, ":");
+  CopyText(match.variant, variant.text());
+  CopyText(match.word, hit.word);
+}
+
 void ExplainDictionary(const DictionaryRef &ref, int kind, quarvel_match &match) {
   match.kind = kind;
   match.slot = kind == QUARVEL_MATCH_PERSONAL ? -1 : ref.slot;
@@ -187,23 +224,35 @@ void ExplainDictionary(const DictionaryRef &ref, int kind, quarvel_match &match)
 
 // Searches one dictionary: "found" when it holds a variant, or when it
 // cannot be opened (the search then answers as an unopenable one does).
+// With the extended profile (extended not null), its search runs after the
+// others found nothing.
 struct Searched {
   bool found = false;
   bool unreadable = false;
+  bool by_extended = false;  // found by the extended search: extended_hit says how
 };
 
+template <typename Contains>
+Searched SearchWith(Contains &&contains, const TraceSink &trace, WordSearch &search, Hit &hit,
+                    ExtendedSearch *extended, ExtendedHit *extended_hit) {
+  if (search.Run(contains, trace, &hit)) return {true, false, false};
+  if (extended == nullptr) return {};
+  TraceLine(trace) << "[INFO]EXTENDED SEARCH";
+  const bool found = extended->Run(contains, extended_hit);
+  return {found, false, found};
+}
+
 Searched SearchDictionary(const ScoreRequest &request, const DictionaryRef &ref, WordSearch &search,
-                          Hit &hit) {
+                          Hit &hit, ExtendedSearch *extended, ExtendedHit *extended_hit) {
   if (ref.fails || !ref.dict->ok()) {
     if (!ref.fails && request.unreadable != nullptr) request.unreadable(*ref.dict);
-    return {true, true};
+    return {true, true, false};
   }
   TraceLine(request.trace) << "[DictFindPW][DICT=" << ref.prefix << "]";
   const Dictionary &dict = *ref.dict;
   search.ForEachFirstCandidate([&dict](const char *word) { dict.Prefetch(word); });
-  return {
-      search.Run([&dict](const char *word) { return dict.Contains(word); }, request.trace, &hit),
-      false};
+  return SearchWith([&dict](const char *word) { return dict.Contains(word); }, request.trace,
+                    search, hit, extended, extended_hit);
 }
 
 }  // namespace
@@ -283,6 +332,7 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
   if (!fields.Append(":PW_NCR=", classes)) return Refuse(QUARVEL_TOO_LONG, result);
 
   // Stages 3 to 6 work on the lower-cased, right-trimmed text.
+  const std::string_view case_change = settings.extended != 0 ? CaseChange(text) : "";
   bool lowercased = false;
   for (size_t i = 0; i < text.size(); ++i) {
     if (work[i] >= 'A' && work[i] <= 'Z') {
@@ -324,18 +374,26 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
   WordSearch search(text, settings.search);
   Hit hit;
   quarvel_match &match = result->match;
+  std::optional<ExtendedSearch> extended_search;
+  if (settings.extended != 0) extended_search.emplace(text);
+  ExtendedSearch *extended = extended_search ? &*extended_search : nullptr;
+  ExtendedHit extended_hit;
 
   // Stage 5: the configured dictionaries; the first that answers ends it.
   int searched = 0;
   bool found = false;
   for (const DictionaryRef &ref : request.dictionaries) {
     ++searched;
-    const Searched s = SearchDictionary(request, ref, search, hit);
+    const Searched s = SearchDictionary(request, ref, search, hit, extended, &extended_hit);
     if (s.found) {
       TraceLine(trace) << "[INFO]DICT SEARCH FILE_NAME " << ref.prefix << " FOUND";
       ExplainDictionary(ref, s.unreadable ? QUARVEL_MATCH_UNREADABLE : QUARVEL_MATCH_DICTIONARY,
                         match);
-      if (!s.unreadable) Explain(hit, lowercased, match);
+      if (s.by_extended) {
+        ExplainExtended(*extended, extended_hit, case_change, match);
+      } else if (!s.unreadable) {
+        Explain(hit, lowercased, match);
+      }
       found = true;
       break;
     }
@@ -343,12 +401,31 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
   }
   if (!found && request.context != nullptr && !request.context->empty()) {
     const ContextWords &context = *request.context;
-    if (search.Run([&context](const char *word) { return context.Find(word) != nullptr; },
-                   TraceSink{}, &hit)) {
+    const Searched s =
+        SearchWith([&context](const char *word) { return context.Find(word) != nullptr; },
+                   TraceSink{}, search, hit, extended, &extended_hit);
+    if (s.found) {
       found = true;
       match.kind = QUARVEL_MATCH_CONTEXT;
       match.slot = -1;
-      Explain(hit, lowercased, match);
+      if (s.by_extended) {
+        ExplainExtended(*extended, extended_hit, case_change, match);
+      } else {
+        Explain(hit, lowercased, match);
+      }
+    }
+  }
+  if (!found && extended != nullptr) {
+    ShortText pattern;
+    if (extended->FindPattern(&pattern)) {
+      TraceLine(trace) << "[INFO]PATTERN FOUND";
+      found = true;
+      match.kind = QUARVEL_MATCH_PATTERN;
+      match.slot = -1;
+      match.variants = QUARVEL_VARIANT_EXTENDED;
+      CopyText(match.rule, ":");
+      CopyText(match.word, text);
+      CopyText(match.variant, pattern.text());
     }
   }
   if (found) {
@@ -367,7 +444,9 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
     const DictionaryRef &ref = *request.profile;
     TraceLine(trace) << "user profile dict filename " << ref.prefix;
     Hit personal_hit;
-    const Searched s = SearchDictionary(request, ref, search, personal_hit);
+    ExtendedHit personal_extended;
+    const Searched s =
+        SearchDictionary(request, ref, search, personal_hit, extended, &personal_extended);
     if (s.found) {
       --score;
       fields.Append(":PDICT_FD=01");
@@ -378,7 +457,11 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
       if (!found) {
         ExplainDictionary(ref, s.unreadable ? QUARVEL_MATCH_UNREADABLE : QUARVEL_MATCH_PERSONAL,
                           match);
-        if (!s.unreadable) Explain(personal_hit, lowercased, match);
+        if (s.by_extended) {
+          ExplainExtended(*extended, personal_extended, case_change, match);
+        } else if (!s.unreadable) {
+          Explain(personal_hit, lowercased, match);
+        }
       }
     } else {
       fields.Append(":PDICT_FD=00");
@@ -386,6 +469,7 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
       result->pdict_fd = 0;
     }
     SecureWipe(&personal_hit, sizeof(personal_hit));
+    SecureWipe(&personal_extended, sizeof(personal_extended));
   } else {
     fields.Append(":PDICT_FD=XX");
     TraceLine(trace) << "[6][Personal DICT_SEARCH=NOT USED],[JUMSU=" << score << "]";
@@ -393,8 +477,11 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
   }
   result->stage_score[5] = score;
   SecureWipe(&hit, sizeof(hit));
+  SecureWipe(&extended_hit, sizeof(extended_hit));
 
-  const int level = LevelOf(score);
+  int level = LevelOf(score);
+  // The extended profile rates a password it found at most level 2.
+  if (extended != nullptr && (found || result->pdict_fd == 1)) level = std::min(level, 2);
   Fields answer;
   answer.Append("RET_CD=0000:RT_LEVEL=", level);
   if (!answer.Append(":") || !answer.Append(fields.text())) return Refuse(QUARVEL_TOO_LONG, result);

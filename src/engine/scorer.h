@@ -22,6 +22,7 @@ struct ScoringSettings {
   int min_step = 3;
   int min_rept = 0;
   int use_min_rept = 0;
+  int extended = 0;  // the extended search profile (extended_search.h)
   SearchSettings search;
 };
 

@@ -11,6 +11,7 @@
 #include "verify/api_lock.h"
 #include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
+#include "verify/search_internal.h"
 #include "wordstore/dictmanger_internal.h"
 
 namespace {
@@ -98,6 +99,7 @@ extern "C" const char *LoadConfigFile(void) noexcept {
   USEREVERSE = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_reverse", 0);
   USEMINREPT = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_min_rept", 0);
   DELORGFILE = ReadInt("QUARVEL_ETC", "pwd_create.orgfile.delete", 0);
+  quarvel::search::EXTENDED = ReadInt("QUARVEL_SEARCH", "quarvel_search.extended", 0) != 0 ? 1 : 0;
 
   if (USEMINREPT == 0) MINREPT = 0;
   // A switch of 0 leaves the search's own value as it was.

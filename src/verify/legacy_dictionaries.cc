@@ -30,7 +30,7 @@ struct Entry {
 
 int64_t MonotonicNanoseconds() {
   timespec t;
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+  clock_gettime(CLOCK_MONOTONIC, &t);
   return Nanoseconds(t);
 }
 

@@ -43,6 +43,7 @@ namespace quarvel::search {
 int POSTFIXCNT = 0;
 int PREFIXCNT = 0;
 int USEREVERSE = 0;
+int EXTENDED = 0;
 }  // namespace quarvel::search
 
 pthread_mutex_t quarvel::ApiLock::mutex_ = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;

@@ -39,6 +39,7 @@ const char *Score(const char *password, size_t length) {
   settings.min_step = Read(MINSTEP);
   settings.min_rept = Read(MINREPT);
   settings.use_min_rept = Read(USEMINREPT);
+  settings.extended = Read(search::EXTENDED);
   settings.search = search::CurrentSettings();
 
   std::shared_ptr<const engine::Dictionary> held[kDictSlots + 1];

@@ -25,6 +25,10 @@ extern int POSTFIXCNT;
 extern int PREFIXCNT;
 extern int USEREVERSE;
 
+// The extended search profile (quarvel_search.extended), set by each
+// environment load and read by VerifyPW; DictFindPW does not use it.
+extern int EXTENDED;
+
 // The switches above, read once for a search.
 engine::SearchSettings CurrentSettings();
 

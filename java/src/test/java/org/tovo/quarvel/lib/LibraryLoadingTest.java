@@ -2,12 +2,17 @@ package org.tovo.quarvel.lib;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.InputStream;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.util.OptionalInt;
 import org.junit.jupiter.api.Test;
+import org.tovo.quarvel.Quarvel;
+import org.tovo.quarvel.QuarvelException;
 
 /**
  * How the native library was found. The test runner names the expected source in the system
@@ -39,6 +44,20 @@ class LibraryLoadingTest {
       assertEquals("ELF", new String(head, 1, 3, StandardCharsets.US_ASCII));
       assertEquals(2, head[4]);
     }
+  }
+
+  @Test
+  void quarvelUsesTheSameLibrary() throws Exception {
+    // Quarvel's native methods bind to the library that QuarvelJNI loaded, wherever it came
+    // from: an open of an empty folder reaches the engine, which cannot read a configuration.
+    Path empty = Files.createTempDirectory("quarvel-empty-");
+    try {
+      QuarvelException e = assertThrows(QuarvelException.class, () -> Quarvel.open(empty));
+      assertEquals(1001, e.code(), e.getMessage());
+    } finally {
+      Files.delete(empty);
+    }
+    assertEquals(property("quarvel.test.librarySource"), NativeLibrary.source());
   }
 
   @Test

@@ -14,14 +14,15 @@ import java.util.List;
 /**
  * The JVM's working directory as the library sees it: {@code conf/quarvel.ini}, {@code dicts/}
  * and word lists. The tests run in a fresh folder of their own; every path here is relative to it.
+ * The tests of {@code org.tovo.quarvel.Quarvel} use it too, with this folder as the root.
  */
-final class Workspace {
+public final class Workspace {
   static final Path CONFIG = Paths.get("conf", "quarvel.ini");
   static final Path DICTS = Paths.get("dicts");
   static final List<String> EXTENSIONS = Arrays.asList(".pwd", ".pwi", ".hwm");
 
   /** Words of the default dictionary used by the tests. */
-  static final List<String> DEFAULT_WORDS = Arrays.asList("password", "sunshine", "dragon");
+  public static final List<String> DEFAULT_WORDS = Arrays.asList("password", "sunshine", "dragon");
 
   /** The answer of init for a configuration without keys and no personal dictionary. */
   static final String PLAIN_ENVIRONMENT =
@@ -33,19 +34,19 @@ final class Workspace {
    * Puts the folder into its plain state: a configuration file without keys, a default
    * dictionary of {@link #DEFAULT_WORDS}, no personal dictionary, the environment loaded.
    */
-  static void reset() throws IOException {
+  public static void reset() throws IOException {
     writeConfig("[QUARVEL_RULE]\n");
     buildDefaultDictionary(DEFAULT_WORDS);
     assertEquals(PLAIN_ENVIRONMENT, QuarvelJNI.init());
   }
 
-  static void writeConfig(String content) throws IOException {
+  public static void writeConfig(String content) throws IOException {
     Files.createDirectories(CONFIG.getParent());
     Files.write(CONFIG, content.getBytes(StandardCharsets.UTF_8));
   }
 
   /** Writes a word list, one word per line, and answers its path as a string. */
-  static String writeWordList(String name, List<String> words) throws IOException {
+  public static String writeWordList(String name, List<String> words) throws IOException {
     Path path = Paths.get(name);
     Files.write(path, words, StandardCharsets.UTF_8);
     return path.toString();
@@ -56,7 +57,7 @@ final class Workspace {
    * personal dictionary, so the list is built as that and its files renamed. Deleting the
    * (then absent) personal dictionary afterwards switches its search off again.
    */
-  static void buildDefaultDictionary(List<String> words) throws IOException {
+  public static void buildDefaultDictionary(List<String> words) throws IOException {
     Files.createDirectories(DICTS);
     String list = writeWordList("default-words.txt", words);
     assertEquals("RET_CD=0000", QuarvelJNI.createProfileDictionary("C", list));

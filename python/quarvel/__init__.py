@@ -1,0 +1,331 @@
+"""Quarvel: password-strength verification, bound from libquarvel with ctypes.
+
+>>> import quarvel
+>>> with quarvel.Environment("build/service") as env:
+...     print(env.check("Tr0ub4dor&3").level)
+
+An :class:`Environment` is opened from a root folder holding
+``conf/quarvel.ini`` and ``dicts/default_dict``. Any number of threads may
+check with one environment at once: the foreign call runs without the GIL.
+
+Failures raise :class:`QuarvelError` with the library's code: opening or
+reloading (1001, 1002, 1003), and a password the library will not grade
+(2000: empty, starting with a NUL byte, or longer than 257 bytes). A
+successful check returns a :class:`Strength`, whose answer always starts with
+``RET_CD=0000``.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import enum
+import os
+import re
+import threading
+from dataclasses import dataclass
+from types import TracebackType
+from typing import Iterable, Iterator, Optional, Tuple, Type, Union
+from contextlib import contextmanager
+
+from quarvel import _native
+
+__all__ = [
+    "Environment",
+    "Fields",
+    "Match",
+    "MatchKind",
+    "Password",
+    "QuarvelError",
+    "Settings",
+    "Strength",
+    "Variant",
+    "check",
+    "check_context",
+    "library_version",
+]
+
+#: What a password may be: text (encoded as UTF-8) or bytes. A bytearray is
+#: passed to the library without a copy, so the caller can wipe it afterwards.
+Password = Union[str, bytes, bytearray]
+
+_REASONS = {
+    1001: "the configuration cannot be read",
+    1002: "the default dictionary cannot be opened",
+    1003: "a configured dictionary cannot be opened",
+    _native.QUARVEL_BAD_PASSWORD: "the password is empty, starts with a NUL byte, "
+    "or is longer than 257 bytes",
+    _native.QUARVEL_NO_ENV: "the environment is closed",
+    _native.QUARVEL_BAD_ARGUMENT: "the library refused the result record",
+    _native.QUARVEL_TOO_LONG: "the answer would exceed 1023 characters",
+}
+
+
+class QuarvelError(Exception):
+    """A failure reported by the library: ``code`` is its number (for example
+    1001 or 2000), ``reason`` a one-line explanation."""
+
+    def __init__(self, code: int, reason: str) -> None:
+        super().__init__(f"quarvel error {code}: {reason}")
+        #: The library's code, as in the answer text "RET_CD=NNNN".
+        self.code = code
+        #: What went wrong, in words.
+        self.reason = reason
+
+
+class MatchKind(enum.IntEnum):
+    """Where the dictionary stage found the password (QUARVEL_MATCH_*)."""
+
+    NONE = 0
+    DICTIONARY = 1
+    PERSONAL = 2
+    CONTEXT = 3
+    UNREADABLE = 4
+
+
+class Variant(enum.IntFlag):
+    """How the password was turned into the stored word (QUARVEL_VARIANT_*)."""
+
+    LOWERCASED = 0x01
+    REVERSED = 0x02
+    RULE = 0x04
+    SUFFIX = 0x08
+    PREFIX = 0x10
+
+
+@dataclass(frozen=True)
+class Match:
+    """What the dictionary stage matched: the explanation of a weak password.
+
+    ``word`` and ``variant`` describe the password closely (``variant`` may
+    quote the digits cut off it): treat them as secrets, do not log them.
+    """
+
+    kind: MatchKind
+    slot: int  #: dictionary slot 0 to 7; -1 for other kinds
+    prefix: str  #: the dictionary's prefix as configured ("" for context words)
+    word: str  #: the stored word or context word that matched
+    rule: str  #: the mangling rule's text, ":" when none changed it
+    affix: str  #: the number cut off, or ""
+    variant: str  #: the transformation, for a person ("as given" when unchanged)
+    variants: Variant  #: the transformation, as flags
+
+
+@dataclass(frozen=True)
+class Fields:
+    """The measured fields, named as in the answer text."""
+
+    pw_len: int  #: length in bytes (up to a NUL byte)
+    pw_ncr: int  #: character classes present, 0 to 4
+    rept_ncr: int  #: repeated two-character pieces (0 when that stage is off)
+    cts_ncr: int  #: neighbours in sequence
+    dict_fd_cnt: int  #: dictionaries searched, plus one when none found it
+    pdict_fd: int  #: personal dictionary: 1 found, 0 not found, -1 not used
+    distinct: int  #: distinct characters (not in the answer text)
+
+
+@dataclass(frozen=True)
+class Strength:
+    """The outcome of a check."""
+
+    level: int  #: 1 (weak) to 4 (strong)
+    fields: Fields
+    stage_scores: Tuple[int, int, int, int, int, int]  #: the score after each stage
+    explanation: Optional[Match]  #: what matched, or None when nothing did
+    answer: str  #: the answer text exactly as VerifyPW gives it
+
+
+@dataclass(frozen=True)
+class Settings:
+    """The settings of an environment, as its configuration gave them."""
+
+    min_len: int
+    min_diff: int
+    min_step: int
+    min_rept: int
+    use_min_rept: bool
+    suffix_numbers: int  #: numbers tried as a suffix: 0, 10 or 100
+    prefix_numbers: int  #: numbers tried as a prefix: 0, 10 or 100
+    reverse: bool
+    use_profile: bool
+    dict_count: int  #: configured dictionaries, the default one included
+    dict_prefixes: Tuple[str, ...]  #: the eight slots' prefixes, "" for an empty slot
+
+
+def _text(raw: bytes) -> str:
+    return raw.decode("utf-8", errors="replace")
+
+
+def _as_argument(password: Password) -> Tuple[Union[bytes, ctypes.Array[ctypes.c_char]], int]:
+    if isinstance(password, str):
+        data = password.encode("utf-8")
+        return data, len(data)
+    if isinstance(password, bytes):
+        return password, len(password)
+    if isinstance(password, bytearray):
+        if not password:
+            return b"", 0
+        return (ctypes.c_char * len(password)).from_buffer(password), len(password)
+    raise TypeError(f"a password is str, bytes or bytearray, not {type(password).__name__}")
+
+
+def _strength(result: _native.Result) -> Strength:
+    m = result.match
+    explanation: Optional[Match] = None
+    if m.kind != MatchKind.NONE:
+        explanation = Match(
+            kind=MatchKind(m.kind), slot=m.slot, prefix=os.fsdecode(m.prefix),
+            word=_text(m.word), rule=_text(m.rule), affix=_text(m.affix),
+            variant=_text(m.variant), variants=Variant(m.variants))
+    scores = tuple(result.stage_score)
+    return Strength(
+        level=result.level,
+        fields=Fields(pw_len=result.pw_len, pw_ncr=result.pw_ncr, rept_ncr=result.rept_ncr,
+                      cts_ncr=result.cts_ncr, dict_fd_cnt=result.dict_fd_cnt,
+                      pdict_fd=result.pdict_fd, distinct=result.distinct),
+        stage_scores=(scores[0], scores[1], scores[2], scores[3], scores[4], scores[5]),
+        explanation=explanation,
+        answer=result.answer.decode("ascii", errors="replace"))
+
+
+class Environment:
+    """An environment opened from a root folder (``conf/quarvel.ini``,
+    ``dicts/default_dict``, optionally ``dicts/profile``).
+
+    Use it as a context manager, or call :meth:`close`. Checks may run in any
+    number of threads at once; :meth:`close` waits for the checks in flight.
+    Raises :class:`QuarvelError` (1001, 1002 or 1003) when the root does not
+    open, and ``OSError`` when the library cannot be loaded.
+    """
+
+    def __init__(self, root: Union[str, os.PathLike[str]]) -> None:
+        self._lib = _native.library()
+        #: The root folder, as given.
+        self.root = os.fspath(root)
+        error = ctypes.create_string_buffer(_native.ERROR_SIZE)
+        handle = self._lib.quarvel_open(os.fsencode(self.root), error, len(error))
+        if not handle:
+            reason = _text(error.value) or "the environment cannot be opened"
+            raise QuarvelError(_code_in(reason, default=1001), reason)
+        self._handle: Optional[int] = handle
+        self._guard = threading.Condition()
+        self._in_flight = 0
+
+    def __enter__(self) -> Environment:
+        return self
+
+    def __exit__(self, kind: Optional[Type[BaseException]], value: Optional[BaseException],
+                 traceback: Optional[TracebackType]) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        handle = getattr(self, "_handle", None)
+        if handle:
+            self._handle = None
+            self._lib.quarvel_close(handle)
+
+    @contextmanager
+    def _using(self) -> Iterator[int]:
+        with self._guard:
+            if self._handle is None:
+                raise QuarvelError(_native.QUARVEL_NO_ENV, _REASONS[_native.QUARVEL_NO_ENV])
+            self._in_flight += 1
+            handle = self._handle
+        try:
+            yield handle
+        finally:
+            with self._guard:
+                self._in_flight -= 1
+                if self._in_flight == 0:
+                    self._guard.notify_all()
+
+    @property
+    def closed(self) -> bool:
+        """True once :meth:`close` was called."""
+        return self._handle is None
+
+    def close(self) -> None:
+        """Releases the environment, after the checks in flight. Idempotent."""
+        with self._guard:
+            while self._in_flight:
+                self._guard.wait()
+            handle, self._handle = self._handle, None
+        if handle:
+            self._lib.quarvel_close(handle)
+
+    def reload(self) -> None:
+        """Reads the configuration and the dictionaries again. On failure
+        (1001, 1002, 1003) raises :class:`QuarvelError` and keeps what it had."""
+        with self._using() as handle:
+            code = self._lib.quarvel_reload(handle)
+        if code:
+            raise QuarvelError(code, _REASONS.get(code, "reload failed") +
+                               f" (root {self.root})")
+
+    def check(self, password: Password) -> Strength:
+        """Grades ``password``. Raises :class:`QuarvelError` 2000 for a
+        password the library does not grade (empty, starting with a NUL byte,
+        longer than 257 bytes)."""
+        return self.check_context(password, ())
+
+    def check_context(self, password: Password, words: Iterable[Union[str, bytes]]) -> Strength:
+        """Grades ``password`` and also searches the context ``words`` (a
+        user's login name, the words of their name, ...) as a dictionary.
+        Words are normalised as word-list lines are; those shorter than 3
+        characters after that are ignored."""
+        if isinstance(words, (str, bytes, bytearray)):
+            raise TypeError("words is a list of words, not a single word")
+        data, length = _as_argument(password)
+        encoded = [w.encode("utf-8") if isinstance(w, str) else bytes(w) for w in words]
+        result = _native.new_result()
+        try:
+            with self._using() as handle:
+                if encoded:
+                    array = (ctypes.c_char_p * len(encoded))(*encoded)
+                    code = self._lib.quarvel_check_context(handle, data, length, array,
+                                                           len(encoded), ctypes.byref(result))
+                else:
+                    code = self._lib.quarvel_check(handle, data, length, ctypes.byref(result))
+            if code != _native.QUARVEL_OK:
+                raise QuarvelError(code, _REASONS.get(code, "the check failed"))
+            return _strength(result)
+        finally:
+            _native.wipe(result)
+
+    def settings(self) -> Settings:
+        """The settings of the environment's current configuration."""
+        raw = _native.Settings()
+        raw.size = ctypes.sizeof(raw)
+        with self._using() as handle:
+            code = self._lib.quarvel_get_settings(handle, ctypes.byref(raw))
+        if code:
+            raise QuarvelError(code, _REASONS.get(code, "settings unavailable"))
+        return Settings(
+            min_len=raw.min_len, min_diff=raw.min_diff, min_step=raw.min_step,
+            min_rept=raw.min_rept, use_min_rept=bool(raw.use_min_rept),
+            suffix_numbers=raw.suffix_numbers, prefix_numbers=raw.prefix_numbers,
+            reverse=bool(raw.reverse), use_profile=bool(raw.use_profile),
+            dict_count=raw.dict_count,
+            dict_prefixes=tuple(os.fsdecode(slot.value) for slot in raw.dict_prefix))
+
+
+def _code_in(reason: str, default: int) -> int:
+    found = re.search(r"\b(100[123])\b", reason)
+    return int(found.group(1)) if found else default
+
+
+def check(env: Environment, password: Password) -> Strength:
+    """Grades ``password`` in ``env``; the same as ``env.check(password)``."""
+    return env.check(password)
+
+
+def check_context(env: Environment, password: Password,
+                  words: Iterable[Union[str, bytes]]) -> Strength:
+    """Grades ``password`` in ``env`` with context words; the same as
+    ``env.check_context(password, words)``."""
+    return env.check_context(password, words)
+
+
+def library_version() -> str:
+    """The loaded library's version, "MAJOR.MINOR.PATCH"."""
+    version: bytes = _native.library().quarvel_version()
+    return version.decode("ascii")

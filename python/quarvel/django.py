@@ -1,0 +1,198 @@
+"""A Django password validator backed by Quarvel.
+
+In ``settings.py``::
+
+    AUTH_PASSWORD_VALIDATORS = [
+        {
+            "NAME": "quarvel.django.QuarvelValidator",
+            "OPTIONS": {"root": "/var/lib/quarvel", "min_level": 3},
+        },
+    ]
+
+The environment of a root is opened once per process, on first use, and
+shared by every validator and request of that process.
+"""
+
+# This module is named like the package it uses: with absolute imports (the
+# only kind Python 3 has) "django" below is the framework, not this file.
+from __future__ import annotations
+
+import os
+import re
+import string
+import threading
+from typing import Any, Dict, Iterable, List, Optional, Sequence, Tuple
+
+from django.core.exceptions import FieldDoesNotExist, ImproperlyConfigured, ValidationError
+from django.utils.translation import gettext as _
+
+from quarvel import Environment, MatchKind, QuarvelError, Strength, Variant
+from quarvel import _native
+
+__all__ = ["QuarvelValidator", "shared_environment"]
+
+_environments: Dict[Tuple[int, str], Environment] = {}
+_environments_lock = threading.Lock()
+
+
+def shared_environment(root: str) -> Environment:
+    """The environment of ``root`` for this process, opened on first use.
+
+    Keyed by the absolute root and the process id: a child forked from a
+    process that had opened it opens its own.
+    """
+    key = (os.getpid(), os.path.abspath(root))
+    with _environments_lock:
+        env = _environments.get(key)
+        if env is None:
+            env = Environment(key[1])
+            _environments[key] = env
+        return env
+
+
+_WORD_CHARACTERS = frozenset(string.ascii_lowercase + string.digits)
+
+
+def _normalised(value: str) -> str:
+    """A word as the library stores it: lower-case letters and digits, cut to 31."""
+    return "".join(c for c in value.lower() if c in _WORD_CHARACTERS)[:31]
+
+
+class QuarvelValidator:
+    """Rejects a password whose Quarvel strength is below ``min_level``.
+
+    Options: ``root`` (the folder holding ``conf/quarvel.ini`` and
+    ``dicts/default_dict``), ``min_level`` (1 to 4, default 3), and
+    ``user_attributes``: the user's attributes searched as context words
+    (the e-mail address without its domain), as in Django's own
+    ``UserAttributeSimilarityValidator``.
+    """
+
+    #: The attributes searched by default.
+    DEFAULT_USER_ATTRIBUTES: Tuple[str, ...] = ("username", "first_name", "last_name", "email")
+
+    def __init__(self, root: str, min_level: int = 3,
+                 user_attributes: Sequence[str] = DEFAULT_USER_ATTRIBUTES) -> None:
+        if not isinstance(min_level, int) or not 1 <= min_level <= 4:
+            raise ImproperlyConfigured(
+                f"QuarvelValidator: min_level must be 1 to 4, not {min_level!r}")
+        #: The environment's root folder, made absolute when configured.
+        self.root = os.path.abspath(root)
+        #: The lowest accepted level.
+        self.min_level = min_level
+        #: The user's attributes searched as context words.
+        self.user_attributes = tuple(user_attributes)
+
+    def _context(self, user: Any) -> List[Tuple[str, str]]:
+        """(word, attribute) pairs: each attribute's value and its parts."""
+        pairs: List[Tuple[str, str]] = []
+        if user is None:
+            return pairs
+        email_field = "email"
+        if hasattr(user, "get_email_field_name"):
+            email_field = user.get_email_field_name()
+        for attribute in self.user_attributes:
+            value = getattr(user, attribute, None)
+            if not isinstance(value, str) or not value:
+                continue
+            if attribute in ("email", email_field):
+                value = value.rsplit("@", 1)[0]
+            for word in [value, *re.split(r"[\W_]+", value)]:
+                if word:
+                    pairs.append((word, attribute))
+        return pairs
+
+    def validate(self, password: str, user: Any = None) -> None:
+        """Raises ``ValidationError`` when ``password`` is below ``min_level``.
+
+        The messages say why, from the library's explanation; they never
+        quote the password or a part of it.
+        """
+        env = shared_environment(self.root)
+        context = self._context(user)
+        try:
+            strength = env.check_context(password, [word for word, _attr in context])
+        except QuarvelError as error:
+            if error.code != _native.QUARVEL_BAD_PASSWORD:
+                raise
+            raise ValidationError(
+                _("This password cannot be checked: it must hold 1 to %(max_bytes)d bytes."),
+                code="password_unchecked", params={"max_bytes": 257}) from None
+        if strength.level >= self.min_level:
+            return
+        errors = [ValidationError(
+            _("This password is too weak: its strength is %(level)d of 4, and at least "
+              "%(min_level)d is required."),
+            code="password_too_weak",
+            params={"level": strength.level, "min_level": self.min_level})]
+        errors.extend(self._reasons(strength, env, user, context))
+        raise ValidationError(errors)
+
+    def _reasons(self, strength: Strength, env: Environment, user: Any,
+                 context: Iterable[Tuple[str, str]]) -> List[ValidationError]:
+        match = strength.explanation
+        if match is not None and match.kind == MatchKind.CONTEXT:
+            attribute = next((attr for word, attr in context
+                              if _normalised(word) == match.word), None)
+            return [ValidationError(
+                _("It is too similar to the %(verbose_name)s."),
+                code="password_too_similar",
+                params={"verbose_name": self._verbose_name(user, attribute)})]
+        if match is not None and match.kind == MatchKind.UNREADABLE:
+            return [ValidationError(
+                _("It could not be checked against every dictionary."),
+                code="password_dictionary_unreadable")]
+        if match is not None:
+            changes = self._changes(match.variants)
+            if not changes:
+                return [ValidationError(_("It is a common word or password."),
+                                        code="password_too_common")]
+            return [ValidationError(
+                _("It is a common word or password with small changes (%(changes)s)."),
+                code="password_too_common", params={"changes": ", ".join(changes)})]
+        settings = env.settings()
+        fields = strength.fields
+        reasons: List[ValidationError] = []
+        if fields.distinct < settings.min_diff:
+            reasons.append(ValidationError(
+                _("It has too few different characters."), code="password_too_uniform"))
+        if fields.cts_ncr > settings.min_step:
+            reasons.append(ValidationError(
+                _("It has too many characters in sequence, such as \"abc\" or \"321\"."),
+                code="password_sequence"))
+        if settings.use_min_rept and fields.rept_ncr > settings.min_rept:
+            reasons.append(ValidationError(
+                _("It repeats pieces of itself."), code="password_repeats"))
+        if not reasons:
+            reasons.append(ValidationError(
+                _("Make it longer, or mix lower case, upper case, digits and symbols."),
+                code="password_too_simple"))
+        return reasons
+
+    @staticmethod
+    def _changes(variants: Variant) -> List[str]:
+        names = [
+            (Variant.LOWERCASED, _("capital letters")),
+            (Variant.REVERSED, _("reversed")),
+            (Variant.RULE, _("characters substituted, added or removed")),
+            (Variant.SUFFIX, _("a number added at the end")),
+            (Variant.PREFIX, _("a number added at the start")),
+        ]
+        return [str(name) for flag, name in names if variants & flag]
+
+    @staticmethod
+    def _verbose_name(user: Any, attribute: Optional[str]) -> str:
+        if attribute is None:
+            return str(_("your personal information"))
+        try:
+            return str(user._meta.get_field(attribute).verbose_name)
+        except (AttributeError, FieldDoesNotExist):
+            return attribute
+
+    def get_help_text(self) -> str:
+        """Describes the policy, for the password form."""
+        return str(_(
+            "Your password must reach strength %(min_level)d of 4. It may not be a common "
+            "word or password, nor a small change of one, nor be close to your personal "
+            "information; a long password that mixes lower case, upper case, digits and "
+            "symbols is strong.") % {"min_level": self.min_level})

@@ -1,0 +1,98 @@
+// quarvel build: a dictionary from word lists, with a progress bar, and a
+// clean stop on Ctrl-C or SIGTERM.
+//
+// The library builds into staged files and renames them into place only when
+// every write succeeded. A signal only sets a flag; the next progress call
+// turns it into a cancellation, the library removes its staged files, and the
+// command exits with 128 plus the signal's number.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/terminal.h"
+#include "quarvel/engine.h"
+
+namespace quarvel::cli {
+namespace {
+
+volatile sig_atomic_t g_stop_signal = 0;
+
+void OnStopSignal(int signal_number) { g_stop_signal = signal_number; }
+
+int OnProgress(void *context, const quarvel_build_progress *progress) {
+  static_cast<ProgressBar *>(context)->Update(*progress);
+  return g_stop_signal != 0 ? 1 : 0;
+}
+
+// Catches SIGINT and SIGTERM while it lives. Without SA_RESTART, a read
+// waiting on a pipe or terminal returns early, so the build stops soon.
+class StopSignals {
+ public:
+  StopSignals() {
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    g_stop_signal = 0;
+    sigaction(SIGINT, &action, &old_int_);
+    sigaction(SIGTERM, &action, &old_term_);
+  }
+  ~StopSignals() {
+    sigaction(SIGINT, &old_int_, nullptr);
+    sigaction(SIGTERM, &old_term_, nullptr);
+  }
+  StopSignals(const StopSignals &) = delete;
+  StopSignals &operator=(const StopSignals &) = delete;
+
+ private:
+  struct sigaction old_int_ = {}, old_term_ = {};
+};
+
+}  // namespace
+
+int RunBuild(const BuildOptions &options) {
+  const std::string prefix = ResolvePrefix(options.root, options.prefix);
+  std::vector<const char *> sources;
+  for (const std::string &source : options.sources) sources.push_back(source.c_str());
+
+  ProgressBar bar(isatty(STDERR_FILENO) != 0);
+  quarvel_build_options build = {};
+  build.size = sizeof(build);
+  build.memory_budget = options.memory;
+  build.temp_dir = options.temp_dir.empty() ? nullptr : options.temp_dir.c_str();
+  build.progress = OnProgress;
+  build.progress_context = &bar;
+  quarvel_build_stats stats = {};
+  stats.size = sizeof(stats);
+  char error[512] = "";
+
+  int code;
+  int stop_signal;
+  {
+    StopSignals signals;
+    code = quarvel_build(nullptr, prefix.c_str(), sources.data(), sources.size(), &build, &stats,
+                         error, sizeof(error));
+    stop_signal = g_stop_signal;
+  }
+  bar.Clear();
+
+  if (stop_signal != 0 && code != 0) {
+    fprintf(stderr, "quarvel: build of %s stopped by %s; the previous dictionary is unchanged\n",
+            prefix.c_str(), stop_signal == SIGINT ? "SIGINT" : "SIGTERM");
+    return 128 + stop_signal;
+  }
+  if (code != 0) {
+    fprintf(stderr, "quarvel: %s\n", error[0] != '\0' ? error : "the build failed");
+    return code == 3006 ? kExitUsage : kExitFailed;
+  }
+  printf("built %s: %s words (%s layout) from %s lines, %s, in %.2f s\n", prefix.c_str(),
+         FormatCount(stats.words).c_str(), stats.wide ? "wide" : "standard",
+         FormatCount(stats.lines).c_str(), FormatBytes(stats.bytes_read).c_str(), stats.seconds);
+  return kExitOk;
+}
+
+}  // namespace quarvel::cli

@@ -1,0 +1,181 @@
+// quarvel explain: one password's check, stage by stage, for a person.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/line_reader.h"
+#include "cli/report.h"
+#include "cli/terminal.h"
+#include "quarvel/engine.h"
+#include "wordstore/scratch.h"
+
+namespace quarvel::cli {
+namespace {
+
+constexpr size_t kKeptBytes = 258;
+
+std::string Cost(int lost) {
+  if (lost <= 0) return "No point lost.";
+  return std::to_string(lost) + (lost == 1 ? " point lost." : " points lost.");
+}
+
+std::string NumbersTried(int count) {
+  if (count == 10) return "0 to 9";
+  if (count == 100) return "00 to 99";
+  return "";
+}
+
+// The variants the dictionary search tries, as the settings give them.
+std::string VariantsTried(const quarvel_settings &s) {
+  std::string text = "lower-cased and mangled by the rules";
+  if (!NumbersTried(s.suffix_numbers).empty()) {
+    text += ", numbers " + NumbersTried(s.suffix_numbers) + " cut from the end";
+  }
+  if (!NumbersTried(s.prefix_numbers).empty()) {
+    text += ", numbers " + NumbersTried(s.prefix_numbers) + " cut from the start";
+  }
+  if (s.reverse) text += ", reversed";
+  return text;
+}
+
+std::string ConfiguredDictionaries(const quarvel_settings &s) {
+  std::string list;
+  for (const auto &prefix : s.dict_prefix) {
+    const std::string_view name(prefix, strnlen(prefix, sizeof(prefix)));
+    if (name.empty()) continue;
+    if (!list.empty()) list += ", ";
+    list += name;
+  }
+  return list;
+}
+
+std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
+  const int *score = r.stage_score;
+  std::string text;
+  auto line = [&](int stage, const std::string &what) {
+    text += "Stage " + std::to_string(stage) + ", " + what;
+    text += " Score " + std::to_string(score[stage - 1]) + ".\n";
+  };
+  line(1, "length and character classes: " + std::to_string(r.pw_len) + " bytes, " +
+              std::to_string(r.pw_ncr) + " of the 4 classes (digits, lower case, upper case, " +
+              "symbols): the base score.");
+  line(2, "distinct characters: " + std::to_string(r.distinct) + "; fewer than " +
+              std::to_string(s.min_diff) + " cost a point. " + Cost(score[0] - score[1]));
+  if (s.use_min_rept) {
+    line(3, "repeated two-character pieces: " + std::to_string(r.rept_ncr) + "; more than " +
+                std::to_string(s.min_rept) + " cost a point. " + Cost(score[1] - score[2]));
+  } else {
+    line(3, "repeated two-character pieces: not measured (quarvel_search.pw_min_rept is 0). " +
+                Cost(score[1] - score[2]));
+  }
+  line(4, "neighbours in sequence (such as \"ab\" or \"32\"): " + std::to_string(r.cts_ncr) +
+              "; more than " + std::to_string(s.min_step) + " cost a point. " +
+              Cost(score[2] - score[3]));
+
+  const int searched = s.dict_count;
+  const int lost5 = score[3] - score[4];
+  std::string stage5 = "dictionaries (" + ConfiguredDictionaries(s) + "): ";
+  if (lost5 > 0 && r.match.kind == QUARVEL_MATCH_DICTIONARY) {
+    stage5 += "found in dictionary " + std::to_string(r.dict_fd_cnt) + " of " +
+              std::to_string(searched) + ", " + DictionaryName(r.match) + ", as " +
+              DescribeMatch(r.match) + ". ";
+  } else if (lost5 > 0 && r.match.kind == QUARVEL_MATCH_UNREADABLE) {
+    stage5 +=
+        "dictionary " + DictionaryName(r.match) + " could not be read, which counts as found. ";
+  } else if (lost5 > 0) {
+    stage5 += "found, as " + DescribeMatch(r.match) + ". ";
+  } else {
+    stage5 += "none of the " + std::to_string(searched) +
+              " holds it or a variant of it (tried: " + VariantsTried(s) + "). ";
+  }
+  line(5, stage5 + Cost(lost5));
+
+  const int lost6 = score[4] - score[5];
+  std::string stage6 = "personal dictionary: ";
+  if (r.pdict_fd < 0) {
+    stage6 += "not in use. ";
+  } else if (lost6 > 0 && r.match.kind == QUARVEL_MATCH_PERSONAL) {
+    stage6 += "found, as " + DescribeMatch(r.match) + ". ";
+  } else if (lost6 > 0) {
+    stage6 += "found. ";
+  } else {
+    stage6 += "not found. ";
+  }
+  line(6, stage6 + Cost(lost6));
+
+  if (r.match.kind == QUARVEL_MATCH_DICTIONARY || r.match.kind == QUARVEL_MATCH_PERSONAL ||
+      r.match.kind == QUARVEL_MATCH_CONTEXT) {
+    text += "The match: stored word '" + std::string(r.match.word) + "', rule '" +
+            std::string(r.match.rule) + "', read as: " + std::string(r.match.variant) + ".\n";
+  }
+  text += "Level " + std::to_string(r.level) + " of 4 (" + std::string(LevelName(r.level)) + ").\n";
+  text += "Answer: " + std::string(r.answer) + "\n";
+  return text;
+}
+
+// The password to explain when none was given: from the terminal without
+// echo, else the first line of standard input.
+SecretStatus ReadPassword(char (&buffer)[kKeptBytes + 1], size_t *length) {
+  if (isatty(STDIN_FILENO)) return ReadSecret("Password: ", buffer, sizeof(buffer), length);
+  LineReader reader(STDIN_FILENO, 1, kKeptBytes);
+  if (!reader.Next()) return SecretStatus::kEnd;
+  const std::string_view line = reader.lines()[0].text;
+  memcpy(buffer, line.data(), line.size());
+  buffer[line.size()] = '\0';
+  *length = line.size();
+  return SecretStatus::kRead;
+}
+
+}  // namespace
+
+int RunExplain(ExplainOptions &options) {
+  char buffer[kKeptBytes + 1] = {};
+  std::string_view password = options.password;
+  char error[512] = "";
+  std::unique_ptr<quarvel_env, void (*)(quarvel_env *)> env(
+      quarvel_open(options.root.c_str(), error, sizeof(error)), quarvel_close);
+  if (env == nullptr) {
+    quarvel::SecureWipe(options.password.data(), options.password.size());
+    fprintf(stderr, "quarvel: %s\n", error[0] != '\0' ? error : "the environment cannot be opened");
+    return kExitEnvironment;
+  }
+  if (!options.has_password) {
+    size_t length = 0;
+    const SecretStatus status = ReadPassword(buffer, &length);
+    if (status == SecretStatus::kInterrupted) return 130;
+    if (status == SecretStatus::kEnd) {
+      fprintf(stderr, "quarvel: no password given\n");
+      return kExitUsage;
+    }
+    password = std::string_view(buffer, length);
+  }
+
+  quarvel_settings settings = {};
+  settings.size = sizeof(settings);
+  quarvel_get_settings(env.get(), &settings);
+  quarvel_result result = {};
+  QUARVEL_RESULT_INIT(&result);
+  quarvel_check(env.get(), password.data(), password.size(), &result);
+  quarvel::SecureWipe(buffer, sizeof(buffer));
+  quarvel::SecureWipe(options.password.data(), options.password.size());
+
+  std::string text;
+  if (result.code != QUARVEL_OK) {
+    text = "Not graded: code " + std::to_string(result.code) + ", " +
+           std::string(CodeReason(result.code)) + ".\n";
+  } else {
+    text = Explain(result, settings);
+  }
+  WriteAll(STDOUT_FILENO, text);
+  quarvel::SecureWipe(text.data(), text.size());
+  const bool graded = result.code == QUARVEL_OK;
+  quarvel::SecureWipe(&result, sizeof(result));
+  return graded ? kExitOk : kExitFailed;
+}
+
+}  // namespace quarvel::cli

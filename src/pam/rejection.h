@@ -1,0 +1,34 @@
+// The verdict on a checked password and the reason told to the user.
+#ifndef QUARVEL_SRC_PAM_REJECTION_H_
+#define QUARVEL_SRC_PAM_REJECTION_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "quarvel/engine.h"
+
+namespace quarvel::pam {
+
+enum class Outcome {
+  kAccepted,
+  kRefused,    // reason says why, for the user
+  kUnchecked,  // the engine could not judge; reason says why, for the log
+};
+
+struct Verdict {
+  Outcome outcome = Outcome::kUnchecked;
+  // Put together from fixed phrases only, so it can never hold any part of
+  // the password: never the matched word, the affix or the variant text.
+  std::string reason;
+};
+
+// Judges a result of quarvel_check_context for a password of length bytes:
+// refused below min_level. A match found in the dictionary stage gives the
+// reason; otherwise the first stage whose score fell below min_level does.
+// login is the user's login name, to tell it from the other context words.
+Verdict Judge(const quarvel_result &result, size_t length, int min_level, std::string_view login);
+
+}  // namespace quarvel::pam
+
+#endif  // QUARVEL_SRC_PAM_REJECTION_H_

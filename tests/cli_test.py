@@ -1,0 +1,395 @@
+"""The quarvel command, driven as a user drives it, each test in a root
+folder of its own: batch checking with JSON, exit statuses, the no-echo
+prompt and the progress bar under a pseudo-terminal, an interrupted build,
+info on damaged dictionaries, and --help everywhere.
+
+usage: cli_test.py [unittest arguments]; QUARVEL_BIN names the executable,
+QUARVEL_SHIPPED_CONFIG the shipped conf/quarvel.ini.
+"""
+
+import json
+import os
+import pty
+import random
+import re
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import termios
+import time
+import unittest
+
+QUARVEL = os.environ["QUARVEL_BIN"]
+SHIPPED_CONFIG = os.environ["QUARVEL_SHIPPED_CONFIG"]
+
+# Words of the test dictionary, and a password no variant of which is there.
+WORDS = ["dragon", "password", "monkey", "sunshine", "letmein", "shadow", "football", "tiger42",
+         "99nomel"]
+UNLISTED = "Zq9!vK#2mW@x"
+FIELD_NAMES = ["RT_LEVEL", "PW_LEN", "PW_NCR", "REPT_NCR", "CTS_NCR", "DICT_FD_CNT", "PDICT_FD"]
+
+
+def run(*args, stdin=None, root=None):
+    command = [QUARVEL, *args]
+    return subprocess.run(command, input=stdin, capture_output=True, timeout=120, cwd=root)
+
+
+def make_root(test, settings=None):
+    """A root folder: the shipped configuration (with settings changed) and
+    dicts/default_dict built by quarvel build from WORDS."""
+    root = tempfile.mkdtemp(prefix="quarvel-cli-")
+    test.addCleanup(shutil.rmtree, root, ignore_errors=True)
+    os.makedirs(os.path.join(root, "conf"))
+    os.makedirs(os.path.join(root, "dicts"))
+    with open(SHIPPED_CONFIG) as f:
+        config = f.read()
+    for key, value in (settings or {}).items():
+        config, n = re.subn(r"^%s=.*$" % re.escape(key), "%s=%s" % (key, value), config,
+                            flags=re.M)
+        test.assertEqual(n, 1, key)
+    with open(os.path.join(root, "conf", "quarvel.ini"), "w") as f:
+        f.write(config)
+    words = os.path.join(root, "words.txt")
+    with open(words, "w") as f:
+        f.write("\n".join(WORDS) + "\n")
+    built = run("build", "--root", root, "--prefix", "dicts/default_dict", words)
+    test.assertEqual(built.returncode, 0, built.stderr)
+    return root
+
+
+def answer_fields(answer):
+    """The fields of an answer text such as RET_CD=0000:RT_LEVEL=1:..."""
+    return dict(part.split("=", 1) for part in answer.split(":"))
+
+
+class CheckTest(unittest.TestCase):
+    def setUp(self):
+        self.root = make_root(self, {"quarvel_search.pw_reverse": "1",
+                                     "quarvel_rule.postfix_num": "2"})
+
+    def test_json_batch(self):
+        lines = ["password", "nogard12", "", UNLISTED, "x" * 300, "monkey\r", "Sunshine", "tiger",
+                 "lemon"]
+        out = run("check", "--root", self.root, "--json",
+                  stdin="\n".join(lines).encode() + b"\n")
+        self.assertEqual(out.returncode, 1, out.stderr)
+        results = [json.loads(line) for line in out.stdout.decode().splitlines()]
+        self.assertEqual([r["line"] for r in results], list(range(1, len(lines) + 1)))
+        for r in results:
+            for key in ("line", "code", "level", "fields", "stages", "match", "answer"):
+                self.assertIn(key, r)
+            self.assertNotIn("password", r)
+            if r["code"] != 0:
+                self.assertEqual(r["answer"], "RET_CD=%04d" % r["code"])
+                self.assertIsNone(r["fields"])
+                continue
+            # The fields agree with the answer text, stage scores never rise,
+            # and the level is the answer's.
+            answer = answer_fields(r["answer"])
+            self.assertEqual(sorted(r["fields"]), sorted(FIELD_NAMES))
+            for name in FIELD_NAMES:
+                self.assertEqual(str(r["fields"][name]), answer[name], name)
+            self.assertEqual(len(r["stages"]), 6)
+            self.assertEqual(r["stages"], sorted(r["stages"], reverse=True))
+            self.assertEqual(r["level"], r["fields"]["RT_LEVEL"])
+        by_line = {r["line"]: r for r in results}
+        self.assertEqual(by_line[3]["code"], 2000)  # empty line
+        self.assertEqual(by_line[5]["code"], 2000)  # too long
+        self.assertEqual(by_line[6]["fields"]["PW_LEN"], 6)  # carriage return dropped
+        for line, word in ((1, "password"), (2, "dragon"), (6, "monkey"), (7, "sunshine")):
+            match = by_line[line]["match"]
+            self.assertEqual(match["kind"], "dictionary", line)
+            self.assertEqual(match["word"], word)
+            self.assertEqual(match["slot"], 0)
+            self.assertTrue(match["prefix"].endswith("default_dict"))
+            self.assertEqual(by_line[line]["stages"][3] - by_line[line]["stages"][4], 1)
+        self.assertIn("reversed", by_line[2]["match"]["variants"])
+        # The number search: the stored word is the password with a number.
+        self.assertEqual(by_line[8]["match"]["word"], "tiger42")
+        self.assertEqual(by_line[8]["match"]["affix"], "42")
+        self.assertEqual(by_line[8]["match"]["variants"], ["suffix"])
+        self.assertEqual(by_line[9]["match"]["word"], "99nomel")
+        self.assertEqual(by_line[9]["match"]["variants"], ["reversed", "suffix"])
+        self.assertIsNone(by_line[4]["match"])
+        self.assertNotIn(UNLISTED.encode(), out.stdout)
+
+        shown = run("check", "--root", self.root, "--json", "--show-password",
+                    stdin=(UNLISTED + "\n").encode())
+        self.assertEqual(json.loads(shown.stdout)["password"], UNLISTED)
+
+    def test_human_lines_give_a_reason_per_lost_point(self):
+        out = run("check", "--root", self.root, "lemon", UNLISTED, "aaaa")
+        lines = out.stdout.decode().splitlines()
+        self.assertEqual(len(lines), 3)
+        self.assertTrue(lines[0].startswith("argument 1: level "), lines[0])
+        self.assertIn("in dictionary ./dicts/default_dict: reversed form of the dictionary word "
+                      "'99nomel' without its suffix 99", lines[0])
+        self.assertTrue(lines[1].startswith("argument 2: level "), lines[1])
+        self.assertNotIn(UNLISTED, out.stdout.decode())
+        self.assertIn("distinct characters", lines[2])
+        # One reason per lost point: base score minus the reasons' points
+        # gives the final score, which the JSON output states.
+        for password, line in zip(("lemon", UNLISTED, "aaaa"), lines):
+            stages = json.loads(run("check", "--root", self.root, "--json", password).stdout)[
+                "stages"]
+            lost = sum(int(n) for n in re.findall(r"; -(\d+) ", line))
+            self.assertIn("base score %d" % stages[0], line)
+            self.assertEqual(stages[0] - lost, stages[5], line)
+
+    def test_jobs_keep_the_input_order(self):
+        rng = random.Random(7)
+        alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJ0123456789!@#"
+        lines = []
+        for i in range(10000):
+            if i % 5 == 0:
+                lines.append(rng.choice(WORDS) + str(rng.randrange(100)))
+            else:
+                lines.append("".join(rng.choice(alphabet) for _ in range(rng.randrange(1, 20))))
+        data = ("\n".join(lines) + "\n").encode()
+        one = run("check", "--root", self.root, "--json", stdin=data)
+        three = run("check", "--root", self.root, "--json", "--jobs", "3", stdin=data)
+        self.assertEqual(one.stdout, three.stdout)
+        self.assertEqual(one.returncode, three.returncode)
+        self.assertEqual(len(one.stdout.splitlines()), len(lines))
+
+    def test_explain_names_each_stage_and_the_match(self):
+        out = run("explain", "--root", self.root, "nogard12")
+        self.assertEqual(out.returncode, 0, out.stderr)
+        text = out.stdout.decode()
+        for stage in range(1, 7):
+            self.assertIn("Stage %d, " % stage, text)
+        self.assertIn("found in dictionary 1 of 1, ./dicts/default_dict, as reversed form of the "
+                      "dictionary word 'dragon', by rule '[[' (first 2 characters removed). "
+                      "1 point lost.", text)
+        self.assertIn("Stage 6, personal dictionary: not in use.", text)
+        self.assertNotIn("nogard12", text)
+        tiger = run("explain", "--root", self.root, "tiger").stdout.decode()
+        self.assertIn("the dictionary word 'tiger42' without its suffix 42", tiger)
+
+
+class ExitStatusTest(unittest.TestCase):
+    def test_statuses(self):
+        root = make_root(self)
+        cases = [
+            (["check", "--root", root, UNLISTED], 0),
+            (["check", "--root", root, UNLISTED, "password"], 0),
+            (["check", "--root", root, "--min-level", "4", UNLISTED, "password"], 1),
+            (["check", "--root", root, ""], 1),
+            (["check", "--root", root, "--min-level", "5", UNLISTED], 2),
+            (["check", "--root", root, "--no-such-option"], 2),
+            (["frobnicate"], 2),
+            ([], 2),
+            (["build", "--root", root, "words.txt"], 2),  # no --prefix
+            (["check", "--root", os.path.join(root, "dicts"), UNLISTED], 3),  # no configuration
+            (["info", "--root", root, "--prefix", "dicts/none"], 3),
+            (["dump", "--root", root, "--prefix", "dicts/none"], 3),
+            (["build", "--root", root, "--prefix", "dicts/x", "no-such-list"], 1),
+        ]
+        for args, status in cases:
+            out = run(*args, root=root)
+            self.assertEqual(out.returncode, status, (args, out.stderr))
+        # Without its default dictionary the environment does not open.
+        for ext in (".pwd", ".pwi", ".hwm"):
+            os.remove(os.path.join(root, "dicts", "default_dict" + ext))
+        out = run("check", "--root", root, UNLISTED)
+        self.assertEqual(out.returncode, 3)
+        self.assertIn("1002", out.stderr.decode())
+
+
+def read_until(fd, pattern, timeout=30):
+    """Reads fd until pattern (bytes) has been seen; answers all read."""
+    data = b""
+    deadline = time.time() + timeout
+    while pattern not in data and time.time() < deadline:
+        ready, _, _ = select.select([fd], [], [], 0.1)
+        if ready:
+            try:
+                chunk = os.read(fd, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            data += chunk
+    return data
+
+
+def drain(fd):
+    data = b""
+    while True:
+        ready, _, _ = select.select([fd], [], [], 0.2)
+        if not ready:
+            return data
+        try:
+            chunk = os.read(fd, 4096)
+        except OSError:
+            return data
+        if not chunk:
+            return data
+        data += chunk
+
+
+class TerminalTest(unittest.TestCase):
+    def test_prompt_does_not_echo(self):
+        root = make_root(self)
+        for command in ("check", "explain"):
+            master, slave = pty.openpty()
+            self.addCleanup(os.close, master)
+            proc = subprocess.Popen([QUARVEL, command, "--root", root], stdin=slave,
+                                    stdout=subprocess.PIPE, stderr=slave)
+            os.close(slave)
+            self.assertIn(b"Password: ", read_until(master, b"Password: "))
+            os.write(master, (UNLISTED + "\n").encode())
+            stdout, _ = proc.communicate(timeout=60)
+            shown = drain(master)
+            self.assertNotIn(UNLISTED.encode(), shown, command)
+            self.assertNotIn(UNLISTED.encode(), stdout, command)
+            self.assertEqual(proc.returncode, 0, command)
+            if command == "check":
+                self.assertRegex(stdout.decode(), r"^line 1: level [1-4] ")
+            else:
+                self.assertIn("Stage 6, ", stdout.decode())
+
+    def test_prompt_gives_echo_back_when_interrupted(self):
+        root = make_root(self)
+        master, slave = pty.openpty()
+        self.addCleanup(os.close, master)
+        proc = subprocess.Popen([QUARVEL, "check", "--root", root], stdin=slave,
+                                stdout=subprocess.PIPE, stderr=slave)
+        read_until(master, b"Password: ")
+        self.assertFalse(termios.tcgetattr(slave)[3] & termios.ECHO)
+        proc.send_signal(signal.SIGINT)
+        proc.communicate(timeout=60)
+        self.assertEqual(proc.returncode, 130)
+        self.assertTrue(termios.tcgetattr(slave)[3] & termios.ECHO)
+        os.close(slave)
+
+    def test_progress_bar_on_a_terminal_only(self):
+        root = make_root(self)
+        words = os.path.join(root, "many.txt")
+        with open(words, "w") as f:
+            for i in range(200000):
+                f.write("word%d\n" % i)
+        master, slave = pty.openpty()
+        self.addCleanup(os.close, master)
+        proc = subprocess.Popen([QUARVEL, "build", "--root", root, "--prefix", "dicts/many",
+                                 words], stdout=subprocess.PIPE, stderr=slave)
+        os.close(slave)
+        stdout, _ = proc.communicate(timeout=120)
+        bar = drain(master).decode(errors="replace")
+        self.assertEqual(proc.returncode, 0)
+        self.assertRegex(bar, r"(reading|sorting|writing)  ")
+        self.assertIn(" words", bar)
+        self.assertIn("elapsed", bar)
+        self.assertRegex(stdout.decode(), r"^built .*many: 200,000 words \(standard layout\) "
+                                          r"from 200,000 lines")
+        # Standard error that is no terminal gets no bar.
+        plain = run("build", "--root", root, "--prefix", "dicts/many", words)
+        self.assertEqual(plain.stderr, b"")
+
+
+class InterruptedBuildTest(unittest.TestCase):
+    def test_interrupted_build_leaves_the_old_dictionary(self):
+        root = make_root(self)
+        dicts = os.path.join(root, "dicts")
+        big = os.path.join(root, "big.txt")
+        rng = random.Random(3)
+        with open(big, "w") as f:
+            for _ in range(2500000):
+                f.write("%x%s\n" % (rng.getrandbits(48), rng.choice(WORDS)))
+
+        def snapshot():
+            files = {}
+            for name in sorted(os.listdir(dicts)):
+                with open(os.path.join(dicts, name), "rb") as f:
+                    files[name] = f.read()
+            return files
+
+        before = snapshot()
+        for sig, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143)):
+            master, slave = pty.openpty()
+            self.addCleanup(os.close, master)
+            proc = subprocess.Popen([QUARVEL, "build", "--root", root, "--prefix",
+                                     "dicts/default_dict", big], stdout=subprocess.PIPE,
+                                    stderr=slave)
+            os.close(slave)
+            progress = read_until(master, b"words")
+            self.assertIn(b"reading", progress)
+            proc.send_signal(sig)
+            stdout, _ = proc.communicate(timeout=120)
+            self.assertEqual(proc.returncode, status, drain(master))
+            self.assertEqual(stdout, b"")
+            self.assertEqual(snapshot(), before)  # same files, byte for byte, nothing more
+            self.assertEqual(sorted(os.listdir(root)),
+                             ["big.txt", "conf", "dicts", "words.txt"])
+
+
+class DictionaryTest(unittest.TestCase):
+    def test_info_dump_and_damage(self):
+        root = make_root(self)
+        prefix = os.path.join(root, "dicts", "default_dict")
+        info = run("info", "--root", root, "--prefix", "dicts/default_dict", "--json")
+        self.assertEqual(info.returncode, 0, info.stderr)
+        state = json.loads(info.stdout)
+        self.assertEqual(state["words"], len(WORDS))
+        self.assertEqual(state["layout"], "standard")
+        self.assertTrue(state["intact"])
+        self.assertTrue(state["marks_usable"])
+        self.assertEqual(state["data_bytes"], os.path.getsize(prefix + ".pwd"))
+
+        dumped = run("dump", "--root", root, "--prefix", "dicts/default_dict")
+        self.assertEqual(dumped.stdout.decode().splitlines(), sorted(WORDS))
+        out_file = os.path.join(root, "words.out")
+        self.assertEqual(run("dump", "--prefix", prefix, "-o", out_file).returncode, 0)
+        with open(out_file) as f:
+            self.assertEqual(f.read(), dumped.stdout.decode())
+
+        # A block offset beyond the data file.
+        with open(prefix + ".pwi", "r+b") as f:
+            f.seek(12)
+            f.write(b"\xff\xff\x00\x00")
+        damaged = run("info", "--root", root, "--prefix", "dicts/default_dict")
+        self.assertEqual(damaged.returncode, 1)
+        self.assertIn("DAMAGED", damaged.stdout.decode())
+        self.assertIn("block 0", damaged.stdout.decode())
+
+        # A mark that disagrees with the words: readable, but not usable.
+        make = run("build", "--root", root, "--prefix", "dicts/default_dict",
+                   os.path.join(root, "words.txt"))
+        self.assertEqual(make.returncode, 0)
+        with open(prefix + ".hwm", "r+b") as f:
+            f.seek(4 * ord("d"))
+            f.write(b"\x05\x00\x00\x00")
+        state = json.loads(run("info", "--prefix", prefix, "--json").stdout)
+        self.assertFalse(state["intact"])
+        self.assertFalse(state["marks_usable"])
+
+
+class HelpTest(unittest.TestCase):
+    def test_help_everywhere(self):
+        top = run("--help")
+        self.assertEqual(top.returncode, 0)
+        for command in ("check", "explain", "build", "dump", "info"):
+            self.assertIn(command, top.stdout.decode())
+        self.assertIn("Exit status", top.stdout.decode())
+        options = {"check": ["--root", "--json", "--min-level", "--jobs", "--show-password"],
+                   "explain": ["--root", "PASSWORD"],
+                   "build": ["--prefix", "--memory", "--temp-dir", "WORDLIST"],
+                   "dump": ["--prefix", "--output"],
+                   "info": ["--prefix", "--json"]}
+        for command, names in options.items():
+            out = run(command, "--help")
+            self.assertEqual(out.returncode, 0, command)
+            text = out.stdout.decode()
+            self.assertIn("Usage", text)
+            for name in names:
+                self.assertIn(name, text, command)
+            self.assertIn("Exit status", text)
+        version = run("--version")
+        self.assertEqual(version.returncode, 0)
+        self.assertRegex(version.stdout.decode(), r"^quarvel \d+\.\d+\.\d+")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,278 @@
+// pam_quarvel.so in a real PAM stack: pam_start_confdir with a service file
+// in a private folder (never /etc/pam.d), a scripted conversation, and a
+// root folder holding the shipped configuration and a small dictionary.
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <security/pam_appl.h>
+
+#include "pam/context_words.h"
+#include "quarvel/pwanalysis.h"
+#include "testing/test_util.h"
+
+namespace {
+
+using quarvel::testing::ReadFile;
+using quarvel::testing::TempDir;
+using quarvel::testing::WriteFile;
+
+// What the application saw of one pam_chauthtok.
+struct Conversation {
+  std::deque<std::string> answers;  // one per password prompt
+  int prompts = 0;
+  std::vector<std::string> errors;  // PAM_ERROR_MSG texts
+};
+
+int Converse(int count, const pam_message **messages, pam_response **responses, void *data) {
+  auto *conversation = static_cast<Conversation *>(data);
+  auto *out = static_cast<pam_response *>(std::calloc(count, sizeof(pam_response)));
+  if (out == nullptr) return PAM_BUF_ERR;
+  for (int i = 0; i < count; ++i) {
+    const pam_message &m = *messages[i];
+    if (m.msg_style == PAM_PROMPT_ECHO_OFF || m.msg_style == PAM_PROMPT_ECHO_ON) {
+      ++conversation->prompts;
+      if (conversation->answers.empty()) {
+        for (int j = 0; j < i; ++j) std::free(out[j].resp);
+        std::free(out);
+        return PAM_CONV_ERR;
+      }
+      out[i].resp = strdup(conversation->answers.front().c_str());
+      conversation->answers.pop_front();
+    } else if (m.msg_style == PAM_ERROR_MSG) {
+      conversation->errors.emplace_back(m.msg);
+    }
+  }
+  *responses = out;
+  return PAM_SUCCESS;
+}
+
+std::string CurrentUser() {
+  const passwd *entry = getpwuid(getuid());
+  return entry != nullptr ? entry->pw_name : "";
+}
+
+struct Case {
+  const char *name;
+  std::string options;               // after root=...
+  std::string earlier_token;         // set by a module before pam_quarvel; "" for none
+  std::vector<std::string> entries;  // what the user types, prompt after prompt
+  int code;
+  int prompts;
+  std::vector<std::string> errors;  // the error messages, in order
+};
+
+class PamStack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = dir_.File("root");
+    std::filesystem::create_directories(root_ + "/conf");
+    std::filesystem::create_directories(root_ + "/dicts");
+    std::filesystem::create_directories(dir_.File("pam.d"));
+    // The shipped configuration, with the reversed search on.
+    std::string config = ReadFile(QUARVEL_SHIPPED_CONFIG);
+    const std::string reverse = "quarvel_search.pw_reverse=";
+    ASSERT_NE(config.find(reverse + "0"), std::string::npos);
+    config.replace(config.find(reverse + "0"), reverse.size() + 1, reverse + "1");
+    WriteFile(root_ + "/conf/quarvel.ini", config);
+    // CreateDict sorts through a temporary file in the current folder.
+    WriteFile(dir_.File("words.txt"), "dragon\npassword\nsunshine\n");
+    EXPECT_STREQ(CreateDict("words.txt", "root/dicts/default_dict"), "RET_CD=0000");
+  }
+
+  // Runs pam_chauthtok for the current user through the stack
+  // [pam_settok token=earlier] pam_quarvel root=ROOT options; pam_permit.
+  int Change(const std::string &options, const std::string &earlier,
+             const std::vector<std::string> &entries, Conversation &conversation) {
+    std::string service;
+    if (!earlier.empty()) {
+      service += "password requisite " QUARVEL_PAM_SETTOK " token=" + earlier + "\n";
+    }
+    service += "password requisite " QUARVEL_PAM_MODULE " root=" + root_ + " " + options + "\n";
+    service += "password required " QUARVEL_PAM_PERMIT "\n";
+    WriteFile(dir_.File("pam.d/quarvel-test"), service);
+    conversation.answers.assign(entries.begin(), entries.end());
+    const pam_conv conv{Converse, &conversation};
+    pam_handle_t *pamh = nullptr;
+    int rc = pam_start_confdir("quarvel-test", CurrentUser().c_str(), &conv,
+                               dir_.File("pam.d").c_str(), &pamh);
+    if (rc != PAM_SUCCESS) return -1;
+    rc = pam_chauthtok(pamh, 0);
+    pam_end(pamh, rc);
+    return rc;
+  }
+
+  TempDir dir_{/*chdir_into=*/true};
+  std::string root_;
+};
+
+std::vector<std::string> Twice(std::vector<std::string> passwords) {
+  std::vector<std::string> entries;
+  for (const std::string &p : passwords) entries.insert(entries.end(), {p, p});
+  return entries;
+}
+
+constexpr char kStrong[] = "Tq7%vLm2xPw9";
+
+TEST_F(PamStack, ChangesAsTheOptionsSay) {
+  const std::string dictionary = "BAD PASSWORD: it is based on a dictionary word";
+  const std::string user_name = "BAD PASSWORD: it is based on your user name";
+  const std::vector<Case> cases = {
+      {"strong", "enforce_for_root", "", Twice({kStrong}), PAM_SUCCESS, 2, {}},
+      // Length and classes earn level 3; the dictionary word costs it.
+      {"dictionary word",
+       "enforce_for_root",
+       "",
+       Twice({"Sunshine7"}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {dictionary + " (with characters added)"}},
+      {"reversed",
+       "enforce_for_root",
+       "",
+       Twice({"Nogard"}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {dictionary + " (reversed)"}},
+      {"look-alike",
+       "enforce_for_root",
+       "",
+       Twice({"Sun5h1ne"}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {dictionary + " (with look-alike characters)"}},
+      {"not a dictionary word", "enforce_for_root", "", Twice({"Moonrise7"}), PAM_SUCCESS, 2, {}},
+      {"plain dictionary word",
+       "enforce_for_root",
+       "",
+       Twice({"dragon"}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {dictionary}},
+      // Both are too short; the user's name is the reason given for one.
+      {"user name",
+       "enforce_for_root",
+       "",
+       Twice({CurrentUser() + "7"}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {user_name + " (with characters added)"}},
+      {"short",
+       "enforce_for_root",
+       "",
+       Twice({"Qzxv7"}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {"BAD PASSWORD: it is too short"}},
+      {"minlevel 2", "enforce_for_root minlevel=2", "", Twice({"Sunshine7"}), PAM_SUCCESS, 2, {}},
+      {"retry: third try",
+       "enforce_for_root retry=3",
+       "",
+       Twice({"dragon", "password", kStrong}),
+       PAM_SUCCESS,
+       6,
+       {dictionary, dictionary}},
+      {"retry: exhausted",
+       "enforce_for_root retry=2",
+       "",
+       Twice({"dragon", "password", kStrong}),
+       PAM_AUTHTOK_ERR,
+       4,
+       {dictionary, dictionary}},
+      // Two entries that differ use up an attempt.
+      {"retry: mismatch",
+       "enforce_for_root retry=2",
+       "",
+       {"Sunshine7", "Sunshine8", kStrong, kStrong},
+       PAM_SUCCESS,
+       4,
+       {"Sorry, passwords do not match."}},
+      {"use_authtok: strong",
+       "enforce_for_root use_authtok retry=3",
+       kStrong,
+       {},
+       PAM_SUCCESS,
+       0,
+       {}},
+      {"use_authtok: weak, never asks",
+       "enforce_for_root use_authtok retry=3",
+       "Sunshine7",
+       {},
+       PAM_AUTHTOK_ERR,
+       0,
+       {dictionary + " (with characters added)"}},
+      {"use_authtok: none set", "use_authtok", "", {}, PAM_AUTHTOK_ERR, 0, {}},
+      // Without enforce_for_root a caller running as root is only warned.
+      {"not enforced",
+       "",
+       "",
+       Twice({"dragon"}),
+       getuid() == 0 ? PAM_SUCCESS : PAM_AUTHTOK_ERR,
+       2,
+       {dictionary}},
+      {"unknown option", "enforce_for_rot", "", Twice({"dragon"}), PAM_SERVICE_ERR, 0, {}},
+      {"minlevel out of range", "minlevel=5", "", Twice({kStrong}), PAM_SERVICE_ERR, 0, {}},
+      {"retry not a number", "retry=2x", "", Twice({kStrong}), PAM_SERVICE_ERR, 0, {}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Conversation conversation;
+    EXPECT_EQ(Change(c.options, c.earlier_token, c.entries, conversation), c.code);
+    EXPECT_EQ(conversation.prompts, c.prompts);
+    EXPECT_EQ(conversation.errors, c.errors);
+    for (const std::string &message : conversation.errors) {
+      for (const std::string &password : c.entries) {
+        EXPECT_EQ(message.find(password), std::string::npos) << message;
+      }
+    }
+  }
+}
+
+TEST_F(PamStack, BrokenRootIsAServiceError) {
+  Conversation conversation;
+  const std::string good_root = root_;
+  root_ = dir_.File("missing");
+  EXPECT_EQ(Change("", "", Twice({kStrong}), conversation), PAM_SERVICE_ERR);
+  root_ = "relative/root";
+  EXPECT_EQ(Change("", "", Twice({kStrong}), conversation), PAM_SERVICE_ERR);
+  // A configuration without its default dictionary.
+  root_ = good_root;
+  std::filesystem::remove_all(root_ + "/dicts");
+  EXPECT_EQ(Change("", "", Twice({kStrong}), conversation), PAM_SERVICE_ERR);
+  // None of them asks for a password that could not be checked.
+  EXPECT_EQ(conversation.prompts, 0);
+}
+
+// The words of a GECOS field, as the context words of a login without a
+// passwd entry.
+TEST(ContextWords, SplitsTheGecosField) {
+  quarvel::pam::ContextWords words("no-such-login-x9");
+  EXPECT_FALSE(words.found());
+  words.AddGecos("Jean-Pierre  Dupont,Room 12,+33 1-23,,Jean");
+  std::vector<std::string> got(words.pointers().begin(), words.pointers().end());
+  const std::vector<std::string> want = {"no-such-login-x9",
+                                         "Jean-Pierre",
+                                         "Jean",
+                                         "Pierre",
+                                         "Dupont",
+                                         "Room",
+                                         "12",
+                                         "+33",
+                                         "33",
+                                         "1-23",
+                                         "1",
+                                         "23",
+                                         "Jean-PierreDupont"};
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(words.size(), want.size());
+}
+
+}  // namespace
