@@ -315,7 +315,13 @@ class WordPool {
 class RunFile {
  public:
   RunFile(const std::string &dir, size_t buffer_bytes) : buffer_(buffer_bytes) {
-    std::string name = (dir.empty() ? std::string(".") : dir) + "/.quarvel-run-XXXXXX";
+    const std::string folder = dir.empty() ? std::string(".") : dir;
+    // A file with no name at all, where the file system allows it: a process
+    // killed at any moment leaves nothing behind. Elsewhere the name goes
+    // right after the file is made.
+    fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return;
+    std::string name = folder + "/.quarvel-run-XXXXXX";
     fd_ = mkostemp(name.data(), O_CLOEXEC);
     if (fd_ < 0) throw SystemFailure(kCannotWrite, "cannot create a temporary file in", dir, errno);
     unlink(name.c_str());
