@@ -153,8 +153,8 @@ int BuildHashed(const std::string &prefix, const std::vector<std::string> &files
 // memory and through runs merged on disk.
 TEST(HashedBuildTest, MatchesTheModel) {
   TempDir dir;
-  const ListModel model = WriteLists(dir, 5000, 7);
-  for (const uint64_t budget : {uint64_t{0}, uint64_t{1} << 20}) {  // default; 64 Ki records a run
+  const ListModel model = WriteLists(dir, 100000, 7);
+  for (const uint64_t budget : {uint64_t{0}, uint64_t{1} << 20}) {  // default; 48 Ki records a run
     for (const uint64_t min_count : {uint64_t{1}, uint64_t{10}}) {
       SCOPED_TRACE("budget " + std::to_string(budget) + ", min count " + std::to_string(min_count));
       quarvel_hashed_build_stats stats;

@@ -243,7 +243,13 @@ class HashBuilder {
   void Execute(quarvel_hashed_build_stats &stats) {
     std::vector<Fd> sources = OpenSources();
     progress_.Phase(QUARVEL_BUILD_READING);
-    records_.reserve(std::min<size_t>(capacity_, size_t{1} << 20));
+    // The array never grows (doubling would hold the old array and one twice
+    // its size at once): it is reserved for the lines the lists can hold
+    // (40 bytes at least each) within the budget, or, from a pipe, for 4 Mi
+    // records a run.
+    const uint64_t total = progress_.report().bytes_total;
+    records_.reserve(static_cast<size_t>(
+        std::min<uint64_t>(capacity_, total > 0 ? total / 40 + 16 : uint64_t{1} << 22)));
     for (size_t i = 0; i < sources.size(); ++i) ReadSource(sources[i].get(), i, stats);
     stats.bytes_read = progress_.report().bytes_read;
 
@@ -310,7 +316,7 @@ class HashBuilder {
       }
       return;
     }
-    if (records_.size() == capacity_) Spill();
+    if (records_.size() == records_.capacity()) Spill();
     records_.push_back(r);
     ++progress_.report().words;
   }
