@@ -111,7 +111,13 @@ QUARVEL_BEGIN_DECLS
  *   [BreachFindPW][LIST=<prefix>]
  * then the search's own pass lines, then
  *   [INFO]BREACH SEARCH FILE_NAME <prefix> FOUND   (or ", NOT FOUND").
- * A list that cannot be opened fails the environment's load (1003).
+ * A list that cannot be opened fails the environment's load (1003). Lists
+ * are mapped, not decoded; one replaced on disk is read again at
+ * quarvel_reload, or at once when quarvel_build_hashed rebuilds it through
+ * the environment (checks in flight keep the map they started with).
+ * VerifyPW searches the lists that LoadConfigFile read (relative to the
+ * working folder), with the same trace; LoadConfigFile's USE_DICT_CNT does
+ * not count them. This build may lack SHA-1 (see quarvel_build_hashed).
  * match.kind is QUARVEL_MATCH_BREACH, match.slot the list's number (1 to
  * 8), match.prefix its prefix, match.word the text whose hash matched, and
  * result.breach_count the occurrences the list gives for it. */
@@ -344,7 +350,10 @@ typedef struct quarvel_hashed_build_stats {
  * and a hashed list it searches is reopened at once. Returns 0, or 3001,
  * 3002, 3004, 3005, 3006 as quarvel_build does, or 3007. Hashes of words
  * are looked up by the first 64 bits of their SHA-1, so a password not in
- * the list matches with a probability of about n / 2^64 for n hashes. */
+ * the list matches with a probability of about n / 2^64 for n hashes.
+ * A library built without OpenSSL's libcrypto (a 32-bit build without
+ * libssl-dev:i386) builds lists but cannot open them: a configured list
+ * then fails the load with 1003. */
 QUARVEL_EXPORT int quarvel_build_hashed(quarvel_env *env, const char *prefix,
                                         const char *const *sources, size_t n_sources,
                                         uint64_t min_count, int skip_malformed,
