@@ -372,7 +372,7 @@ class BreachTest(unittest.TestCase):
 
     def test_build_check_and_explain(self):
         import hashlib
-        root = make_root(self)
+        root = make_root(self, {"breach.file.prefix.1": "dicts/breach"})
         leaked = os.path.join(root, "leaked.txt")
         with open(leaked, "w", newline="") as f:
             f.write(hashlib.sha1(b"Hunter2").hexdigest().upper() + ":3861\r\n")
@@ -388,8 +388,6 @@ class BreachTest(unittest.TestCase):
         self.assertIn(b"2 hashes from 4 lines", built.stdout)
         self.assertIn(b"1 below the minimum count", built.stdout)
         self.assertIn(b"1 malformed lines skipped (the first: line 4)", built.stdout)
-        with open(os.path.join(root, "conf", "quarvel.ini"), "a") as f:
-            f.write("\n[QUARVEL_BREACH]\nbreach.file.prefix.1=dicts/breach\n")
 
         out = run("check", "--root", root, "--json", "Hunter2", "rarely", "Kettle9!!")
         results = [json.loads(line) for line in out.stdout.decode().splitlines()]
