@@ -11,23 +11,42 @@ set(QUARVEL_OPTIONAL_LIBRARIES "")
 
 option(QUARVEL_WITH_BREACH_LISTS "Hashed leaked-password lists (needs libssl-dev)" ON)
 set(QUARVEL_HAVE_SHA1 0)
-if(QUARVEL_WITH_BREACH_LISTS)
-  find_package(OpenSSL COMPONENTS Crypto QUIET)
-  if(OpenSSL_FOUND)
-    cmake_push_check_state(RESET)
-    set(CMAKE_REQUIRED_LIBRARIES OpenSSL::Crypto)
-    set(CMAKE_REQUIRED_QUIET ON)
-    check_cxx_source_compiles([[
+# Links a SHA-1 call against the library (a target or a file) in lib.
+function(quarvel_probe_sha1 lib result)
+  cmake_push_check_state(RESET)
+  set(CMAKE_REQUIRED_LIBRARIES ${lib})
+  set(CMAKE_REQUIRED_QUIET ON)
+  check_cxx_source_compiles([[
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/sha.h>
 int main() {
   unsigned char d[SHA_DIGEST_LENGTH];
-  SHA1(reinterpret_cast<const unsigned char *>("x"), 1, d);
+  SHA_CTX c;
+  SHA1_Init(&c);
+  SHA1_Update(&c, "x", 1);
+  SHA1_Final(d, &c);
   return d[0];
-}]] QUARVEL_SHA1_LINKS)
-    cmake_pop_check_state()
-    if(QUARVEL_SHA1_LINKS)
+}]] ${result})
+  cmake_pop_check_state()
+endfunction()
+if(QUARVEL_WITH_BREACH_LISTS)
+  find_package(OpenSSL COMPONENTS Crypto QUIET)
+  if(OpenSSL_FOUND)
+    quarvel_probe_sha1(OpenSSL::Crypto QUARVEL_SHA1_LINKS)
+  endif()
+  if(QUARVEL_SHA1_LINKS)
+    set(QUARVEL_HAVE_SHA1 1)
+    list(APPEND QUARVEL_OPTIONAL_LIBRARIES OpenSSL::Crypto)
+  else()
+    # FindOpenSSL takes its hints from pkg-config, which names the host's
+    # library in a 32-bit build: look in the target's own library folders.
+    find_library(QUARVEL_CRYPTO_LIBRARY crypto)
+    if(QUARVEL_CRYPTO_LIBRARY)
+      quarvel_probe_sha1(${QUARVEL_CRYPTO_LIBRARY} QUARVEL_SHA1_LINKS_TARGET_ARCH)
+    endif()
+    if(QUARVEL_SHA1_LINKS_TARGET_ARCH)
       set(QUARVEL_HAVE_SHA1 1)
-      list(APPEND QUARVEL_OPTIONAL_LIBRARIES OpenSSL::Crypto)
+      list(APPEND QUARVEL_OPTIONAL_LIBRARIES ${QUARVEL_CRYPTO_LIBRARY})
     endif()
   endif()
 endif()
@@ -62,9 +81,6 @@ endif()
 
 target_compile_definitions(quarvel_objs PRIVATE
   QUARVEL_HAVE_SHA1=${QUARVEL_HAVE_SHA1} QUARVEL_HAVE_ICU=${QUARVEL_HAVE_ICU})
-if(QUARVEL_HAVE_SHA1)
-  target_include_directories(quarvel_objs PRIVATE ${OPENSSL_INCLUDE_DIR})
-endif()
 if(QUARVEL_HAVE_ICU)
   target_include_directories(quarvel_objs PRIVATE ${ICU_INCLUDE_DIRS})
 endif()
