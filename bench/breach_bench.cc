@@ -123,14 +123,15 @@ int Lookup(const char *prefix, uint64_t n, uint64_t lookups) {
   std::vector<uint64_t> keys;
   keys.reserve(passwords.size());
   start = Clock::now();
-  for (const std::string &p : passwords) keys.push_back(quarvel::engine::Sha1Key(p.data(), p.size()));
+  for (const std::string &p : passwords)
+    keys.push_back(quarvel::engine::Sha1Key(p.data(), p.size()));
   const double hashing = Since(start);
   uint64_t found_keys = 0;
   start = Clock::now();
   for (uint64_t k : keys) found_keys += list->CountOf(k) != 0;
   const double keys_only = Since(start);
-  printf("exact lookups (SHA-1 + lookup, first touch of the map): %.0f /s, %" PRIu64
-         " of %" PRIu64 " found\n",
+  printf("exact lookups (SHA-1 + lookup, first touch of the map): %.0f /s, %" PRIu64 " of %" PRIu64
+         " found\n",
          static_cast<double>(lookups) / with_hash, found, lookups);
   printf("SHA-1 alone: %.0f /s; lookups of keys alone (warm): %.0f /s, %" PRIu64 " found\n",
          static_cast<double>(lookups) / hashing, static_cast<double>(lookups) / keys_only,
@@ -208,7 +209,9 @@ int Check(const char *root, uint64_t n, uint64_t count) {
   search_settings.prefix_numbers = settings.prefix_numbers;
   search_settings.reverse = settings.reverse;
   std::vector<std::string> candidates;
+  uint64_t distinct = 0;
   for (const std::string &p : passwords) {
+    const size_t before = candidates.size();
     std::string text = p;
     for (char &c : text) c = static_cast<char>(tolower(c));
     quarvel::engine::WordSearch search(text, search_settings);
@@ -227,6 +230,10 @@ int Check(const char *root, uint64_t n, uint64_t count) {
           return false;
         },
         &hit);
+    std::vector<std::string> own(candidates.begin() + static_cast<std::ptrdiff_t>(before),
+                                 candidates.end());
+    std::sort(own.begin(), own.end());
+    distinct += static_cast<uint64_t>(std::unique(own.begin(), own.end()) - own.begin());
   }
   std::string why;
   const auto list = quarvel::HashDict::Open(std::string(root) + "/dicts/breach.hsh", &why);
@@ -242,8 +249,9 @@ int Check(const char *root, uint64_t n, uint64_t count) {
     for (uint64_t k : keys) hits += list->CountOf(k) != 0;
   }
   const double looking = Since(start);
-  printf("candidates per password (all passes, extended included): %.1f\n",
-         static_cast<double>(candidates.size()) / static_cast<double>(count));
+  printf("candidates per password (all passes, extended included): %.1f, %.1f distinct\n",
+         static_cast<double>(candidates.size()) / static_cast<double>(count),
+         static_cast<double>(distinct) / static_cast<double>(count));
   printf("per password at most: SHA-1 %.1f us, lookups %.1f us (of %.1f us a check)\n",
          hashing * 1e6 / static_cast<double>(count), looking * 1e6 / static_cast<double>(count),
          seconds * 1e6 / static_cast<double>(count));
