@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/extended_search.h"
 
@@ -262,21 +263,59 @@ struct SearchedBreach {
 };
 
 // Searches one hashed list: the password's own bytes, then the candidates
-// of the variant search (and of the extended profile, when on).
+// of the variant search (and of the extended profile, when on). Candidates
+// are hashed and their lookups prefetched kBreachBatch at a time, then that
+// batch is looked up in order: the memory latencies of the lookups in a
+// large list overlap instead of adding up. The search then runs again with
+// its trace, to stop at the candidate found and describe it: the hit, the
+// trace and the explanation are those of a search that looks each
+// candidate up in turn.
+constexpr size_t kBreachBatch = 64;
+
 SearchedBreach SearchBreach(const BreachRef &ref, uint64_t min_count, std::string_view password,
                             const TraceSink &trace, WordSearch &search, Hit &hit,
                             ExtendedSearch *extended, ExtendedHit *extended_hit) {
-  BreachLookup lookup(*ref.list, min_count);
   SearchedBreach out;
-  if (lookup.Has(password.data(), password.size())) {
+  BreachLookup exact(*ref.list, min_count);
+  if (exact.Has(password.data(), password.size())) {
     out.found = out.exact = true;
-  } else {
-    const Searched s = SearchWith([&lookup](const char *word) { return lookup(word); }, trace,
-                                  search, hit, extended, extended_hit);
-    out.found = s.found;
-    out.by_extended = s.by_extended;
+    out.count = exact.count();
+    return out;
   }
-  out.count = out.found ? lookup.count() : 0;
+  const HashDict &list = *ref.list;
+  std::vector<uint64_t> keys;
+  keys.reserve(kMaxExtendedCandidates);
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t checked = 0;
+  size_t first = kNone;
+  // Looks up the keys gathered since the last call; true at a hit.
+  auto settle = [&] {
+    for (; checked < keys.size(); ++checked) {
+      const uint64_t count = list.CountOf(keys[checked]);
+      if (count != 0 && count >= min_count) {
+        first = checked;
+        out.count = count;
+        return true;
+      }
+    }
+    return false;
+  };
+  SearchWith(
+      [&](const char *word) {
+        const uint64_t key = Sha1Key(word, std::strlen(word));
+        list.Prefetch(key);
+        keys.push_back(key);
+        return keys.size() - checked == kBreachBatch && settle();
+      },
+      TraceSink{}, search, hit, extended, extended_hit);
+  if (first == kNone) settle();
+  SecureWipe(keys.data(), keys.size() * sizeof(uint64_t));
+  size_t n = 0;
+  const Searched s = SearchWith([&n, first](const char *) { return n++ == first; }, trace, search,
+                                hit, extended, extended_hit);
+  out.found = s.found;
+  out.by_extended = s.by_extended;
+  if (!out.found) out.count = 0;
   return out;
 }
 

@@ -382,6 +382,11 @@ bool HashDict::Parse(std::span<const unsigned char> bytes, std::string *error) {
 uint64_t HashDict::KeyAt(uint64_t i) const { return DecodeFixed64(keys_ + 8 * i); }
 uint64_t HashDict::CountAt(uint64_t i) const { return DecodeFixed32(counts_ + 4 * i); }
 
+void HashDict::Prefetch(uint64_t key) const {
+  if (filter_ != nullptr) return filter_->Prefetch(key);
+  __builtin_prefetch(index_ + 8 * BucketOf(key, index_bits_));
+}
+
 uint64_t HashDict::CountOf(uint64_t key) const {
   if (filter_ != nullptr && !filter_->MayContain(key)) return 0;
   const uint64_t bucket = BucketOf(key, index_bits_);

@@ -100,6 +100,11 @@ class HashDict {
   // The count stored for key, 0 when it is absent.
   uint64_t CountOf(uint64_t key) const;
 
+  // Starts loading what CountOf(key) reads first (the filter's bytes, or
+  // the key's index entry), so that lookups of many keys overlap their
+  // memory latencies when all are prefetched before any is looked up.
+  void Prefetch(uint64_t key) const;
+
   uint64_t key_count() const { return count_; }
   uint64_t min_count() const { return min_count_; }
   bool has_filter() const { return filter_ != nullptr; }

@@ -355,4 +355,13 @@ bool KeyFilter::MayContain(uint64_t key) const {
   return (f[s[0]] ^ f[s[1]] ^ f[s[2]]) == Fingerprint(h);
 }
 
+void KeyFilter::Prefetch(uint64_t key) const {
+  const uint64_t m = Mix(key ^ shard_seed_);
+  const Shard &shard = shards_[shard_bits_ == 0 ? 0 : static_cast<size_t>(m >> (64 - shard_bits_))];
+  const uint64_t h = Mix(m + shard.seed);
+  uint32_t s[3];
+  Slots(h, shard.segment_length, shard.segment_count_length, s);
+  for (uint32_t slot : s) __builtin_prefetch(shard.fingerprints + slot);
+}
+
 }  // namespace quarvel

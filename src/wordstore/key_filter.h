@@ -58,6 +58,10 @@ class KeyFilter {
   // False only when key is certainly not in the set.
   bool MayContain(uint64_t key) const;
 
+  // Asks the processor to load the bytes MayContain(key) reads: issued for
+  // many keys before their queries, the memory latencies overlap.
+  void Prefetch(uint64_t key) const;
+
   uint64_t key_count() const { return key_count_; }
 
   // The serialised image: the bytes to store, which View accepts.
