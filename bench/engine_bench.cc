@@ -99,7 +99,7 @@ int main(int argc, char **argv) {
     const auto t0 = Clock::now();
     quarvel_check(env, passwords[0].data(), passwords[0].size(), &r);
     after_build = std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
-    for (const char *ext : {".pwd", ".pwi", ".hwm"}) {
+    for (const char *ext : {".pwd", ".pwi", ".hwm", ".pwf"}) {
       std::remove((std::string(argv[1]) + "/dicts/bench_extra" + ext).c_str());
     }
   }

@@ -18,7 +18,10 @@
 // marks exact, a dump that holds exactly the fetched words, and no dictionary
 // left open. With bit 0 the same is done reading the files and then twice
 // from memory (decoding and then reusing the cached copy), and all three must
-// answer alike.
+// answer alike. The files are also served from read-only maps
+// (MappedDict): every fetch and search must answer as the file reader does,
+// the filter built from the map must let every word found through, and a
+// map found in order must answer its block-by-block search alike.
 
 #include <algorithm>
 #include <cstdint>
@@ -28,10 +31,17 @@
 #include <string_view>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "fuzz_support.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/pwanalysis.h"
+#include "wordstore/dict_filter.h"
+#include "wordstore/dict_layout.h"
 #include "wordstore/dictmanger_internal.h"
+#include "wordstore/mapped_dict.h"
 
 namespace {
 
@@ -155,6 +165,58 @@ Reading ReadDictionary(const std::vector<std::string> &words, bool from_memory) 
   return r;
 }
 
+uint64_t SizeOf(int fd) {
+  struct stat status;
+  return fstat(fd, &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+}
+
+// The same files served from maps answer as the file reader did.
+void CheckMapped(const std::vector<std::string> &words, const Reading &files, bool marks) {
+  const std::string prefix = kPrefix;
+  const int index_fd = open((prefix + ".pwi").c_str(), O_RDONLY);
+  const int data_fd = open((prefix + ".pwd").c_str(), O_RDONLY);
+  const int mark_fd = marks ? open((prefix + ".hwm").c_str(), O_RDONLY) : -1;
+  quarvel::DictLayout layout;
+  const bool laid_out = quarvel::ReadLayout(index_fd, mark_fd, layout) == nullptr;
+  FUZZ_CHECK(laid_out == files.opened, "the layout reader and PWOpen disagree");
+  std::unique_ptr<quarvel::MappedDict> dict;
+  if (laid_out) {
+    dict = quarvel::MappedDict::Map(index_fd, SizeOf(index_fd), data_fd, SizeOf(data_fd), layout,
+                                    nullptr);
+    FUZZ_CHECK(dict != nullptr, "the files do not map");
+  }
+  for (int fd : {index_fd, data_fd, mark_fd}) {
+    if (fd >= 0) close(fd);
+  }
+  if (dict == nullptr) return;
+  FUZZ_CHECK(dict->word_count() == files.count);
+  quarvel::MappedDict::Cursor cursor(*dict);
+  for (size_t i = 0; i < files.words.size(); ++i) {
+    const char *word = cursor.Word(i);
+    FUZZ_CHECK(word == nullptr ? !files.words[i] : files.words[i] && *files.words[i] == word,
+               "mapped slot " + std::to_string(i) + " differs");
+  }
+  std::vector<std::string> searched = words;
+  std::vector<int32_t> expected = files.searched;
+  for (const std::optional<std::string> &word : files.words) {
+    if (word) searched.push_back(*word);
+  }
+  expected.insert(expected.end(), files.refound.begin(), files.refound.end());
+  const std::unique_ptr<quarvel::DictFilter> filter = quarvel::DictFilter::Build(*dict);
+  FUZZ_CHECK(filter != nullptr);
+  const bool in_order = dict->InOrder();
+  for (size_t i = 0; i < searched.size(); ++i) {
+    const uint32_t found = dict->Find(searched[i].c_str());
+    FUZZ_CHECK(static_cast<int32_t>(found) == expected[i],
+               "mapped search of " + Printable(searched[i]) + " differs");
+    const bool stored = found != files.count;
+    FUZZ_CHECK(!stored || filter->MayContain(searched[i]),
+               "the filter drops " + Printable(searched[i]));
+    FUZZ_CHECK(!in_order || dict->Contains(searched[i].c_str()) == stored,
+               "block search of " + Printable(searched[i]) + " differs");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
@@ -195,6 +257,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // From the files.
   quarvel::SetDictionaryCache(false);
   const Reading from_files = ReadDictionary(words, false);
+  CheckMapped(words, from_files, (flags & 2) == 0);
   if ((flags & 1) != 0) {
     // From memory: files count as settled at once, so the first open decodes
     // them and the second is served from the cached copy.

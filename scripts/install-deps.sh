@@ -24,6 +24,7 @@ packages=(
   python3-mypy        # checks the Python package's type hints
   libssl-dev          # SHA-1 (libcrypto) for hashed leaked-password lists
   libicu-dev          # NFKC normalisation for the NIST verdict's length
+  python3-matplotlib  # plots the scale benchmark (bench/scale_bench.sh)
 )
 
 # The 32-bit build uses the i386 libraries when the machine has the i386

@@ -144,13 +144,122 @@ TEST_F(BuildTest, FailureCodes) {
   EXPECT_EQ(Create("list.txt", "./dicts/user"), "RET_CD=3002");
 }
 
-TEST_F(BuildTest, WordListOf2GiBIsRefused) {
+TEST_F(BuildTest, WordListOf2GiBIsSortedInRuns) {
+  // 2 GiB of NUL bytes and one word: SortFile, which reads whole, refuses
+  // it; CreateDict sorts it in runs.
   const int fd = open("huge.txt", O_CREAT | O_WRONLY, 0600);
   ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, static_cast<off_t>(1) << 31), 0);  // sparse
+  ASSERT_EQ(pwrite(fd, "Walrus\n", 7, static_cast<off_t>(1) << 31), 7);  // sparse before it
   close(fd);
-  EXPECT_EQ(Create("huge.txt", "./dicts/user"), "RET_CD=3002");
   EXPECT_EQ(SortFile("huge.txt", "out.txt"), 2);
+  EXPECT_EQ(Create("huge.txt", "./dicts/user"), "RET_CD=0000");
+  EXPECT_EQ(Dict2Data("dump.txt", "./dicts/user"), 0);
+  EXPECT_EQ(ReadFile("dump.txt"), "walrus\n");
+  EXPECT_FALSE(FileExists("make.txt"));
+}
+
+// CreateDict under a budget of a few KiB sorts in hundreds of runs, merged
+// in several rounds: its files, its sorted list on failure and its words
+// (duplicates kept) are those of the build in memory and of a model.
+TEST_F(BuildTest, RunsMatchTheBuildInMemoryAndAModel) {
+  std::mt19937 rng(21);
+  const std::string alphabet = "abcXYZ019-! ";
+  std::string list;
+  std::vector<std::string> model;
+  for (int i = 0; i < 40000; ++i) {
+    std::string line;
+    for (int n = static_cast<int>(rng() % 40); n > 0; --n)
+      line += alphabet[rng() % alphabet.size()];
+    std::string word;
+    for (char c : line) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) word += c;
+    }
+    if (i % 7 == 0 && !model.empty()) {  // a repeat of an earlier line
+      word = model[rng() % model.size()];
+      line = word;
+    }
+    if (!word.empty()) model.push_back(word.substr(0, 31));
+    list += line + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r");
+  }
+  list += "LastWord";  // no line end
+  model.push_back("lastword");
+  std::sort(model.begin(), model.end());
+  std::string dump;
+  for (const std::string &w : model) dump += w + "\n";
+  WriteFile("list.txt", list);
+
+  struct Outcome {
+    std::string files, make_txt;
+  };
+  auto build = [&](uint64_t budget) {
+    quarvel::verify::SetCreateDictMemoryBudget(budget);
+    Outcome o;
+    EXPECT_EQ(Create("list.txt", "./dicts/user"), "RET_CD=0000");
+    o.files = ReadFile("dicts/user.pwd") + ReadFile("dicts/user.pwi") + ReadFile("dicts/user.hwm");
+    EXPECT_EQ(Dict2Data("dump.txt", "./dicts/user"), 0);
+    EXPECT_EQ(ReadFile("dump.txt"), dump);
+    // A build that cannot write its dictionary leaves the sorted list.
+    EXPECT_EQ(Create("list.txt", "./nowhere/user"), "RET_CD=3004");
+    o.make_txt = ReadFile("make.txt");
+    quarvel::verify::SetCreateDictMemoryBudget(uint64_t{1} << 30);
+    return o;
+  };
+  const Outcome in_memory = build(uint64_t{1} << 30);
+  const Outcome in_runs = build(4096);
+  EXPECT_EQ(in_runs.files, in_memory.files);
+  EXPECT_EQ(in_runs.make_txt, in_memory.make_txt);
+  ASSERT_EQ(SortFile("list.txt", "sorted.txt"), 0);
+  EXPECT_EQ(in_runs.make_txt, ReadFile("sorted.txt"));
+  // No run is left behind.
+  for (const auto &entry : std::filesystem::directory_iterator(".")) {
+    EXPECT_EQ(entry.path().filename().string().find(".quarvel-run"), std::string::npos);
+  }
+}
+
+// A build killed while it sorts in runs or writes leaves the previous
+// dictionary whole and searchable, and no run behind (runs are unlinked
+// as soon as they are made).
+TEST_F(BuildTest, KilledBuildKeepsThePreviousDictionary) {
+  WriteFile("old.txt", "secret\n");
+  ASSERT_EQ(Create("old.txt", "./dicts/profile"), "RET_CD=0000");
+  const std::string old_files = ReadFile("dicts/profile.pwd") + ReadFile("dicts/profile.pwi");
+  std::string list;
+  for (uint64_t i = 0; i < 300000; ++i) list += "w" + std::to_string(i * 7919 % 300000) + "\n";
+  WriteFile("new.txt", list);
+  for (int delay_ms : {5, 40, 150}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      quarvel::verify::SetCreateDictMemoryBudget(64 << 10);
+      CaptureFd out(1);
+      CreateDict("new.txt", "./dicts/profile");
+      _exit(0);
+    }
+    usleep(delay_ms * 1000);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::string files = ReadFile("dicts/profile.pwd") + ReadFile("dicts/profile.pwi");
+    PackedDict *pwp = PWOpen("./dicts/profile", "rb");
+    ASSERT_NE(pwp, nullptr);
+    if (files == old_files) {
+      EXPECT_EQ(FindPW(pwp, "secret"), 0);
+    } else {  // the child finished first: the new dictionary is whole
+      EXPECT_EQ(pwp->header.word_count, 300000u);
+      EXPECT_NE(static_cast<uint32_t>(FindPW(pwp, "w17")), pwp->header.word_count);
+    }
+    PWClose(pwp);
+    for (const auto &entry : std::filesystem::directory_iterator(".")) {
+      EXPECT_EQ(entry.path().filename().string().find(".quarvel-run"), std::string::npos);
+    }
+    // Staged files of a killed build may remain beside the dictionary (see
+    // StagedDictionary): they are never taken for it.
+    for (const auto &entry : std::filesystem::directory_iterator("dicts")) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".new-") != std::string::npos) std::filesystem::remove(entry.path());
+    }
+  }
 }
 
 TEST_F(BuildTest, FailedWriteKeepsThePreviousDictionary) {

@@ -89,7 +89,12 @@ QUARVEL_EXPORT const char *LoadConfigFile(void) QUARVEL_NOEXCEPT;
 
 /* Builds the dictionary prefix from the word list at path wordlist: every
  * line becomes a word of lower-case letters and digits (other bytes dropped,
- * cut to 31 characters), sorted through the temporary file "./make.txt".
+ * cut to 31 characters), duplicates kept, sorted in memory or, for a list
+ * beyond the memory budget (1 GiB), in runs in unlinked temporary files of
+ * the current folder. Lists of any size are taken. The file "./make.txt" is
+ * created once the words are sorted, receives the sorted list (one word per
+ * line) when the dictionary cannot be written, and is removed after a
+ * successful build.
  * Answers "RET_CD=0000", or "RET_CD=3001" (word list cannot be opened),
  * "RET_CD=3002" (preparation failed), "RET_CD=3003" (temporary file cannot be
  * opened), "RET_CD=3004" (dictionary cannot be created or written). Building

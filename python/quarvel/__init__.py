@@ -1,7 +1,7 @@
 """Quarvel: password-strength verification, bound from libquarvel with ctypes.
 
 >>> import quarvel
->>> with quarvel.Environment("build/run") as env:
+>>> with quarvel.Environment("build/service") as env:
 ...     print(env.check("Tr0ub4dor&3").level)
 
 An :class:`Environment` is opened from a root folder holding

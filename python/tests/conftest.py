@@ -87,10 +87,10 @@ def root(make_root: MakeRoot) -> pathlib.Path:
 
 
 def readme_blocks() -> List[str]:
-    """The ```python blocks of python/README.md, in order."""
+    """The ```python blocks of the project's README.md, in order."""
     blocks: List[str] = []
     current: Optional[List[str]] = None
-    for line in (PACKAGE_DIR / "README.md").read_text().splitlines():
+    for line in (PACKAGE_DIR.parent / "README.md").read_text().splitlines():
         if current is None and line == "```python":
             current = []
         elif current is not None and line == "```":
@@ -102,10 +102,19 @@ def readme_blocks() -> List[str]:
 
 
 @pytest.fixture(scope="session")
-def site(root: pathlib.Path, tmp_path_factory: pytest.TempPathFactory) -> pathlib.Path:
-    """A folder laid out like a source tree after `make run`: build/run is
-    the root. The README's examples run from here."""
+def service_root(make_root: MakeRoot) -> pathlib.Path:
+    """A root like the build's service root: the shipped configuration with
+    the extended search on."""
+    return make_root({"quarvel_search.extended": "1"})
+
+
+@pytest.fixture(scope="session")
+def site(root: pathlib.Path, service_root: pathlib.Path,
+         tmp_path_factory: pytest.TempPathFactory) -> pathlib.Path:
+    """A folder laid out like a source tree after `make run`: build/run and
+    build/service are roots. The README's examples run from here."""
     folder = tmp_path_factory.mktemp("site")
     (folder / "build").mkdir()
     (folder / "build" / "run").symlink_to(root, target_is_directory=True)
+    (folder / "build" / "service").symlink_to(service_root, target_is_directory=True)
     return folder

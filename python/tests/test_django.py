@@ -35,7 +35,7 @@ def validators(site: pathlib.Path) -> Iterator[List[object]]:
     sys.path.insert(0, str(site))
     os.environ["DJANGO_SETTINGS_MODULE"] = "quarvel_site_settings"
     django.setup()
-    # The root "build/run" of the entry is relative: the validator is made
+    # The root "build/service" of the entry is relative: the validator is made
     # where the site runs.
     here = os.getcwd()
     os.chdir(site)
@@ -106,7 +106,7 @@ def test_environment_is_shared(validators: List[object], site: pathlib.Path) -> 
         QuarvelValidator(root="build/run", min_level=5)
 
 
-def test_python_example_runs_as_written(site: pathlib.Path, root: pathlib.Path) -> None:
+def test_python_example_runs_as_written(site: pathlib.Path, service_root: pathlib.Path) -> None:
     example = readme_blocks()[0]
     assert len(example.splitlines()) == 3
     script = site / "example.py"
@@ -114,5 +114,5 @@ def test_python_example_runs_as_written(site: pathlib.Path, root: pathlib.Path) 
     env = dict(os.environ, PYTHONPATH=str(PACKAGE_DIR), QUARVEL_LIBRARY=LIBRARY)
     run = subprocess.run([sys.executable, str(script)], cwd=site, env=env, check=True,
                          capture_output=True, text=True)
-    with quarvel.Environment(root) as env_:
+    with quarvel.Environment(service_root) as env_:
         assert run.stdout == f"{env_.check('Tr0ub4dor&3').level}\n"

@@ -1,6 +1,9 @@
 // quarvel: the command line. Parses the subcommands with CLI11 and hands
 // each to its Run function.
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -30,8 +33,22 @@ constexpr const char *kExitStatuses =
     "  130  interrupted by SIGINT, 143 by SIGTERM\n";
 
 constexpr const char *kRootHelp =
-    "Root folder: conf/quarvel.ini, dicts/default_dict, dicts/profile (default: the current "
-    "folder)";
+    "Root folder: conf/quarvel.ini, dicts/default_dict, dicts/profile (default: $QUARVEL_ROOT, "
+    "else the installed root " QUARVEL_INSTALLED_ROOT " when it holds conf/quarvel.ini, else the "
+    "current folder)";
+
+// The root of check and explain when --root is not given: the environment's
+// QUARVEL_ROOT, else the installed root (its configuration has the extended
+// search on), else the current folder.
+std::string DefaultRoot() {
+  if (const char *root = std::getenv("QUARVEL_ROOT"); root != nullptr && root[0] != '\0') {
+    return root;
+  }
+  struct stat status;
+  const std::string installed = QUARVEL_INSTALLED_ROOT;
+  if (stat((installed + "/conf/quarvel.ini").c_str(), &status) == 0) return installed;
+  return ".";
+}
 
 // Wipes the copies of passwords that the parser and the process arguments
 // hold, once they have been copied into the options.
@@ -61,6 +78,7 @@ int main(int argc, char **argv) {
   app.footer(kExitStatuses);
 
   CheckOptions check;
+  check.root = DefaultRoot();
   CLI::App *check_cmd = app.add_subcommand(
       "check",
       "Grade passwords: the arguments, or one per line from standard input (a prompt without "
@@ -84,6 +102,7 @@ int main(int argc, char **argv) {
   check_cmd->footer(kExitStatuses);
 
   ExplainOptions explain;
+  explain.root = DefaultRoot();
   CLI::App *explain_cmd = app.add_subcommand(
       "explain",
       "Grade one password and explain it stage by stage: what each stage measured and what it "

@@ -61,6 +61,8 @@ std::string DictionaryReason(int stage, const quarvel_match &match) {
       return "close to a context word: " + DescribeMatch(match);
     case QUARVEL_MATCH_UNREADABLE:
       return "dictionary " + DictionaryName(match) + " could not be read, which counts as found";
+    case QUARVEL_MATCH_PATTERN:
+      return "a pattern, not a password: " + DescribeMatch(match);
     default:
       return "in a dictionary";
   }
@@ -123,6 +125,8 @@ std::string RuleParts(std::string_view variant) {
 }
 
 std::string DescribeMatch(const quarvel_match &match) {
+  // A pattern is no word; the engine names it ("keyboard walk 'qwerty'").
+  if (match.kind == QUARVEL_MATCH_PATTERN) return std::string(Field(match.variant));
   std::string noun;
   switch (match.kind) {
     case QUARVEL_MATCH_PERSONAL:
@@ -144,6 +148,10 @@ std::string DescribeMatch(const quarvel_match &match) {
     forms += forms.empty() ? "lower-cased" : ", lower-cased";
   }
   std::string text = forms.empty() ? noun : forms + " form of " + noun;
+  // The extended search says in its own words what it undid.
+  if (match.variants & QUARVEL_VARIANT_EXTENDED) {
+    return noun + " (" + std::string(Field(match.variant)) + ")";
+  }
   if (match.variants & QUARVEL_VARIANT_RULE) {
     text += ", by rule '";
     text += Field(match.rule);
@@ -363,7 +371,13 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
         {QUARVEL_VARIANT_REVERSED, "reversed"},
         {QUARVEL_VARIANT_RULE, "rule"},
         {QUARVEL_VARIANT_SUFFIX, "suffix"},
-        {QUARVEL_VARIANT_PREFIX, "prefix"}};
+        {QUARVEL_VARIANT_PREFIX, "prefix"},
+        {QUARVEL_VARIANT_LEET, "leet"},
+        {QUARVEL_VARIANT_DOUBLED, "doubled"},
+        {QUARVEL_VARIANT_INSIDE, "inside"},
+        {QUARVEL_VARIANT_EXTENDED, "extended"},
+        {QUARVEL_VARIANT_CUT_END, "cut_end"},
+        {QUARVEL_VARIANT_CUT_START, "cut_start"}};
     for (const auto &[bit, name] : kVariantNames) {
       if (m.variants & bit) variants.push_back(name);
     }

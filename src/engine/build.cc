@@ -29,97 +29,16 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/word_runs.h"
+#include "wordstore/dict_filter.h"
 #include "wordstore/scratch.h"
 #include "wordstore/staged_dictionary.h"
 
 namespace quarvel::engine {
 namespace {
 
-// Failure codes, as quarvel_build answers them.
-constexpr int kCannotOpen = 3001;
-constexpr int kCannotRead = 3002;  // also: memory ran out
-constexpr int kCannotWrite = 3004;
-constexpr int kCancelled = 3005;
-
-constexpr size_t kMaxWord = PACKED_DICT_MAX_WORD;
-constexpr size_t kReadChunk = size_t{1} << 20;
-constexpr size_t kMaxFanIn = 64;
 constexpr uint64_t kProgressBytes = uint64_t{64} << 20;
 constexpr std::chrono::milliseconds kProgressInterval{100};
-
-// Frees nothing it has not wiped.
-template <typename T>
-struct WipingAllocator {
-  using value_type = T;
-  WipingAllocator() = default;
-  template <typename U>
-  WipingAllocator(const WipingAllocator<U> &) {}
-  T *allocate(size_t n) { return std::allocator<T>().allocate(n); }
-  void deallocate(T *p, size_t n) {
-    SecureWipe(p, n * sizeof(T));
-    std::allocator<T>().deallocate(p, n);
-  }
-  template <typename U>
-  bool operator==(const WipingAllocator<U> &) const {
-    return true;
-  }
-};
-template <typename T>
-using WipedVector = std::vector<T, WipingAllocator<T>>;
-
-// Ends a build: its code and a one-line reason that ends with the code.
-struct Failure {
-  Failure(int c, std::string_view reason)
-      : code(c), what(std::string(reason) + " (" + std::to_string(c) + ")") {}
-  int code;
-  std::string what;
-};
-
-Failure SystemFailure(int code, std::string_view what, const std::string &path, int error) {
-  return Failure(code, std::string(what) + " " + path + ": " + std::strerror(error));
-}
-
-// A normalised word: at most 31 lower-case letters and digits.
-struct Word {
-  char text[kMaxWord];
-  uint8_t size = 0;
-  std::string_view view() const { return {text, size}; }
-};
-
-// An open file descriptor; standard input stays open.
-class Fd {
- public:
-  Fd() = default;
-  Fd(int fd, bool owned) : fd_(fd), owned_(owned) {}
-  Fd(Fd &&o) noexcept : fd_(std::exchange(o.fd_, -1)), owned_(o.owned_) {}
-  Fd &operator=(Fd &&) = delete;
-  ~Fd() {
-    if (fd_ >= 0 && owned_) close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_ = -1;
-  bool owned_ = true;
-};
-
-ssize_t ReadSome(int fd, char *out, size_t size) {
-  for (;;) {
-    const ssize_t n = read(fd, out, size);
-    if (n >= 0 || errno != EINTR) return n;
-  }
-}
-
-bool WriteAll(int fd, const char *bytes, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Progress reports: at each phase and, in between, once 64 MiB more were
 // read or 100 ms passed. A non-zero answer of the callback cancels.
@@ -190,227 +109,6 @@ class Progress {
   unsigned ticks_ = 0;
 };
 
-// Turns the bytes of word lists into words as CreateDict does: every line
-// feed and every carriage return ends a word; upper-case ASCII letters are
-// lowered, lower-case letters and digits kept, every other byte dropped;
-// words keep their first 31 characters; empty words are dropped. A last line
-// without a line end is a word too.
-class Normaliser {
- public:
-  ~Normaliser() { SecureWipe(&word_, sizeof(word_)); }
-
-  template <typename Emit>
-  void Feed(std::span<const char> bytes, Emit &emit) {
-    for (const char c : bytes) {
-      if (c == '\n' || c == '\r') {
-        if (c == '\r' || !after_cr_) ++lines_;
-        after_cr_ = c == '\r';
-        in_line_ = false;
-        EndWord(emit);
-        continue;
-      }
-      after_cr_ = false;
-      in_line_ = true;
-      char kept;
-      if (c >= 'A' && c <= 'Z') {
-        kept = static_cast<char>(c - 'A' + 'a');
-      } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
-        kept = c;
-      } else {
-        continue;
-      }
-      if (word_.size < kMaxWord) word_.text[word_.size++] = kept;
-    }
-  }
-
-  // The end of one source.
-  template <typename Emit>
-  void Finish(Emit &emit) {
-    if (in_line_) ++lines_;
-    in_line_ = after_cr_ = false;
-    EndWord(emit);
-  }
-
-  uint64_t lines() const { return lines_; }
-
- private:
-  template <typename Emit>
-  void EndWord(Emit &emit) {
-    if (word_.size > 0) emit(word_.view());
-    SecureWipe(word_.text, word_.size);
-    word_.size = 0;
-  }
-
-  Word word_;
-  bool in_line_ = false;
-  bool after_cr_ = false;
-  uint64_t lines_ = 0;
-};
-
-// The words gathered in memory, within a budget that covers the capacity of
-// both arrays.
-class WordPool {
- public:
-  explicit WordPool(uint64_t budget)
-      : text_limit_(Limit(budget / 5 * 4)), start_limit_(Limit(budget / 5 / sizeof(size_t))) {}
-
-  // False when the word does not fit the budget (never for an empty pool).
-  bool Add(std::string_view word) {
-    const bool empty = starts_.empty();
-    if (!Reserve(text_, text_.size() + word.size() + 1, text_limit_, empty) ||
-        !Reserve(starts_, starts_.size() + 1, start_limit_, empty)) {
-      return false;
-    }
-    starts_.push_back(text_.size());
-    text_.insert(text_.end(), word.begin(), word.end());
-    text_.push_back('\0');
-    return true;
-  }
-
-  bool empty() const { return starts_.empty(); }
-
-  // Sorts the words in byte order and keeps each once.
-  void SortUnique() {
-    const char *text = text_.data();
-    std::sort(starts_.begin(), starts_.end(),
-              [text](size_t a, size_t b) { return std::strcmp(text + a, text + b) < 0; });
-    starts_.erase(
-        std::unique(starts_.begin(), starts_.end(),
-                    [text](size_t a, size_t b) { return std::strcmp(text + a, text + b) == 0; }),
-        starts_.end());
-  }
-
-  size_t size() const { return starts_.size(); }
-  std::string_view at(size_t i) const { return text_.data() + starts_[i]; }
-
-  void Clear() {
-    if (!text_.empty()) SecureWipe(text_.data(), text_.size());
-    text_.clear();
-    starts_.clear();
-  }
-
-  // Gives the memory back (wiped by the allocator).
-  void Release() {
-    Clear();
-    WipedVector<char>().swap(text_);
-    WipedVector<size_t>().swap(starts_);
-  }
-
- private:
-  static size_t Limit(uint64_t n) {
-    return static_cast<size_t>(std::min<uint64_t>(n, SIZE_MAX / sizeof(size_t) / 2));
-  }
-
-  // Makes room for needed elements, growing geometrically but never past
-  // limit (unless the pool is empty: one word always fits).
-  template <typename T>
-  static bool Reserve(WipedVector<T> &v, size_t needed, size_t limit, bool empty) {
-    if (needed <= v.capacity()) return true;
-    if (needed > limit && !empty) return false;
-    v.reserve(std::max(needed, std::min(limit, std::max<size_t>(2 * v.capacity(), 1024))));
-    return true;
-  }
-
-  size_t text_limit_, start_limit_;
-  WipedVector<char> text_;      // the words, each followed by a NUL
-  WipedVector<size_t> starts_;  // where each word begins in text_
-};
-
-// A run: sorted distinct words, one per line, in an unlinked temporary file.
-class RunFile {
- public:
-  RunFile(const std::string &dir, size_t buffer_bytes) : buffer_(buffer_bytes) {
-    std::string name = (dir.empty() ? std::string(".") : dir) + "/.quarvel-run-XXXXXX";
-    fd_ = mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) throw SystemFailure(kCannotWrite, "cannot create a temporary file in", dir, errno);
-    unlink(name.c_str());
-  }
-  ~RunFile() {
-    if (fd_ >= 0) close(fd_);
-  }
-  RunFile(const RunFile &) = delete;
-  RunFile &operator=(const RunFile &) = delete;
-
-  void Append(std::string_view word) {
-    if (buffer_.size() - used_ < word.size() + 1) Flush();
-    std::memcpy(buffer_.data() + used_, word.data(), word.size());
-    used_ += word.size();
-    buffer_[used_++] = '\n';
-  }
-
-  // Ends the writing; reading starts from the first word.
-  void Rewind() {
-    Flush();
-    if (lseek(fd_, 0, SEEK_SET) != 0) throw Failure{kCannotWrite, "cannot reread a temporary file"};
-    used_ = end_ = 0;
-  }
-
-  bool Next(Word &word) {
-    word.size = 0;
-    for (;;) {
-      if (used_ == end_) {
-        const ssize_t n = ReadSome(fd_, buffer_.data(), buffer_.size());
-        if (n < 0)
-          throw Failure{kCannotRead,
-                        std::string("cannot read a temporary file: ") + std::strerror(errno)};
-        if (n == 0) return word.size > 0;
-        used_ = 0;
-        end_ = static_cast<size_t>(n);
-      }
-      const char c = buffer_[used_++];
-      if (c == '\n') return true;
-      if (word.size < kMaxWord) word.text[word.size++] = c;
-    }
-  }
-
- private:
-  void Flush() {
-    if (used_ > 0 && !WriteAll(fd_, buffer_.data(), used_)) {
-      throw Failure{kCannotWrite,
-                    std::string("cannot write a temporary file: ") + std::strerror(errno)};
-    }
-    SecureWipe(buffer_.data(), used_);
-    used_ = 0;
-  }
-
-  int fd_ = -1;
-  WipedVector<char> buffer_;
-  size_t used_ = 0;  // writing: bytes buffered; reading: next byte
-  size_t end_ = 0;   // reading: bytes in the buffer
-};
-
-using Runs = std::vector<std::unique_ptr<RunFile>>;
-
-// Merges runs into emit, each distinct word once, in byte order.
-template <typename Emit>
-void Merge(Runs &runs, Emit &emit) {
-  struct Head {
-    Word word;
-    size_t run;
-  };
-  auto later = [](const Head &a, const Head &b) { return a.word.view() > b.word.view(); };
-  std::priority_queue<Head, WipedVector<Head>, decltype(later)> heads(later);
-  for (size_t i = 0; i < runs.size(); ++i) {
-    runs[i]->Rewind();
-    Head head{{}, i};
-    if (runs[i]->Next(head.word)) heads.push(head);
-  }
-  Word last;
-  bool any = false;
-  while (!heads.empty()) {
-    Head head = heads.top();
-    heads.pop();
-    if (!any || head.word.view() != last.view()) {
-      emit(head.word.view());
-      last = head.word;
-      any = true;
-    }
-    if (runs[head.run]->Next(head.word)) heads.push(head);
-    SecureWipe(&head, sizeof(head));
-  }
-  SecureWipe(&last, sizeof(last));
-}
-
 std::string FolderOf(const std::string &prefix) {
   const size_t slash = prefix.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -457,6 +155,9 @@ class Builder {
   void Execute(quarvel_build_stats &stats) {
     quarvel_build_progress &report = progress_.report();
     std::vector<Fd> sources = OpenSources(request_.sources, report.bytes_total);
+    const uint64_t budget =
+        request_.memory_budget == 0 ? kDefaultMemoryBudget : request_.memory_budget;
+    if (report.bytes_total >= budget / 2) pool_.ReserveAll();
 
     progress_.Phase(QUARVEL_BUILD_READING);
     Read(sources);
@@ -465,7 +166,7 @@ class Builder {
 
     progress_.Phase(QUARVEL_BUILD_SORTING);
     if (runs_.empty()) {
-      pool_.SortUnique();
+      pool_.Sort();
       report.words_total = pool_.size();
     } else {
       if (!pool_.empty()) Spill();
@@ -519,7 +220,7 @@ class Builder {
   }
 
   void Spill() {
-    pool_.SortUnique();
+    pool_.Sort();
     auto run = std::make_unique<RunFile>(temp_dir_, run_buffer_);
     for (size_t i = 0; i < pool_.size(); ++i) run->Append(pool_.at(i));
     runs_.push_back(std::move(run));
@@ -566,6 +267,12 @@ class Builder {
     }
     stats.words = writer.words();
     stats.wide = writer.wide() ? 1 : 0;
+    // The membership filter goes beside it, within the budget less its
+    // image (about 9 bits a word); a dictionary works without it.
+    const uint64_t budget =
+        request_.memory_budget == 0 ? kDefaultMemoryBudget : request_.memory_budget;
+    const uint64_t image = writer.words() + writer.words() / 8 + (1 << 20);
+    WriteDictionaryFilter(request_.prefix, budget > 2 * image ? budget - image : budget / 2);
   }
 
   const BuildRequest &request_;

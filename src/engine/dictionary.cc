@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -17,6 +18,8 @@ namespace quarvel::engine {
 namespace {
 
 constexpr size_t kSlotBytes = PACKED_DICT_MAX_WORD + 1;
+
+std::atomic<uint64_t> g_decoded_data_bytes{kDecodedDataBytes};
 
 int OpenRead(const std::string &path) { return open(path.c_str(), O_RDONLY | O_CLOEXEC); }
 
@@ -37,7 +40,8 @@ class BlockReader {
         return nullptr;
       }
       std::array<unsigned char, kMaxBlockBytes> bytes;
-      const size_t got = ReadAtFd(data_fd_, DecodeFixed32(entry), bytes);
+      const uint64_t offset = layout_.is_wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
+      const size_t got = ReadAtFd(data_fd_, offset, bytes);
       if (got == 0) return nullptr;
       DecodeBlock(std::span(bytes.data(), got), words_);
       block_ = block;
@@ -77,13 +81,36 @@ std::shared_ptr<const Dictionary> Dictionary::Open(const std::string &prefix, bo
     d->racy_ = !trusted && ChangedJustBefore(d->files_, d->read_at_, kQuietNanoseconds);
     const bool regular =
         d->files_[0].regular && d->files_[1].regular && (mark_fd < 0 || d->files_[2].regular);
-    if (regular) {
-      d->memory_ = MemoryDict::Decode(index_fd, static_cast<uint64_t>(d->files_[1].size), data_fd,
-                                      static_cast<uint64_t>(d->files_[0].size), d->layout_);
+    const uint64_t data_bytes = static_cast<uint64_t>(d->files_[0].size);
+    const uint64_t index_bytes = static_cast<uint64_t>(d->files_[1].size);
+    if (regular && data_bytes <= g_decoded_data_bytes.load(std::memory_order_relaxed)) {
+      d->memory_ = MemoryDict::Decode(index_fd, index_bytes, data_fd, data_bytes, d->layout_);
+    }
+    if (regular && d->memory_ == nullptr) {
+      std::string why;
+      d->mapped_ = MappedDict::Map(index_fd, index_bytes, data_fd, data_bytes, d->layout_, &why);
+      if (d->mapped_ == nullptr) {
+        d->note_ = prefix + ": served with pread: " + why;
+      } else if (!d->racy_) {
+        // Files that may still change unseen get no filter: the dictionary
+        // is opened again once they have been quiet.
+        const FilterStamp stamp = StampOf(d->files_[0], d->files_[1], index_fd);
+        d->filter_ = DictFilter::Load(prefix, stamp);
+        if (d->filter_ == nullptr) {
+          std::unique_ptr<DictFilter> built = DictFilter::Build(*d->mapped_);
+          // Kept in memory when the folder takes no new file.
+          if (built != nullptr && !built->Write(prefix, stamp)) {
+            d->note_ = prefix + ": filter kept in memory";
+          }
+          d->filter_ = std::move(built);
+        }
+      }
+    } else if (!regular) {
+      d->note_ = prefix + ": served with pread: not regular files";
     }
   }
   if (mark_fd >= 0) close(mark_fd);
-  if (d->ok_ && d->memory_ == nullptr) {
+  if (d->ok_ && d->memory_ == nullptr && d->mapped_ == nullptr) {
     d->index_fd_ = index_fd;
     d->data_fd_ = data_fd;
   } else {
@@ -101,9 +128,26 @@ Dictionary::~Dictionary() {
 uint32_t Dictionary::Find(const char *word) const {
   if (!ok_) return word_count();
   if (memory_ != nullptr) return memory_->Find(word);
+  if (word == nullptr || (filter_ != nullptr && !filter_->MayContain(word))) return word_count();
+  if (mapped_ != nullptr) return mapped_->Find(word);
   BlockReader reader(index_fd_, data_fd_, layout_);
   return SearchSorted(word_count(), layout_.use_marks, layout_.marks, word,
                       [&reader](uint64_t n) { return reader.Word(n); });
+}
+
+void SetDecodedDataBytes(uint64_t bytes) {
+  g_decoded_data_bytes.store(bytes, std::memory_order_relaxed);
+}
+
+bool Dictionary::Contains(const char *word) const {
+  if (!ok_) return false;
+  // A mapped dictionary found in order is searched block by block.
+  if (mapped_ != nullptr && filter_ != nullptr && filter_->in_order()) {
+    // No block holds a word of more than 31 bytes.
+    return word != nullptr && strnlen(word, PACKED_DICT_MAX_WORD + 1) <= PACKED_DICT_MAX_WORD &&
+           filter_->MayContain(word) && mapped_->Contains(word);
+  }
+  return Find(word) != word_count();
 }
 
 bool Dictionary::Stale(const timespec &now) const {

@@ -251,6 +251,7 @@ Searched SearchDictionary(const ScoreRequest &request, const DictionaryRef &ref,
   }
   TraceLine(request.trace) << "[DictFindPW][DICT=" << ref.prefix << "]";
   const Dictionary &dict = *ref.dict;
+  search.ForEachFirstCandidate([&dict](const char *word) { dict.Prefetch(word); });
   return SearchWith([&dict](const char *word) { return dict.Contains(word); }, request.trace,
                     search, hit, extended, extended_hit);
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/word_runs.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/gconfig.h"
 #include "quarvel/pwanalysis.h"
@@ -35,9 +36,15 @@
 #include "wordstore/staged_dictionary.h"
 
 // ---------------------------------------------------------------------------
-// Dictionary building: a plain word list is read whole, normalised in place
-// to words of lower-case letters and digits, sorted, written one word per
-// line to "./make.txt", and loaded from there into a packed dictionary.
+// Dictionary building: a plain word list is normalised to words of
+// lower-case letters and digits and sorted, duplicates kept. A list that
+// fits the memory budget is read whole and sorted in place; a larger one is
+// sorted in runs (unlinked temporary files in the current folder) that are
+// merged as the dictionary is written. The sorted words go straight to the
+// dictionary writer; "./make.txt" is created empty once the words are
+// sorted (a folder that takes no file fails the build, as ever), and is
+// given the sorted list, one word per line, only when the dictionary cannot
+// be written, for the caller to inspect.
 
 extern "C" {
 char *buf = nullptr;
@@ -225,23 +232,22 @@ extern "C" int WriteOut(const char *outfile) noexcept {
   return fclose(out.release()) == 0 ? 0 : -1;
 }
 
-extern "C" int SortFile(const char *infile, const char *outfile) noexcept {
-  if (infile == nullptr) return kCannotOpen;
-  File in(fopen(infile, "rb"));
-  if (in == nullptr) return kCannotOpen;
-  PreparationState state;
+namespace {
 
+// Reads the open list in whole, normalises and sorts its words in the
+// preparation state; a SortCode.
+int PrepareInMemory(FILE *in, PreparationState &state) {
   struct stat status;
-  if (fstat(fileno(in.get()), &status) != 0) return kCannotRead;
+  if (fstat(fileno(in), &status) != 0) return kCannotRead;
   if (status.st_size < 0 || static_cast<uint64_t>(status.st_size) > kMaxWordListBytes) {
     return kNoMemory;
   }
   const size_t size = static_cast<size_t>(status.st_size);
   buf = static_cast<char *>(malloc(size + 1));
   if (buf == nullptr) return kNoMemory;
-  const size_t length = fread(buf, 1, size, in.get());
+  const size_t length = fread(buf, 1, size, in);
   state.set_length(size + 1);
-  if (ferror(in.get())) return kCannotRead;
+  if (ferror(in)) return kCannotRead;
   // A last line without a line end is a word like any other: it gets one in
   // the byte that the block holds beyond the text.
   size_t text_length = length;
@@ -249,6 +255,18 @@ extern "C" int SortFile(const char *infile, const char *outfile) noexcept {
 
   if (Translate(buf, static_cast<unsigned int>(text_length)) != 0) return kNoMemory;
   RadixQuicksort(offsets, static_cast<size_t>(off_idx), 0);
+  return kSorted;
+}
+
+}  // namespace
+
+extern "C" int SortFile(const char *infile, const char *outfile) noexcept {
+  if (infile == nullptr) return kCannotOpen;
+  File in(fopen(infile, "rb"));
+  if (in == nullptr) return kCannotOpen;
+  PreparationState state;
+  const int code = PrepareInMemory(in.get(), state);
+  if (code != kSorted) return code;
   if (WriteOut(outfile) != 0) return kCannotWrite;
   return kSorted;
 }
@@ -293,21 +311,139 @@ void RemoveIfReadable(const char *path) {
   remove(path);
 }
 
-// Hands every non-empty line of the sorted list to put; false when the list
-// cannot be read or a word cannot be written.
-template <typename Put>
-bool LoadSortedList(FILE *sorted, Put put) {
-  char line[1024];
-  bool ok = true;
-  while (fgets(line, sizeof(line), sorted) != nullptr) {
-    Chop(line);
-    if (line[0] != '\0' && !put(line)) ok = false;
+// The words of a list in sorted order, duplicates and empty words kept,
+// as SortFile writes them: in the preparation state when the list fits the
+// memory budget, else in sorted runs.
+class SortedWordList {
+ public:
+  // Reads, normalises and sorts the open list; a SortCode.
+  int Prepare(FILE *in) {
+    struct stat status;
+    if (fstat(fileno(in), &status) != 0) return kCannotRead;
+    const uint64_t budget = quarvel::verify::CreateDictMemoryBudget();
+    // Read whole, a list takes its size and 4 bytes a word.
+    if (static_cast<uint64_t>(status.st_size) <= std::min(budget / 4 * 3, kMaxWordListBytes)) {
+      return PrepareInMemory(in, state_);
+    }
+    try {
+      return PrepareRuns(fileno(in), budget);
+    } catch (const quarvel::engine::Failure &failure) {
+      return failure.code == quarvel::engine::kCannotRead ? kCannotRead : kCannotWrite;
+    } catch (const std::exception &) {
+      return kNoMemory;
+    }
   }
+
+  // Hands every word to emit (a std::string_view), in order; false when a
+  // run cannot be read.
+  template <typename Emit>
+  bool ForEach(Emit emit) {
+    if (!external_) {
+      for (int32_t i = 0; i < off_idx; ++i) emit(std::string_view(buf + offsets[i]));
+      return true;
+    }
+    try {
+      quarvel::engine::Merge(runs_, emit, /*unique=*/false);
+      return true;
+    } catch (const std::exception &) {
+      return false;
+    } catch (const quarvel::engine::Failure &) {
+      return false;
+    }
+  }
+
+ private:
+  int PrepareRuns(int fd, uint64_t budget) {
+    using namespace quarvel::engine;
+    external_ = true;
+    WordPool pool(budget);
+    pool.ReserveAll();  // the list is larger than the budget
+    Normaliser normaliser(/*keep_empty=*/true);
+    const size_t run_buffer =
+        static_cast<size_t>(std::clamp<uint64_t>(budget / (kMaxFanIn + 1), 4096, 1 << 20));
+    auto spill = [&] {
+      pool.Sort(/*unique=*/false);
+      auto run = std::make_unique<RunFile>(".", run_buffer);
+      for (size_t i = 0; i < pool.size(); ++i) run->Append(pool.at(i));
+      runs_.push_back(std::move(run));
+      pool.Clear();
+    };
+    auto gather = [&](std::string_view word) {
+      if (!pool.Add(word)) {
+        spill();
+        pool.Add(word);
+      }
+    };
+    WipedVector<char> chunk(kReadChunk);
+    for (;;) {
+      const ssize_t n = ReadSome(fd, chunk.data(), chunk.size());
+      if (n < 0) return kCannotRead;
+      if (n == 0) break;
+      normaliser.Feed(std::span(chunk.data(), static_cast<size_t>(n)), gather);
+      quarvel::SecureWipe(chunk.data(), static_cast<size_t>(n));
+    }
+    normaliser.Finish(gather);
+    if (!pool.empty()) spill();
+    pool.Release();
+    // Narrow down to one last merge of at most kMaxFanIn runs.
+    while (runs_.size() > kMaxFanIn) {
+      Runs group;
+      for (size_t i = 0; i < kMaxFanIn; ++i) group.push_back(std::move(runs_[i]));
+      runs_.erase(runs_.begin(), runs_.begin() + kMaxFanIn);
+      auto merged = std::make_unique<RunFile>(".", run_buffer);
+      auto append = [&](std::string_view word) { merged->Append(word); };
+      Merge(group, append, /*unique=*/false);
+      runs_.push_back(std::move(merged));
+    }
+    return kSorted;
+  }
+
+  PreparationState state_;
+  bool external_ = false;
+  quarvel::engine::Runs runs_;
+};
+
+// Writes the sorted list to file as SortFile writes it, one word a line.
+bool WriteSortedList(SortedWordList &words, FILE *file) {
+  bool ok = true;
+  const bool read = words.ForEach([&](std::string_view word) {
+    if (fwrite_unlocked(word.data(), 1, word.size(), file) != word.size() ||
+        fputc_unlocked('\n', file) == EOF) {
+      ok = false;
+    }
+  });
+  return read && ok && fflush(file) == 0;
+}
+
+// Hands every non-empty word of the sorted list to put, as a C string;
+// false when the list cannot be read or a word cannot be written.
+template <typename Put>
+bool LoadSortedList(SortedWordList &words, Put put) {
+  char line[PACKED_DICT_MAX_WORD + 1];
+  bool ok = true;
+  const bool read = words.ForEach([&](std::string_view word) {
+    if (word.empty()) return;
+    const size_t n = std::min(word.size(), sizeof(line) - 1);
+    std::memcpy(line, word.data(), n);
+    line[n] = '\0';
+    if (!put(line)) ok = false;
+  });
   quarvel::SecureWipe(line, sizeof(line));
-  return ok && !ferror(sorted);
+  return read && ok;
 }
 
 }  // namespace
+
+namespace quarvel::verify {
+namespace {
+// Read and set under the API lock.
+constinit uint64_t g_create_dict_budget = uint64_t{1} << 30;
+}  // namespace
+
+uint64_t CreateDictMemoryBudget() { return g_create_dict_budget; }
+void SetCreateDictMemoryBudget(uint64_t bytes) { g_create_dict_budget = bytes; }
+
+}  // namespace quarvel::verify
 
 // The three files of a dictionary, by their extensions.
 constexpr const char *kDictionaryExtensions[] = {".pwd", ".pwi", ".hwm"};
@@ -317,7 +453,7 @@ constexpr const char *kDictionaryExtensions[] = {".pwd", ".pwi", ".hwm"};
 // old dictionary (quarvel::StagedDictionary) when it can, and in place when
 // the folder takes no new files (then a failed write removes the damaged
 // files).
-bool WriteDictionary(FILE *sorted, const char *prefix) {
+bool WriteDictionary(SortedWordList &sorted, const char *prefix) {
   // Creating a dictionary while a caller holds another open force-closes
   // that one and creates nothing, as PWOpen(prefix, "wb") does: it is that
   // call which reports it, under the caller's prefix.
@@ -359,22 +495,31 @@ bool WriteDictionary(FILE *sorted, const char *prefix) {
 
 extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noexcept {
   quarvel::ApiLock lock;
-  const int code = SortFile(wordlist, kSortedList);
-  if (code == kCannotOpen) return "RET_CD=3001";
-  if (code != kSorted) return "RET_CD=3002";
+  File in(wordlist != nullptr ? fopen(wordlist, "rb") : nullptr);
+  if (in == nullptr) return "RET_CD=3001";
+  SortedWordList sorted;
+  if (sorted.Prepare(in.get()) != kSorted) return "RET_CD=3002";
+  in.reset();
 
-  File sorted(fopen(kSortedList, "r"));
-  if (sorted == nullptr) {
+  // The sorted list's file: created now, whatever is written to it later.
+  File list(fopen(kSortedList, "wb"));
+  if (list == nullptr) return "RET_CD=3002";
+  if (File(fopen(kSortedList, "r")) == nullptr) {
+    WriteSortedList(sorted, list.get());
     printf("[Error:3003] can't open %s file.\n", wordlist);
     return "RET_CD=3003";
   }
   // A failed write is a failed build, never a success.
-  const bool ok = prefix != nullptr && WriteDictionary(sorted.get(), prefix);
-  sorted.reset();
+  const bool ok = prefix != nullptr && WriteDictionary(sorted, prefix);
   // The new words are ready for the next verification.
   if (ok) quarvel::verify::DictionaryWritten(prefix);
   RefreshPersonalDictionary(prefix);
-  if (!ok) return "RET_CD=3004";
+  if (!ok) {
+    // The sorted list stays behind for the caller to look at.
+    WriteSortedList(sorted, list.get());
+    return "RET_CD=3004";
+  }
+  list.reset();
 
   printf("[Create Personal Dict]\n");
   RemoveIfReadable(kSortedList);
@@ -389,7 +534,8 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
     // No verification runs while the files go: none meets some of them gone
     // while the personal dictionary is still in use.
     std::unique_lock state(quarvel::verify::state_lock);
-    for (const char *extension : kDictionaryExtensions) {
+    // The membership filter beside the dictionary goes with it.
+    for (const char *extension : {".pwd", ".pwi", ".hwm", ".pwf"}) {
       char name[1024];
       // A name that does not fit is skipped: a cut name could name another file.
       const int n = snprintf(name, sizeof(name), "%s%s", prefix, extension);

@@ -51,6 +51,11 @@ bool DictionaryOpens(const char *prefix);
 // The same, saying nothing.
 bool DictionaryOpensSilently(const char *prefix);
 
+// CreateDict sorts a word list in memory while it takes at most this many
+// bytes there, and in sorted runs beyond (1 GiB unless a test lowers it).
+uint64_t CreateDictMemoryBudget();
+void SetCreateDictMemoryBudget(uint64_t bytes);
+
 }  // namespace quarvel::verify
 
 // The preparation state of a dictionary build, between the steps of one call

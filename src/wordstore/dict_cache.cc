@@ -19,6 +19,7 @@ struct CacheEntry {
   std::string prefix;
   Identities files;
   std::shared_ptr<const MemoryDict> dict;  // NULL: read this one from its files
+  bool refused = false;                    // these files cannot be decoded: do not try again
   uint64_t last_used = 0;
 };
 
@@ -37,7 +38,7 @@ struct Cache {
   }
 
   void Remember(std::string_view prefix, const Identities &files,
-                std::shared_ptr<const MemoryDict> dict) {
+                std::shared_ptr<const MemoryDict> dict, bool refused) {
     CacheEntry *entry = Find(prefix);
     if (entry == nullptr) {
       if (entries.size() < kCacheEntries) {
@@ -51,6 +52,7 @@ struct Cache {
     }
     entry->files = files;
     entry->dict = std::move(dict);
+    entry->refused = refused;
     entry->last_used = ++clock;
   }
 };
@@ -63,20 +65,24 @@ std::shared_ptr<const MemoryDict> DecodedDictionary(std::string_view prefix,
                                                     const Identities &files, int index_fd,
                                                     int data_fd, const DictLayout &layout) {
   CacheEntry *cached = g_cache.Find(prefix);
-  if (cached != nullptr && cached->dict != nullptr && cached->files == files) {
+  if (cached != nullptr && (cached->dict != nullptr || cached->refused) && cached->files == files) {
     cached->last_used = ++g_cache.clock;
     return cached->dict;
   }
   timespec read_at;
   clock_gettime(CLOCK_REALTIME, &read_at);
   std::shared_ptr<const MemoryDict> dict;
+  bool refused = false;
   if (g_cache.enabled && files[0].regular && files[1].regular &&
       (!files[2].exists || files[2].regular) &&
       !ChangedJustBefore(files, read_at, g_cache.racy_nanoseconds)) {
     dict = MemoryDict::Decode(index_fd, static_cast<uint64_t>(files[1].size), data_fd,
                               static_cast<uint64_t>(files[0].size), layout);
+    // Too large (or memory ran out): the verdict holds for as long as the
+    // files stay the same, and they are not read whole again at every open.
+    refused = dict == nullptr;
   }
-  g_cache.Remember(prefix, files, dict);
+  g_cache.Remember(prefix, files, dict, refused);
   return dict;
 }
 

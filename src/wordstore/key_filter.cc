@@ -220,9 +220,11 @@ std::unique_ptr<KeyFilter> KeyFilter::Build(std::span<const uint64_t> keys) {
 std::unique_ptr<KeyFilter> KeyFilter::Build(uint64_t expected_keys, const KeySource &source,
                                             uint64_t memory_budget, uint64_t shard_keys) {
   try {
+    // Shards small enough that peeling one takes at most half the budget.
+    shard_keys = std::clamp<uint64_t>(memory_budget / 2 / (kPeelBytesPerKey + kPeelBytesPerKey / 4),
+                                      1, std::max<uint64_t>(shard_keys, 1));
     int bits = 0;
-    while (bits < kMaxShardBits && (std::max<uint64_t>(shard_keys, 1) << bits) < expected_keys)
-      ++bits;
+    while (bits < kMaxShardBits && (shard_keys << bits) < expected_keys) ++bits;
     const uint64_t shard_count = uint64_t{1} << bits;
     const uint64_t per_shard = expected_keys / shard_count + 1;
     // Shards gathered per pass over the keys: what fits the budget once one
@@ -245,7 +247,12 @@ std::unique_ptr<KeyFilter> KeyFilter::Build(uint64_t expected_keys, const KeySou
 
     for (uint64_t first = 0; first < shard_count; first += group) {
       const uint64_t end = std::min(shard_count, first + group);
+      // Room for the expected keys and some spread, so that the buckets do
+      // not double past the budget.
       std::vector<std::vector<uint64_t>> buckets(static_cast<size_t>(end - first));
+      for (std::vector<uint64_t> &bucket : buckets) {
+        bucket.reserve(static_cast<size_t>(per_shard + per_shard / 16 + 64));
+      }
       const bool ok = source([&](uint64_t key) {
         const uint64_t m = Mix(key ^ shard_seed);
         const uint64_t shard = bits == 0 ? 0 : m >> (64 - bits);
@@ -345,6 +352,14 @@ bool KeyFilter::Parse(const char **why) {
   return true;
 }
 
+void KeyFilter::Prefetch(uint64_t key) const {
+  const uint64_t m = Mix(key ^ shard_seed_);
+  const Shard &shard = shards_[shard_bits_ == 0 ? 0 : static_cast<size_t>(m >> (64 - shard_bits_))];
+  uint32_t s[3];
+  Slots(Mix(m + shard.seed), shard.segment_length, shard.segment_count_length, s);
+  for (uint32_t i : s) __builtin_prefetch(shard.fingerprints + i);
+}
+
 bool KeyFilter::MayContain(uint64_t key) const {
   const uint64_t m = Mix(key ^ shard_seed_);
   const Shard &shard = shards_[shard_bits_ == 0 ? 0 : static_cast<size_t>(m >> (64 - shard_bits_))];
@@ -353,15 +368,6 @@ bool KeyFilter::MayContain(uint64_t key) const {
   Slots(h, shard.segment_length, shard.segment_count_length, s);
   const unsigned char *f = shard.fingerprints;
   return (f[s[0]] ^ f[s[1]] ^ f[s[2]]) == Fingerprint(h);
-}
-
-void KeyFilter::Prefetch(uint64_t key) const {
-  const uint64_t m = Mix(key ^ shard_seed_);
-  const Shard &shard = shards_[shard_bits_ == 0 ? 0 : static_cast<size_t>(m >> (64 - shard_bits_))];
-  const uint64_t h = Mix(m + shard.seed);
-  uint32_t s[3];
-  Slots(h, shard.segment_length, shard.segment_count_length, s);
-  for (uint32_t slot : s) __builtin_prefetch(shard.fingerprints + slot);
 }
 
 }  // namespace quarvel

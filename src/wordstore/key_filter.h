@@ -58,8 +58,8 @@ class KeyFilter {
   // False only when key is certainly not in the set.
   bool MayContain(uint64_t key) const;
 
-  // Asks the processor to load the bytes MayContain(key) reads: issued for
-  // many keys before their queries, the memory latencies overlap.
+  // Starts loading the bytes MayContain(key) reads, so that a batch of
+  // lookups waits for memory once rather than once per key.
   void Prefetch(uint64_t key) const;
 
   uint64_t key_count() const { return key_count_; }

@@ -32,6 +32,11 @@ bool ReadWhole(int fd, uint64_t size, std::vector<unsigned char> &out) {
 
 std::unique_ptr<MemoryDict> MemoryDict::Decode(int index_fd, uint64_t index_bytes, int data_fd,
                                                uint64_t data_bytes, const DictLayout &layout) {
+  // Refused before anything is read when the files say it is too large.
+  const uint64_t word_count = layout.header.word_count;
+  if (std::min(IndexEntries(layout, index_bytes), (word_count + 15) / 16) * 16 > kMaxDecodedSlots) {
+    return nullptr;
+  }
   std::vector<unsigned char> index, data;
   if (!ReadWhole(index_fd, index_bytes, index) || !ReadWhole(data_fd, data_bytes, data)) {
     return nullptr;

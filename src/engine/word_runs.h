@@ -1,0 +1,410 @@
+// The pieces of a dictionary build that sort more words than memory holds:
+// the normalisation of word lists, a pool of words within a budget, sorted
+// runs in unlinked temporary files, and their k-way merge. quarvel_build
+// (build.cc) keeps each word once; CreateDict (src/verify/dictbuild.cc)
+// keeps duplicates.
+//
+// Word lists may be personal: every buffer that held words is wiped before
+// it is freed.
+#ifndef QUARVEL_SRC_ENGINE_WORD_RUNS_H_
+#define QUARVEL_SRC_ENGINE_WORD_RUNS_H_
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <queue>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "quarvel/dictmanger.h"
+#include "wordstore/scratch.h"
+
+namespace quarvel::engine {
+
+// Failure codes, as quarvel_build answers them.
+inline constexpr int kCannotOpen = 3001;
+inline constexpr int kCannotRead = 3002;  // also: memory ran out
+inline constexpr int kCannotWrite = 3004;
+inline constexpr int kCancelled = 3005;
+
+inline constexpr size_t kMaxWord = PACKED_DICT_MAX_WORD;
+inline constexpr size_t kReadChunk = size_t{1} << 20;
+inline constexpr size_t kMaxFanIn = 64;
+
+// Frees nothing it has not wiped.
+template <typename T>
+struct WipingAllocator {
+  using value_type = T;
+  WipingAllocator() = default;
+  template <typename U>
+  WipingAllocator(const WipingAllocator<U> &) {}
+  T *allocate(size_t n) { return std::allocator<T>().allocate(n); }
+  void deallocate(T *p, size_t n) {
+    SecureWipe(p, n * sizeof(T));
+    std::allocator<T>().deallocate(p, n);
+  }
+  template <typename U>
+  bool operator==(const WipingAllocator<U> &) const {
+    return true;
+  }
+};
+template <typename T>
+using WipedVector = std::vector<T, WipingAllocator<T>>;
+
+// Ends a build: its code and a one-line reason that ends with the code.
+struct Failure {
+  Failure(int c, std::string_view reason)
+      : code(c), what(std::string(reason) + " (" + std::to_string(c) + ")") {}
+  int code;
+  std::string what;
+};
+
+inline Failure SystemFailure(int code, std::string_view what, const std::string &path, int error) {
+  return Failure(code, std::string(what) + " " + path + ": " + std::strerror(error));
+}
+
+// A normalised word: at most 31 lower-case letters and digits.
+struct Word {
+  char text[kMaxWord];
+  uint8_t size = 0;
+  std::string_view view() const { return {text, size}; }
+};
+
+// An open file descriptor; standard input stays open.
+class Fd {
+ public:
+  Fd() = default;
+  Fd(int fd, bool owned) : fd_(fd), owned_(owned) {}
+  Fd(Fd &&o) noexcept : fd_(std::exchange(o.fd_, -1)), owned_(o.owned_) {}
+  Fd &operator=(Fd &&) = delete;
+  ~Fd() {
+    if (fd_ >= 0 && owned_) close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+  bool owned_ = true;
+};
+
+inline ssize_t ReadSome(int fd, char *out, size_t size) {
+  for (;;) {
+    const ssize_t n = read(fd, out, size);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+inline bool WriteAll(int fd, const char *bytes, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, bytes, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Turns the bytes of word lists into words as CreateDict does: every line
+// feed and every carriage return ends a word; upper-case ASCII letters are
+// lowered, lower-case letters and digits kept, every other byte dropped;
+// words keep their first 31 characters; empty words are dropped (or, with
+// keep_empty, handed on as CreateDict records them). A last line without a
+// line end is a word too.
+class Normaliser {
+ public:
+  explicit Normaliser(bool keep_empty = false) : keep_empty_(keep_empty) {}
+  ~Normaliser() { SecureWipe(&word_, sizeof(word_)); }
+
+  template <typename Emit>
+  void Feed(std::span<const char> bytes, Emit &emit) {
+    for (const char c : bytes) {
+      if (c == '\n' || c == '\r') {
+        if (c == '\r' || !after_cr_) ++lines_;
+        after_cr_ = c == '\r';
+        in_line_ = false;
+        EndWord(emit);
+        continue;
+      }
+      after_cr_ = false;
+      in_line_ = true;
+      char kept;
+      if (c >= 'A' && c <= 'Z') {
+        kept = static_cast<char>(c - 'A' + 'a');
+      } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+        kept = c;
+      } else {
+        continue;
+      }
+      if (word_.size < kMaxWord) word_.text[word_.size++] = kept;
+    }
+  }
+
+  // The end of one source.
+  template <typename Emit>
+  void Finish(Emit &emit) {
+    const bool open_line = in_line_;
+    if (in_line_) ++lines_;
+    in_line_ = after_cr_ = false;
+    // Only bytes after the last line end make a last word.
+    if (open_line || !keep_empty_) EndWord(emit);
+  }
+
+  uint64_t lines() const { return lines_; }
+
+ private:
+  template <typename Emit>
+  void EndWord(Emit &emit) {
+    if (word_.size > 0 || keep_empty_) emit(word_.view());
+    SecureWipe(word_.text, word_.size);
+    word_.size = 0;
+  }
+
+  Word word_;
+  bool keep_empty_;
+  bool in_line_ = false;
+  bool after_cr_ = false;
+  uint64_t lines_ = 0;
+};
+
+// The words gathered in memory, within a budget that covers the capacity of
+// both arrays.
+class WordPool {
+ public:
+  explicit WordPool(uint64_t budget)
+      : text_limit_(Limit(budget / 5 * 4)), start_limit_(Limit(budget / 5 / sizeof(size_t))) {}
+
+  // False when the word does not fit the budget (never for an empty pool).
+  bool Add(std::string_view word) {
+    const bool empty = starts_.empty();
+    if (!Reserve(text_, text_.size() + word.size() + 1, text_limit_, empty) ||
+        !Reserve(starts_, starts_.size() + 1, start_limit_, empty)) {
+      return false;
+    }
+    starts_.push_back(text_.size());
+    text_.insert(text_.end(), word.begin(), word.end());
+    text_.push_back('\0');
+    return true;
+  }
+
+  bool empty() const { return starts_.empty(); }
+
+  // Takes the whole budget's address space at once, for input known to
+  // fill it: growing a full pool geometrically would hold the old and the
+  // new array together (half again the budget). Pages count only once
+  // written. A 32-bit process keeps growing as it goes.
+  void ReserveAll() {
+    if (sizeof(void *) < 8) return;
+    text_.reserve(text_limit_);
+    starts_.reserve(start_limit_);
+  }
+
+  // Sorts the words in byte order; with unique, keeps each once.
+  void Sort(bool unique = true) {
+    const char *text = text_.data();
+    RadixSort(text, starts_.data(), starts_.size(), 0);
+    if (!unique) return;
+    starts_.erase(
+        std::unique(starts_.begin(), starts_.end(),
+                    [text](size_t a, size_t b) { return std::strcmp(text + a, text + b) == 0; }),
+        starts_.end());
+  }
+
+  size_t size() const { return starts_.size(); }
+  std::string_view at(size_t i) const { return text_.data() + starts_[i]; }
+
+  void Clear() {
+    if (!text_.empty()) SecureWipe(text_.data(), text_.size());
+    text_.clear();
+    starts_.clear();
+  }
+
+  // Gives the memory back (wiped by the allocator).
+  void Release() {
+    Clear();
+    WipedVector<char>().swap(text_);
+    WipedVector<size_t>().swap(starts_);
+  }
+
+ private:
+  static size_t Limit(uint64_t n) {
+    return static_cast<size_t>(std::min<uint64_t>(n, SIZE_MAX / sizeof(size_t) / 2));
+  }
+
+  // Makes room for needed elements, growing geometrically but never past
+  // limit (unless the pool is empty: one word always fits).
+  template <typename T>
+  static bool Reserve(WipedVector<T> &v, size_t needed, size_t limit, bool empty) {
+    if (needed <= v.capacity()) return true;
+    if (needed > limit && !empty) return false;
+    v.reserve(std::max(needed, std::min(limit, std::max<size_t>(2 * v.capacity(), 1024))));
+    return true;
+  }
+
+  // Sorts n words (NUL-terminated texts at text + starts[i]) in byte
+  // order, looking at bytes from depth on: a three-way radix quicksort,
+  // which partitions by one byte at a time and so never compares a word
+  // again from its first byte. Equal words are equal texts.
+  static void RadixSort(const char *text, size_t *starts, size_t n, size_t depth) {
+    constexpr size_t kSmall = 16;
+    auto byte = [text](size_t start, size_t d) {
+      return static_cast<unsigned char>(text[start + d]);
+    };
+    while (n > kSmall) {
+      unsigned char a = byte(starts[0], depth), b = byte(starts[n / 2], depth),
+                    c = byte(starts[n - 1], depth);
+      if (a > b) std::swap(a, b);
+      if (b > c) std::swap(b, c);
+      if (a > b) std::swap(a, b);
+      const unsigned char pivot = b;
+      // starts[0, lt) < pivot, [lt, i) == pivot, [gt, n) > pivot.
+      size_t lt = 0, i = 0, gt = n;
+      while (i < gt) {
+        const unsigned char x = byte(starts[i], depth);
+        if (x < pivot) {
+          std::swap(starts[lt++], starts[i++]);
+        } else if (x > pivot) {
+          std::swap(starts[i], starts[--gt]);
+        } else {
+          ++i;
+        }
+      }
+      // The smaller parts by recursion, the largest in this loop, so that
+      // nesting stays logarithmic. With pivot NUL the middle part is done.
+      struct Part {
+        size_t *starts, n, depth;
+      };
+      Part parts[3] = {{starts, lt, depth},
+                       {starts + lt, pivot == 0 ? 0 : gt - lt, depth + 1},
+                       {starts + gt, n - gt, depth}};
+      Part *largest = std::max_element(parts, parts + 3,
+                                       [](const Part &x, const Part &y) { return x.n < y.n; });
+      for (Part &part : parts) {
+        if (&part != largest) RadixSort(text, part.starts, part.n, part.depth);
+      }
+      starts = largest->starts;
+      n = largest->n;
+      depth = largest->depth;
+    }
+    for (size_t i = 1; i < n; ++i) {
+      const size_t start = starts[i];
+      size_t j = i;
+      while (j > 0 && std::strcmp(text + starts[j - 1] + depth, text + start + depth) > 0) {
+        starts[j] = starts[j - 1];
+        --j;
+      }
+      starts[j] = start;
+    }
+  }
+
+  size_t text_limit_, start_limit_;
+  WipedVector<char> text_;      // the words, each followed by a NUL
+  WipedVector<size_t> starts_;  // where each word begins in text_
+};
+
+// A run: sorted words, one per line, in an unlinked temporary file.
+class RunFile {
+ public:
+  RunFile(const std::string &dir, size_t buffer_bytes) : buffer_(buffer_bytes) {
+    std::string name = (dir.empty() ? std::string(".") : dir) + "/.quarvel-run-XXXXXX";
+    fd_ = mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) throw SystemFailure(kCannotWrite, "cannot create a temporary file in", dir, errno);
+    unlink(name.c_str());
+  }
+  ~RunFile() {
+    if (fd_ >= 0) close(fd_);
+  }
+  RunFile(const RunFile &) = delete;
+  RunFile &operator=(const RunFile &) = delete;
+
+  void Append(std::string_view word) {
+    if (buffer_.size() - used_ < word.size() + 1) Flush();
+    std::memcpy(buffer_.data() + used_, word.data(), word.size());
+    used_ += word.size();
+    buffer_[used_++] = '\n';
+  }
+
+  // Ends the writing; reading starts from the first word.
+  void Rewind() {
+    Flush();
+    if (lseek(fd_, 0, SEEK_SET) != 0) throw Failure{kCannotWrite, "cannot reread a temporary file"};
+    used_ = end_ = 0;
+  }
+
+  bool Next(Word &word) {
+    word.size = 0;
+    for (;;) {
+      if (used_ == end_) {
+        const ssize_t n = ReadSome(fd_, buffer_.data(), buffer_.size());
+        if (n < 0)
+          throw Failure{kCannotRead,
+                        std::string("cannot read a temporary file: ") + std::strerror(errno)};
+        if (n == 0) return word.size > 0;
+        used_ = 0;
+        end_ = static_cast<size_t>(n);
+      }
+      const char c = buffer_[used_++];
+      if (c == '\n') return true;
+      if (word.size < kMaxWord) word.text[word.size++] = c;
+    }
+  }
+
+ private:
+  void Flush() {
+    if (used_ > 0 && !WriteAll(fd_, buffer_.data(), used_)) {
+      throw Failure{kCannotWrite,
+                    std::string("cannot write a temporary file: ") + std::strerror(errno)};
+    }
+    SecureWipe(buffer_.data(), used_);
+    used_ = 0;
+  }
+
+  int fd_ = -1;
+  WipedVector<char> buffer_;
+  size_t used_ = 0;  // writing: bytes buffered; reading: next byte
+  size_t end_ = 0;   // reading: bytes in the buffer
+};
+
+using Runs = std::vector<std::unique_ptr<RunFile>>;
+
+// Merges runs into emit in byte order; with unique, each distinct word once.
+template <typename Emit>
+void Merge(Runs &runs, Emit &emit, bool unique = true) {
+  struct Head {
+    Word word;
+    size_t run;
+  };
+  auto later = [](const Head &a, const Head &b) { return a.word.view() > b.word.view(); };
+  std::priority_queue<Head, WipedVector<Head>, decltype(later)> heads(later);
+  for (size_t i = 0; i < runs.size(); ++i) {
+    runs[i]->Rewind();
+    Head head{{}, i};
+    if (runs[i]->Next(head.word)) heads.push(head);
+  }
+  Word last;
+  bool any = false;
+  while (!heads.empty()) {
+    Head head = heads.top();
+    heads.pop();
+    if (!unique || !any || head.word.view() != last.view()) {
+      emit(head.word.view());
+      last = head.word;
+      any = true;
+    }
+    if (runs[head.run]->Next(head.word)) heads.push(head);
+    SecureWipe(&head, sizeof(head));
+  }
+  SecureWipe(&last, sizeof(last));
+}
+}  // namespace quarvel::engine
+
+#endif  // QUARVEL_SRC_ENGINE_WORD_RUNS_H_
