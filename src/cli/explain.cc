@@ -131,7 +131,8 @@ std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
 
   if (r.match.kind == QUARVEL_MATCH_DICTIONARY || r.match.kind == QUARVEL_MATCH_PERSONAL ||
       r.match.kind == QUARVEL_MATCH_CONTEXT || r.match.kind == QUARVEL_MATCH_BREACH) {
-    text += "The match: stored word '" + std::string(r.match.word) + "', rule '" +
+    const char *what = r.match.kind == QUARVEL_MATCH_BREACH ? "leaked password" : "stored word";
+    text += "The match: " + std::string(what) + " '" + std::string(r.match.word) + "', rule '" +
             std::string(r.match.rule) + "', read as: " + std::string(r.match.variant) + ".\n";
   }
   text += "Level " + std::to_string(r.level) + " of 4 (" + std::string(LevelName(r.level)) + ").\n";
