@@ -22,8 +22,17 @@ packages=(
   python3-django      # the Django validator's tests
   python3-setuptools python3-wheel python3-pip  # building the Python package offline
   python3-mypy        # checks the Python package's type hints
+  libssl-dev          # SHA-1 (libcrypto) for hashed leaked-password lists
+  libicu-dev          # NFKC normalisation for the NIST verdict's length
   python3-matplotlib  # plots the scale benchmark (bench/scale_bench.sh)
 )
+
+# The 32-bit build uses the i386 libraries when the machine has the i386
+# architecture enabled (dpkg --add-architecture i386); without them that
+# build turns hashed lists off and counts NIST lengths in bytes.
+if dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386; then
+  packages+=(libssl-dev:i386 libicu-dev:i386)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

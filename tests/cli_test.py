@@ -366,6 +366,50 @@ class DictionaryTest(unittest.TestCase):
         self.assertFalse(state["marks_usable"])
 
 
+class BreachTest(unittest.TestCase):
+    """A hashed list built from a published-style list, named in the
+    configuration, and what check --json and explain say of a match."""
+
+    def test_build_check_and_explain(self):
+        import hashlib
+        root = make_root(self, {"breach.file.prefix.1": "dicts/breach"})
+        leaked = os.path.join(root, "leaked.txt")
+        with open(leaked, "w", newline="") as f:
+            f.write(hashlib.sha1(b"Hunter2").hexdigest().upper() + ":3861\r\n")
+            f.write(hashlib.sha1(b"rarely").hexdigest() + ":2\r\n")
+            f.write(hashlib.sha1(b"kettle9").hexdigest() + ":50\n")
+            f.write("not a hash\r\n")
+        failed = run("build", "--root", root, "--sha1", "--prefix", "dicts/breach", leaked)
+        self.assertEqual(failed.returncode, 1)
+        self.assertIn(b"leaked.txt:4: not a SHA-1 hash line (3007)", failed.stderr)
+        built = run("build", "--root", root, "--sha1", "--min-count", "3", "--skip-malformed",
+                    "--prefix", "dicts/breach", leaked)
+        self.assertEqual(built.returncode, 0, built.stderr)
+        self.assertIn(b"2 hashes from 4 lines", built.stdout)
+        self.assertIn(b"1 below the minimum count", built.stdout)
+        self.assertIn(b"1 malformed lines skipped (the first: line 4)", built.stdout)
+
+        out = run("check", "--root", root, "--json", "Hunter2", "rarely", "Kettle9!!")
+        results = [json.loads(line) for line in out.stdout.decode().splitlines()]
+        exact, rare, variant = results
+        self.assertEqual(exact["match"]["kind"], "breach")
+        self.assertEqual(exact["match"]["breach_count"], 3861)
+        self.assertEqual(exact["match"]["variant"], "as given")
+        self.assertEqual(exact["nist"]["failures"], ["too_short", "blocklist"])
+        self.assertIsNone(rare["match"])
+        self.assertEqual(rare["nist"], {"ok": False, "failures": ["too_short"], "length": 6,
+                                        "min_length": 15})
+        self.assertEqual(variant["match"]["kind"], "breach")
+        self.assertEqual(variant["match"]["word"], "kettle9")
+        self.assertEqual(variant["match"]["breach_count"], 50)
+        self.assertEqual(variant["fields"]["DICT_FD_CNT"], 2)
+
+        explained = run("explain", "--root", root, "Hunter2").stdout.decode()
+        self.assertIn("seen 3,861 times in the leaked-password list 'dicts/breach'", explained)
+        self.assertIn("NIST SP 800-63B: not satisfied: too short (7 characters, 15 required); "
+                      "in the blocklist.", explained)
+
+
 class HelpTest(unittest.TestCase):
     def test_help_everywhere(self):
         top = run("--help")

@@ -261,6 +261,11 @@ TEST(ShippedConfiguration, NamesEveryKeyWithItsDefault) {
       {"QUARVEL_SEARCH", "quarvel_search.pw_reverse", "0"},
       {"QUARVEL_SEARCH", "quarvel_search.pw_min_rept", "0"},
       {"QUARVEL_SEARCH", "quarvel_search.extended", "0"},
+      {"QUARVEL_BREACH", "breach.file.prefix.1", ""},
+      {"QUARVEL_BREACH", "breach.file.prefix.8", ""},
+      {"QUARVEL_BREACH", "breach.min_count", "1"},
+      {"nist", "min_length", "15"},
+      {"nist", "blocklist", "all"},
       {"QUARVEL_ETC", "pwd_create.orgfile.delete", "0"},
   };
   for (const auto &k : keys) {

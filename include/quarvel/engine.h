@@ -61,6 +61,7 @@ QUARVEL_BEGIN_DECLS
 #define QUARVEL_MATCH_CONTEXT 3    /* a context word (quarvel_check_context) */
 #define QUARVEL_MATCH_UNREADABLE 4 /* a dictionary that could not be read counts as found */
 #define QUARVEL_MATCH_PATTERN 5    /* extended profile: a keyboard walk, sequence, run or date */
+#define QUARVEL_MATCH_BREACH 6     /* a hashed leaked-password list (see below) */
 
 /* How the password was turned into the stored word, one bit each. */
 #define QUARVEL_VARIANT_LOWERCASED 0x01 /* upper-case letters were lowered */
@@ -95,12 +96,38 @@ QUARVEL_BEGIN_DECLS
  * variant names what was cut. A check searches at most a few hundred more
  * candidates per dictionary, whatever the password. */
 
+/* Hashed leaked-password lists: [QUARVEL_BREACH] breach.file.prefix.1 to
+ * breach.file.prefix.8 name hashed dictionaries (<prefix>.hsh, built by
+ * quarvel_build_hashed), breach.min_count (default 1) the fewest
+ * occurrences that count. With none configured nothing changes. Each one is
+ * searched in the dictionary stage after the configured dictionaries (and
+ * before the context words): first the password's SHA-1 exactly as given
+ * (every byte, its case too), then the SHA-1 of each candidate the variant
+ * search makes of its searched form (the rule table, reversed, the numeric
+ * affixes, and with the extended profile its candidates). A hit is a
+ * dictionary hit: the stage loses its point, and each list counts in
+ * DICT_FD_CNT as a dictionary does (searched lists, plus one when none
+ * found it). The trace shows, for each list searched,
+ *   [BreachFindPW][LIST=<prefix>]
+ * then the search's own pass lines, then
+ *   [INFO]BREACH SEARCH FILE_NAME <prefix> FOUND   (or ", NOT FOUND").
+ * A list that cannot be opened fails the environment's load (1003). Lists
+ * are mapped, not decoded; one replaced on disk is read again at
+ * quarvel_reload, or at once when quarvel_build_hashed rebuilds it through
+ * the environment (checks in flight keep the map they started with).
+ * VerifyPW searches the lists that LoadConfigFile read (relative to the
+ * working folder), with the same trace; LoadConfigFile's USE_DICT_CNT does
+ * not count them. This build may lack SHA-1 (see quarvel_build_hashed).
+ * match.kind is QUARVEL_MATCH_BREACH, match.slot the list's number (1 to
+ * 8), match.prefix its prefix, match.word the text whose hash matched, and
+ * result.breach_count the occurrences the list gives for it. */
+
 /* What matched, when the dictionary stage or the personal stage found the
  * password. */
 typedef struct quarvel_match {
   uint32_t size;     /* sizeof(quarvel_match) */
   int kind;          /* QUARVEL_MATCH_* */
-  int slot;          /* dictionary slot 0 to 7; -1 for other kinds */
+  int slot;          /* dictionary slot 0 to 7; breach list 1 to 8; -1 for other kinds */
   unsigned variants; /* QUARVEL_VARIANT_* bits */
   char prefix[256];  /* the dictionary's prefix as configured ("" for context) */
   char word[64];     /* the stored word (or context word) that matched */
@@ -129,7 +156,41 @@ typedef struct quarvel_result {
   /* The answer text exactly as VerifyPW gives it for the same environment:
    * "RET_CD=0000:RT_LEVEL=..", or "RET_CD=2000" and so on. */
   char answer[512];
+  /* Fields added after the first layout: written only when size covers
+   * them (a caller compiled against the first layout passes a smaller size
+   * and gets everything above). */
+  uint64_t breach_count; /* occurrences of a QUARVEL_MATCH_BREACH hit, else 0 */
+  /* The NIST SP 800-63B verdict, independent of level (see below). */
+  int nist_ok;           /* 1: satisfies the verifier requirements; 0: fails nist_failures */
+  unsigned nist_failures; /* QUARVEL_NIST_* bits */
+  int nist_length;       /* characters counted (NFKC; bytes when not UTF-8) */
+  int nist_min_length;   /* the length required */
 } quarvel_result;
+
+/* The size of the first layout of quarvel_result, the smallest accepted. */
+#define QUARVEL_RESULT_V1_SIZE offsetof(quarvel_result, breach_count)
+
+/* The NIST SP 800-63B verdict, in the [nist] section:
+ *   min_length  the fewest characters (default 15, for a password that is
+ *               the only authenticator; 8 when it is one of several)
+ *   blocklist   what counts as the blocklist: "all" (the default: every
+ *               configured dictionary and hashed list), "none", or a list
+ *               separated by commas of dictionary slots (0 to 7) and
+ *               "breach" (every hashed list)
+ * Length counts characters of the password after NFKC normalisation when
+ * it is valid UTF-8, and bytes otherwise. A password fails:
+ *   QUARVEL_NIST_TOO_SHORT   fewer characters than min_length
+ *   QUARVEL_NIST_BLOCKLIST   the variant search finds it in the blocklist
+ *   QUARVEL_NIST_REPETITIVE  its searched form (lower-cased, trailing blanks
+ *                            gone) is one run of a character, a sequence, a
+ *                            keyboard walk, a date, or up to three such
+ *                            pieces (the extended profile's patterns)
+ *   QUARVEL_NIST_CONTEXT     the variant search finds a context word in it
+ * Composition rules play no part. */
+#define QUARVEL_NIST_TOO_SHORT 0x01
+#define QUARVEL_NIST_BLOCKLIST 0x02
+#define QUARVEL_NIST_REPETITIVE 0x04
+#define QUARVEL_NIST_CONTEXT 0x08
 
 #define QUARVEL_RESULT_INIT(r)                                                                   \
   do {                                                                                           \
@@ -262,6 +323,43 @@ QUARVEL_EXPORT int quarvel_build(quarvel_env *env, const char *prefix,
                                  const char *const *sources, size_t n_sources,
                                  const quarvel_build_options *options, quarvel_build_stats *stats,
                                  char *error, size_t error_size) QUARVEL_NOEXCEPT;
+
+/* Summary of a hashed dictionary build. */
+typedef struct quarvel_hashed_build_stats {
+  uint32_t size;              /* sizeof(quarvel_hashed_build_stats) */
+  uint64_t bytes_read;        /* bytes of the hash lists */
+  uint64_t lines;             /* lines read, empty ones included */
+  uint64_t hashes;            /* distinct hashes stored */
+  uint64_t below_min_count;   /* distinct hashes left out by min_count */
+  uint64_t malformed;         /* malformed lines (skipped, or the first one) */
+  uint64_t first_malformed_line; /* its number in its list, 0 when none */
+  double seconds;
+} quarvel_hashed_build_stats;
+
+/* Builds the hashed dictionary <prefix>.hsh from SHA-1 hash lists
+ * sources[0..n_sources) ("-" is standard input). A line is 40 hexadecimal
+ * digits in either case, optionally followed by ':' and a decimal
+ * occurrence count (1 when absent); a final carriage return is ignored, as
+ * are empty lines; the lists may be in any order. Equal hashes add their
+ * counts; hashes whose total is below min_count (at least 1) are left out.
+ * A malformed line fails the build with 3007 and its list and line number
+ * in error, or with skip_malformed non-zero is counted in stats and
+ * skipped. options may be NULL (memory budget, temporary folder and
+ * progress as for quarvel_build); the file is replaced only when every
+ * write succeeded. With env, a relative prefix resolves against its root
+ * and a hashed list it searches is reopened at once. Returns 0, or 3001,
+ * 3002, 3004, 3005, 3006 as quarvel_build does, or 3007. Hashes of words
+ * are looked up by the first 64 bits of their SHA-1, so a password not in
+ * the list matches with a probability of about n / 2^64 for n hashes.
+ * A library built without OpenSSL's libcrypto (a 32-bit build without
+ * libssl-dev:i386) builds lists but cannot open them: a configured list
+ * then fails the load with 1003. */
+QUARVEL_EXPORT int quarvel_build_hashed(quarvel_env *env, const char *prefix,
+                                        const char *const *sources, size_t n_sources,
+                                        uint64_t min_count, int skip_malformed,
+                                        const quarvel_build_options *options,
+                                        quarvel_hashed_build_stats *stats, char *error,
+                                        size_t error_size) QUARVEL_NOEXCEPT;
 
 /* ---------------------------------------------------------------------------
  * Inspecting dictionaries. */

@@ -34,6 +34,8 @@ __all__ = [
     "Fields",
     "Match",
     "MatchKind",
+    "NistFailure",
+    "NistVerdict",
     "Password",
     "QuarvelError",
     "Settings",
@@ -80,6 +82,8 @@ class MatchKind(enum.IntEnum):
     PERSONAL = 2
     CONTEXT = 3
     UNREADABLE = 4
+    PATTERN = 5
+    BREACH = 6  #: a hashed leaked-password list ([QUARVEL_BREACH])
 
 
 class Variant(enum.IntFlag):
@@ -108,6 +112,7 @@ class Match:
     affix: str  #: the number cut off, or ""
     variant: str  #: the transformation, for a person ("as given" when unchanged)
     variants: Variant  #: the transformation, as flags
+    breach_count: int = 0  #: occurrences in the leaked-password list (kind BREACH)
 
 
 @dataclass(frozen=True)
@@ -123,6 +128,25 @@ class Fields:
     distinct: int  #: distinct characters (not in the answer text)
 
 
+class NistFailure(enum.IntFlag):
+    """Requirements of NIST SP 800-63B a password fails (QUARVEL_NIST_*)."""
+
+    TOO_SHORT = 0x01
+    BLOCKLIST = 0x02
+    REPETITIVE = 0x04
+    CONTEXT = 0x08
+
+
+@dataclass(frozen=True)
+class NistVerdict:
+    """The NIST SP 800-63B verdict, independent of the level."""
+
+    ok: bool
+    failures: NistFailure
+    length: int  #: characters counted (NFKC; bytes when not UTF-8)
+    min_length: int
+
+
 @dataclass(frozen=True)
 class Strength:
     """The outcome of a check."""
@@ -132,6 +156,7 @@ class Strength:
     stage_scores: Tuple[int, int, int, int, int, int]  #: the score after each stage
     explanation: Optional[Match]  #: what matched, or None when nothing did
     answer: str  #: the answer text exactly as VerifyPW gives it
+    nist: Optional[NistVerdict] = None  #: the NIST SP 800-63B verdict
 
 
 @dataclass(frozen=True)
@@ -175,7 +200,8 @@ def _strength(result: _native.Result) -> Strength:
         explanation = Match(
             kind=MatchKind(m.kind), slot=m.slot, prefix=os.fsdecode(m.prefix),
             word=_text(m.word), rule=_text(m.rule), affix=_text(m.affix),
-            variant=_text(m.variant), variants=Variant(m.variants))
+            variant=_text(m.variant), variants=Variant(m.variants),
+            breach_count=result.breach_count if m.kind == MatchKind.BREACH else 0)
     scores = tuple(result.stage_score)
     return Strength(
         level=result.level,
@@ -184,7 +210,9 @@ def _strength(result: _native.Result) -> Strength:
                       pdict_fd=result.pdict_fd, distinct=result.distinct),
         stage_scores=(scores[0], scores[1], scores[2], scores[3], scores[4], scores[5]),
         explanation=explanation,
-        answer=result.answer.decode("ascii", errors="replace"))
+        answer=result.answer.decode("ascii", errors="replace"),
+        nist=NistVerdict(ok=bool(result.nist_ok), failures=NistFailure(result.nist_failures),
+                         length=result.nist_length, min_length=result.nist_min_length))
 
 
 class Environment:

@@ -67,6 +67,12 @@ class Result(ctypes.Structure):
         ("stage_score", ctypes.c_int * 6),
         ("match", Match),
         ("answer", ctypes.c_char * 512),
+        # Added after the first layout.
+        ("breach_count", ctypes.c_uint64),
+        ("nist_ok", ctypes.c_int),
+        ("nist_failures", ctypes.c_uint),
+        ("nist_length", ctypes.c_int),
+        ("nist_min_length", ctypes.c_int),
     ]
 
 

@@ -30,6 +30,11 @@ int main(void) {
   FIELD(quarvel_result, stage_score);
   FIELD(quarvel_result, match);
   FIELD(quarvel_result, answer);
+  FIELD(quarvel_result, breach_count);
+  FIELD(quarvel_result, nist_ok);
+  FIELD(quarvel_result, nist_failures);
+  FIELD(quarvel_result, nist_length);
+  FIELD(quarvel_result, nist_min_length);
   printf("quarvel_settings %zu\n", sizeof(quarvel_settings));
   FIELD(quarvel_settings, min_len);
   FIELD(quarvel_settings, min_diff);

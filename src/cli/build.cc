@@ -70,12 +70,21 @@ int RunBuild(const BuildOptions &options) {
   stats.size = sizeof(stats);
   char error[512] = "";
 
+  quarvel_hashed_build_stats hashed = {};
+  hashed.size = sizeof(hashed);
+
   int code;
   int stop_signal;
   {
     StopSignals signals;
-    code = quarvel_build(nullptr, prefix.c_str(), sources.data(), sources.size(), &build, &stats,
-                         error, sizeof(error));
+    if (options.sha1) {
+      code = quarvel_build_hashed(nullptr, prefix.c_str(), sources.data(), sources.size(),
+                                  options.min_count, options.skip_malformed ? 1 : 0, &build,
+                                  &hashed, error, sizeof(error));
+    } else {
+      code = quarvel_build(nullptr, prefix.c_str(), sources.data(), sources.size(), &build,
+                           &stats, error, sizeof(error));
+    }
     stop_signal = g_stop_signal;
   }
   bar.Clear();
@@ -88,6 +97,21 @@ int RunBuild(const BuildOptions &options) {
   if (code != 0) {
     fprintf(stderr, "quarvel: %s\n", error[0] != '\0' ? error : "the build failed");
     return code == 3006 ? kExitUsage : kExitFailed;
+  }
+  if (options.sha1) {
+    printf("built %s.hsh: %s hashes from %s lines, %s, in %.2f s", prefix.c_str(),
+           FormatCount(hashed.hashes).c_str(), FormatCount(hashed.lines).c_str(),
+           FormatBytes(hashed.bytes_read).c_str(), hashed.seconds);
+    if (hashed.below_min_count > 0) {
+      printf("; %s below the minimum count", FormatCount(hashed.below_min_count).c_str());
+    }
+    if (hashed.malformed > 0) {
+      printf("; %s malformed lines skipped (the first: line %s)",
+             FormatCount(hashed.malformed).c_str(),
+             FormatCount(hashed.first_malformed_line).c_str());
+    }
+    printf("\n");
+    return kExitOk;
   }
   printf("built %s: %s words (%s layout) from %s lines, %s, in %.2f s\n", prefix.c_str(),
          FormatCount(stats.words).c_str(), stats.wide ? "wide" : "standard",

@@ -37,6 +37,9 @@ struct BuildOptions {
   uint64_t memory = 0;  // bytes; 0: the library's default
   std::string temp_dir;
   std::vector<std::string> sources;
+  bool sha1 = false;  // a hashed dictionary from SHA-1 hash lists
+  uint64_t min_count = 1;
+  bool skip_malformed = false;
 };
 
 struct DumpOptions {

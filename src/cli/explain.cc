@@ -54,6 +54,25 @@ std::string ConfiguredDictionaries(const quarvel_settings &s) {
   return list;
 }
 
+// The NIST SP 800-63B verdict in a sentence.
+std::string NistVerdict(const quarvel_result &r) {
+  const std::string length = std::to_string(r.nist_length) + " characters, " +
+                             std::to_string(r.nist_min_length) + " required";
+  if (r.nist_ok) return "satisfied (" + length + ").";
+  std::string text = "not satisfied:";
+  std::string_view separator = " ";
+  auto add = [&](const std::string &part) {
+    text += separator;
+    text += part;
+    separator = "; ";
+  };
+  if (r.nist_failures & QUARVEL_NIST_TOO_SHORT) add("too short (" + length + ")");
+  if (r.nist_failures & QUARVEL_NIST_BLOCKLIST) add("in the blocklist");
+  if (r.nist_failures & QUARVEL_NIST_REPETITIVE) add("repetitive or sequential characters");
+  if (r.nist_failures & QUARVEL_NIST_CONTEXT) add("a context word");
+  return text + ".";
+}
+
 std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
   const int *score = r.stage_score;
   std::string text;
@@ -84,6 +103,8 @@ std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
     stage5 += "found in dictionary " + std::to_string(r.dict_fd_cnt) + " of " +
               std::to_string(searched) + ", " + DictionaryName(r.match) + ", as " +
               DescribeMatch(r.match) + ". ";
+  } else if (lost5 > 0 && r.match.kind == QUARVEL_MATCH_BREACH) {
+    stage5 += BreachReason(r) + ". ";
   } else if (lost5 > 0 && r.match.kind == QUARVEL_MATCH_UNREADABLE) {
     stage5 +=
         "dictionary " + DictionaryName(r.match) + " could not be read, which counts as found. ";
@@ -109,11 +130,13 @@ std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
   line(6, stage6 + Cost(lost6));
 
   if (r.match.kind == QUARVEL_MATCH_DICTIONARY || r.match.kind == QUARVEL_MATCH_PERSONAL ||
-      r.match.kind == QUARVEL_MATCH_CONTEXT) {
-    text += "The match: stored word '" + std::string(r.match.word) + "', rule '" +
+      r.match.kind == QUARVEL_MATCH_CONTEXT || r.match.kind == QUARVEL_MATCH_BREACH) {
+    const char *what = r.match.kind == QUARVEL_MATCH_BREACH ? "leaked password" : "stored word";
+    text += "The match: " + std::string(what) + " '" + std::string(r.match.word) + "', rule '" +
             std::string(r.match.rule) + "', read as: " + std::string(r.match.variant) + ".\n";
   }
   text += "Level " + std::to_string(r.level) + " of 4 (" + std::string(LevelName(r.level)) + ").\n";
+  text += "NIST SP 800-63B: " + NistVerdict(r) + "\n";
   text += "Answer: " + std::string(r.answer) + "\n";
   return text;
 }

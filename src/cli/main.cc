@@ -134,6 +134,15 @@ int main(int argc, char **argv) {
       ->add_option("--temp-dir", build.temp_dir,
                    "Folder for temporary files (default: beside the dictionary)")
       ->check(CLI::ExistingDirectory);
+  build_cmd->add_flag("--sha1", build.sha1,
+                      "Build a hashed dictionary (PREFIX.hsh) from SHA-1 hash lists: lines of 40 "
+                      "hexadecimal digits, optionally ':' and an occurrence count");
+  build_cmd
+      ->add_option("--min-count", build.min_count,
+                   "With --sha1: leave out hashes seen fewer times (default 1)")
+      ->check(CLI::PositiveNumber);
+  build_cmd->add_flag("--skip-malformed", build.skip_malformed,
+                      "With --sha1: skip malformed lines and count them, instead of failing");
   build_cmd->add_option("WORDLIST", build.sources, "Word lists, '-' for standard input")
       ->required();
   build_cmd->footer(kExitStatuses);

@@ -33,6 +33,8 @@ std::string_view MatchKindName(int kind) {
       return "unreadable";
     case QUARVEL_MATCH_PATTERN:
       return "pattern";
+    case QUARVEL_MATCH_BREACH:
+      return "breach";
     default:
       return "none";
   }
@@ -210,9 +212,42 @@ void AppendLostPoints(std::string &out, const quarvel_result &result,
         out += ')';
         break;
       default:
-        out += DictionaryReason(stage, result.match);
+        out += stage == 5 && result.match.kind == QUARVEL_MATCH_BREACH
+                   ? BreachReason(result)
+                   : DictionaryReason(stage, result.match);
     }
   }
+}
+
+std::string FormatGrouped(uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+std::string BreachReason(const quarvel_result &result) {
+  const quarvel_match &m = result.match;
+  std::string text = "seen " + FormatGrouped(result.breach_count) +
+                     (result.breach_count == 1 ? " time" : " times") +
+                     " in the leaked-password list '" + std::string(Field(m.prefix)) + "'";
+  const std::string_view variant = Field(m.variant);
+  if (variant != "as given") {
+    text += " as '" + std::string(Field(m.word)) + "' (" + std::string(variant) + ")";
+  }
+  return text;
+}
+
+std::vector<std::string_view> NistFailureNames(unsigned failures) {
+  const std::pair<unsigned, std::string_view> kNames[] = {
+      {QUARVEL_NIST_TOO_SHORT, "too_short"},
+      {QUARVEL_NIST_BLOCKLIST, "blocklist"},
+      {QUARVEL_NIST_REPETITIVE, "repetitive"},
+      {QUARVEL_NIST_CONTEXT, "context"}};
+  std::vector<std::string_view> names;
+  for (const auto &[bit, name] : kNames) {
+    if (failures & bit) names.push_back(name);
+  }
+  return names;
 }
 
 void AppendHumanLine(std::string &out, EntryLabel label, std::string_view password,
@@ -268,11 +303,12 @@ struct JsonLine {
 
   JsonLine() {
     entry = {{"line", 0},         {"code", 0},        {"level", 0},  {"fields", nullptr},
-             {"stages", nullptr}, {"match", nullptr}, {"answer", ""}};
+             {"stages", nullptr}, {"match", nullptr}, {"nist", nullptr}, {"answer", ""}};
     fields = {{"RT_LEVEL", 0}, {"PW_LEN", 0},      {"PW_NCR", 0},   {"REPT_NCR", 0},
               {"CTS_NCR", 0},  {"DICT_FD_CNT", 0}, {"PDICT_FD", ""}};
     match = {{"kind", ""}, {"slot", 0},   {"prefix", ""},  {"word", ""},
-             {"rule", ""}, {"affix", ""}, {"variant", ""}, {"variants", Json::array()}};
+             {"rule", ""}, {"affix", ""}, {"variant", ""}, {"variants", Json::array()},
+             {"breach_count", 0}};
   }
   ~JsonLine() { Wipe(); }
   JsonLine(const JsonLine &) = delete;
@@ -345,7 +381,18 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
     for (const auto &[bit, name] : kVariantNames) {
       if (m.variants & bit) variants.push_back(name);
     }
+    j["breach_count"] = m.kind == QUARVEL_MATCH_BREACH ? result.breach_count : 0;
     std::swap(entry["match"], line.match);
+  }
+  if (graded && result.size >= offsetof(quarvel_result, nist_min_length) + sizeof(int)) {
+    Json failures = Json::array();
+    for (std::string_view name : NistFailureNames(result.nist_failures)) {
+      failures.push_back(name);
+    }
+    entry["nist"] = {{"ok", result.nist_ok != 0},
+                     {"failures", std::move(failures)},
+                     {"length", result.nist_length},
+                     {"min_length", result.nist_min_length}};
   }
   SetText(entry["answer"], Field(result.answer));
   if (!password.empty()) SetText(entry["password"], password);
@@ -357,6 +404,7 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
   if (graded) {
     std::swap(entry["fields"], line.fields);
     entry["stages"] = nullptr;
+    entry["nist"] = nullptr;
   }
   line.Wipe();
 }

@@ -26,6 +26,18 @@ std::string DescribeMatch(const quarvel_match &match);
 // What a dictionary is called: its configured prefix, or "slot N".
 std::string DictionaryName(const quarvel_match &match);
 
+// 3861 as "3,861".
+std::string FormatGrouped(uint64_t value);
+
+// A hit in a hashed list for a person: "seen 3,861 times in the
+// leaked-password list 'breach'", and the variant when not the password
+// itself.
+std::string BreachReason(const quarvel_result &result);
+
+// The names of QUARVEL_NIST_* bits: "too_short", "blocklist", "repetitive",
+// "context".
+std::vector<std::string_view> NistFailureNames(unsigned failures);
+
 // Appends "; -1 reason" for every point lost in stages 2 to 6, in stage
 // order. A stage's loss is the drop between its score and the one before it.
 void AppendLostPoints(std::string &out, const quarvel_result &result,

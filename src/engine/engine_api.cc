@@ -10,6 +10,7 @@
 #include "engine/environment.h"
 #include "engine/scorer.h"
 #include "quarvel/engine.h"
+#include "wordstore/scratch.h"
 
 struct quarvel_env {
   std::unique_ptr<quarvel::engine::Environment> impl;
@@ -38,11 +39,8 @@ void ResetResult(quarvel_result *result) {
   result->match.slot = -1;
 }
 
-int Check(const quarvel_env *env, const char *password, size_t length, const char *const *words,
-          size_t n_words, quarvel_result *result) {
-  if (!RecordFits(result, result != nullptr ? result->size : 0, sizeof(quarvel_result))) {
-    return QUARVEL_BAD_ARGUMENT;
-  }
+int CheckInto(const quarvel_env *env, const char *password, size_t length,
+              const char *const *words, size_t n_words, quarvel_result *result) {
   ResetResult(result);
   if (env == nullptr || env->impl == nullptr) return Refuse(QUARVEL_NO_ENV, result);
   const size_t accepted = AcceptedLength(password, length);
@@ -56,10 +54,19 @@ int Check(const quarvel_env *env, const char *password, size_t length, const cha
       if (n == std::size(refs)) break;
       refs[n++] = {slot.configured.c_str(), slot.slot, slot.dict.get(), false};
     }
+    BreachRef breaches[8];
+    size_t n_breaches = 0;
+    for (const BreachSlot &slot : snapshot->breaches) {
+      if (n_breaches == std::size(breaches)) break;
+      breaches[n_breaches++] = {slot.configured.c_str(), slot.number, slot.list.get()};
+    }
     DictionaryRef profile;
     ScoreRequest request;
     request.settings = &snapshot->scoring;
     request.dictionaries = std::span(refs, n);
+    request.breaches = std::span(breaches, n_breaches);
+    request.breach_min_count = snapshot->breach_min_count;
+    request.nist = &snapshot->nist;
     if (snapshot->profile) {
       profile = {snapshot->profile->configured.c_str(), -1, snapshot->profile->dict.get(), false};
       request.profile = &profile;
@@ -77,6 +84,22 @@ int Check(const quarvel_env *env, const char *password, size_t length, const cha
   }
 }
 
+// Scores into a whole record of this library's layout, and gives the
+// caller as much of it as its record holds: callers built against the first
+// layout keep working.
+int Check(const quarvel_env *env, const char *password, size_t length, const char *const *words,
+          size_t n_words, quarvel_result *result) {
+  if (!RecordFits(result, result != nullptr ? result->size : 0, QUARVEL_RESULT_V1_SIZE)) {
+    return QUARVEL_BAD_ARGUMENT;
+  }
+  quarvel_result whole;
+  whole.size = result->size;
+  const int code = CheckInto(env, password, length, words, n_words, &whole);
+  std::memcpy(result, &whole, std::min<size_t>(result->size, sizeof(whole)));
+  SecureWipe(&whole, sizeof(whole));
+  return code;
+}
+
 }  // namespace
 
 std::string ResolvePrefix(const quarvel_env *env, std::string_view prefix) {
@@ -86,6 +109,10 @@ std::string ResolvePrefix(const quarvel_env *env, std::string_view prefix) {
 
 void DictionaryRebuilt(quarvel_env *env, const std::string &path_prefix) {
   if (env != nullptr && env->impl != nullptr) env->impl->DictionaryRebuilt(path_prefix);
+}
+
+void HashedListRebuilt(quarvel_env *env, const std::string &path_prefix) {
+  if (env != nullptr && env->impl != nullptr) env->impl->HashedListRebuilt(path_prefix);
 }
 
 }  // namespace quarvel::engine

@@ -16,6 +16,9 @@ std::string ResolvePrefix(const quarvel_env *env, std::string_view prefix);
 // Tells env that the dictionary at path_prefix was rebuilt, so that its snapshot is renewed.
 void DictionaryRebuilt(quarvel_env *env, const std::string &path_prefix);
 
+// Tells env that the hashed dictionary at path_prefix was rebuilt.
+void HashedListRebuilt(quarvel_env *env, const std::string &path_prefix);
+
 }  // namespace quarvel::engine
 
 #endif  // QUARVEL_SRC_ENGINE_ENV_HOOKS_H_

@@ -4,8 +4,10 @@
 
 #include <time.h>
 
+#include <cstdlib>
 #include <filesystem>
 
+#include "engine/breach.h"
 #include "quarvel/gconfig.h"
 #include "wordstore/dictmanger_internal.h"
 
@@ -16,6 +18,7 @@ constexpr char kConfigFile[] = "conf/quarvel.ini";
 constexpr char kDefaultDictionary[] = "dicts/default_dict";
 constexpr char kPersonalDictionary[] = "dicts/profile";
 constexpr int kDictSlots = 8;
+constexpr int kBreachSlots = 8;
 
 int64_t MonotonicNanoseconds() {
   timespec t;
@@ -40,6 +43,48 @@ std::string Reason(const std::string &what, const std::string &failure, int code
 }
 
 }  // namespace
+
+bool Environment::LoadBreachLists(gcfg &cfg, Snapshot &snapshot, int *code,
+                                  std::string *error) const {
+  for (int n = 1; n <= kBreachSlots; ++n) {
+    const std::string key = "breach.file.prefix." + std::to_string(n);
+    const char *value = gcfg_get(&cfg, "QUARVEL_BREACH", key.c_str(), "");
+    if (value == nullptr || value[0] == '\0') continue;
+    BreachSlot slot;
+    slot.number = n;
+    slot.configured = value;
+    slot.path = Resolve(value) + kHashDictSuffix;
+    std::string why = "this library was built without SHA-1 (OpenSSL)";
+    if (BreachListsSupported()) slot.list = HashDict::Open(slot.path, &why);
+    if (slot.list == nullptr) {
+      *code = 1003;
+      *error = Reason(slot.path + ": cannot open the hashed list of " + key, why, 1003);
+      return false;
+    }
+    snapshot.breaches.push_back(std::move(slot));
+  }
+  const char *min_count = gcfg_get(&cfg, "QUARVEL_BREACH", "breach.min_count", "1");
+  char *end = nullptr;
+  const unsigned long long value = strtoull(min_count != nullptr ? min_count : "1", &end, 10);
+  snapshot.breach_min_count = end != min_count && value > 0 ? value : 1;
+  return true;
+}
+
+void Environment::HashedListRebuilt(const std::string &path) {
+  const std::string file = Resolve(path) + kHashDictSuffix;
+  std::lock_guard lock(update_mutex_);
+  auto renewed = std::make_shared<Snapshot>(*current_.load(std::memory_order_acquire));
+  bool changed = false;
+  for (BreachSlot &slot : renewed->breaches) {
+    if (slot.path != file) continue;
+    std::string why;
+    std::shared_ptr<const HashDict> list = HashDict::Open(file, &why);
+    if (list == nullptr) continue;  // keeps the list it had
+    slot.list = std::move(list);
+    changed = true;
+  }
+  if (changed) Publish(std::move(renewed));
+}
 
 std::unique_ptr<Environment> Environment::Open(std::string_view root, int *code,
                                                std::string *error) {
@@ -105,6 +150,8 @@ std::shared_ptr<const Snapshot> Environment::Load(int *code, std::string *error)
     snapshot->slots.push_back(std::move(s));
   }
 
+  if (!LoadBreachLists(*cfg, *snapshot, code, error)) return nullptr;
+
   auto read_int = [&](const char *section, const char *key, int fallback) {
     return gcfg_getInt(cfg.get(), section, key, fallback);
   };
@@ -125,6 +172,15 @@ std::shared_ptr<const Snapshot> Environment::Load(int *code, std::string *error)
   scoring.search.prefix_numbers = use_prefix != 0 ? AffixNumbers(prefix) : 0;
   scoring.search.reverse = reverse != 0 ? 1 : 0;
   scoring.extended = read_int("QUARVEL_SEARCH", "quarvel_search.extended", 0) != 0 ? 1 : 0;
+
+  snapshot->nist.min_length = read_int("nist", "min_length", 15);
+  std::string bad;
+  if (!ParseBlocklist(gcfg_get(cfg.get(), "nist", "blocklist", "all"), &snapshot->nist, &bad)) {
+    *code = 1001;
+    *error = Reason(config_path + ": [nist] blocklist: not a slot, \"breach\", \"all\" or \"none\": " + bad,
+                    "", 1001);
+    return nullptr;
+  }
 
   // The personal dictionary is searched exactly when it can be opened.
   DictSlot profile = open_slot(-1, std::string("./") + kPersonalDictionary);

@@ -13,9 +13,12 @@
 #include <vector>
 
 #include "engine/dictionary.h"
+#include "engine/nist.h"
 #include "engine/scorer.h"
 #include "engine/snapshot_cache.h"
 #include "quarvel/engine.h"
+#include "quarvel/gconfig.h"
+#include "wordstore/hash_dict.h"
 
 namespace quarvel::engine {
 
@@ -26,12 +29,23 @@ struct DictSlot {
   std::shared_ptr<const Dictionary> dict;
 };
 
+// A hashed leaked-password list ([QUARVEL_BREACH] breach.file.prefix.n).
+struct BreachSlot {
+  int number = 1;
+  std::string configured;  // the prefix as configured
+  std::string path;        // the file, resolved against the root
+  std::shared_ptr<const HashDict> list;
+};
+
 // Everything one check reads; immutable once published.
 struct Snapshot {
   ScoringSettings scoring;
   int min_len = 6;
   std::vector<DictSlot> slots;      // the configured dictionaries, in slot order
   std::optional<DictSlot> profile;  // the personal dictionary, when it opened
+  std::vector<BreachSlot> breaches;  // the hashed lists, in number order
+  uint64_t breach_min_count = 1;
+  NistSettings nist;
 };
 
 // Largest delay before a check sees a dictionary replaced on disk.
@@ -82,12 +96,16 @@ class Environment {
   // dictionary, which is searched from now on when it opens) are replaced.
   void DictionaryRebuilt(const std::string &path);
 
+  // The hashed list at path (its prefix) was rebuilt: its slots reopen it.
+  void HashedListRebuilt(const std::string &path);
+
   void SetTrace(void (*sink)(void *, const char *), void *context);
   const TraceSink &trace() const { return trace_; }
 
  private:
   Environment() = default;
   std::shared_ptr<const Snapshot> Load(int *code, std::string *error) const;
+  bool LoadBreachLists(gcfg &cfg, Snapshot &snapshot, int *code, std::string *error) const;
   void Publish(std::shared_ptr<const Snapshot> snapshot) const;
 
   // Looks at the dictionaries' files when that is due, and publishes a new

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/extended_search.h"
 
@@ -255,6 +256,140 @@ Searched SearchDictionary(const ScoreRequest &request, const DictionaryRef &ref,
                     search, hit, extended, extended_hit);
 }
 
+struct SearchedBreach {
+  bool found = false;
+  bool exact = false;        // the password itself, as given
+  bool by_extended = false;  // found by the extended search
+  uint64_t count = 0;
+};
+
+// Searches one hashed list: the password's own bytes, then the candidates
+// of the variant search (and of the extended profile, when on). Candidates
+// are hashed and their lookups prefetched kBreachBatch at a time, then that
+// batch is looked up in order: the memory latencies of the lookups in a
+// large list overlap instead of adding up. The search then runs again with
+// its trace, to stop at the candidate found and describe it: the hit, the
+// trace and the explanation are those of a search that looks each
+// candidate up in turn.
+constexpr size_t kBreachBatch = 64;
+
+SearchedBreach SearchBreach(const BreachRef &ref, uint64_t min_count, std::string_view password,
+                            const TraceSink &trace, WordSearch &search, Hit &hit,
+                            ExtendedSearch *extended, ExtendedHit *extended_hit) {
+  SearchedBreach out;
+  BreachLookup exact(*ref.list, min_count);
+  if (exact.Has(password.data(), password.size())) {
+    out.found = out.exact = true;
+    out.count = exact.count();
+    return out;
+  }
+  const HashDict &list = *ref.list;
+  std::vector<uint64_t> keys;
+  keys.reserve(kMaxExtendedCandidates);
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t checked = 0;
+  size_t first = kNone;
+  // Looks up the keys gathered since the last call; true at a hit.
+  auto settle = [&] {
+    for (; checked < keys.size(); ++checked) {
+      const uint64_t count = list.CountOf(keys[checked]);
+      if (count != 0 && count >= min_count) {
+        first = checked;
+        out.count = count;
+        return true;
+      }
+    }
+    return false;
+  };
+  SearchWith(
+      [&](const char *word) {
+        const uint64_t key = Sha1Key(word, std::strlen(word));
+        list.Prefetch(key);
+        keys.push_back(key);
+        return keys.size() - checked == kBreachBatch && settle();
+      },
+      TraceSink{}, search, hit, extended, extended_hit);
+  if (first == kNone) settle();
+  SecureWipe(keys.data(), keys.size() * sizeof(uint64_t));
+  size_t n = 0;
+  const Searched s = SearchWith([&n, first](const char *) { return n++ == first; }, trace, search,
+                                hit, extended, extended_hit);
+  out.found = s.found;
+  out.by_extended = s.by_extended;
+  if (!out.found) out.count = 0;
+  return out;
+}
+
+// What stage 5 searched and where it stopped, for the NIST verdict.
+struct Stage5 {
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t dictionary = kNone;  // index of the dictionary that answered
+  bool unreadable = false;    // it answered because it cannot be read
+  size_t breach = kNone;      // index of the hashed list that answered
+  size_t breaches_searched = 0;
+  bool context_searched = false;
+  bool context_found = false;
+};
+
+// The NIST SP 800-63B verdict: what stage 5 found is reused, and the
+// blocklist's sources and the context words it did not reach are searched
+// now, silently.
+void JudgeNist(const ScoreRequest &request, std::string_view password, std::string_view searched,
+               const Stage5 &stage5, WordSearch &search, ExtendedSearch *extended,
+               quarvel_result *result) {
+  const NistSettings &nist = *request.nist;
+  unsigned failures = 0;
+  const int length = NistLength(password);
+  if (length < nist.min_length) failures |= QUARVEL_NIST_TOO_SHORT;
+
+  auto listed = [&nist](const DictionaryRef &ref) {
+    return ref.slot >= 0 && ref.slot < 8 && (nist.blocklist_slots >> ref.slot & 1) != 0;
+  };
+  Hit hit;
+  ExtendedHit extended_hit;
+  bool blocked = false;
+  if (stage5.dictionary != Stage5::kNone && !stage5.unreadable) {
+    blocked = listed(request.dictionaries[stage5.dictionary]);
+  }
+  if (stage5.breach != Stage5::kNone) blocked = nist.blocklist_breach;
+  // Dictionaries after the one that answered were not searched.
+  if (stage5.dictionary != Stage5::kNone) {
+    for (size_t i = stage5.dictionary + 1; !blocked && i < request.dictionaries.size(); ++i) {
+      const DictionaryRef &ref = request.dictionaries[i];
+      if (!listed(ref) || ref.fails || !ref.dict->ok()) continue;
+      const Dictionary &dict = *ref.dict;
+      blocked = SearchWith([&dict](const char *word) { return dict.Contains(word); }, TraceSink{},
+                           search, hit, extended, &extended_hit)
+                    .found;
+    }
+  }
+  if (nist.blocklist_breach) {
+    for (size_t i = stage5.breaches_searched; !blocked && i < request.breaches.size(); ++i) {
+      blocked = SearchBreach(request.breaches[i], request.breach_min_count, password, TraceSink{},
+                             search, hit, extended, &extended_hit)
+                    .found;
+    }
+  }
+  if (blocked) failures |= QUARVEL_NIST_BLOCKLIST;
+
+  bool context = stage5.context_found;
+  if (!stage5.context_searched && request.context != nullptr && !request.context->empty()) {
+    const ContextWords &words = *request.context;
+    context = SearchWith([&words](const char *word) { return words.Find(word) != nullptr; },
+                         TraceSink{}, search, hit, extended, &extended_hit)
+                  .found;
+  }
+  if (context) failures |= QUARVEL_NIST_CONTEXT;
+  if (NistRepetitive(searched)) failures |= QUARVEL_NIST_REPETITIVE;
+  SecureWipe(&hit, sizeof(hit));
+  SecureWipe(&extended_hit, sizeof(extended_hit));
+
+  result->nist_failures = failures;
+  result->nist_ok = failures == 0 ? 1 : 0;
+  result->nist_length = length;
+  result->nist_min_length = nist.min_length;
+}
+
 }  // namespace
 
 size_t AcceptedLength(const char *password, size_t length) {
@@ -382,6 +517,7 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
   // Stage 5: the configured dictionaries; the first that answers ends it.
   int searched = 0;
   bool found = false;
+  Stage5 stage5;
   for (const DictionaryRef &ref : request.dictionaries) {
     ++searched;
     const Searched s = SearchDictionary(request, ref, search, hit, extended, &extended_hit);
@@ -395,15 +531,48 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
         Explain(hit, lowercased, match);
       }
       found = true;
+      stage5.dictionary = static_cast<size_t>(searched - 1);
+      stage5.unreadable = s.unreadable;
       break;
     }
     TraceLine(trace) << "[INFO]DICT SEARCH FILE_NAME " << ref.prefix << ", NOT FOUND";
+  }
+  // The hashed lists: the password exactly as given, then its variants.
+  for (size_t i = 0; !found && i < request.breaches.size(); ++i) {
+    const BreachRef &ref = request.breaches[i];
+    ++searched;
+    stage5.breaches_searched = i + 1;
+    TraceLine(trace) << "[BreachFindPW][LIST=" << ref.prefix << "]";
+    const SearchedBreach s = SearchBreach(ref, request.breach_min_count, password, trace, search,
+                                          hit, extended, &extended_hit);
+    if (!s.found) {
+      TraceLine(trace) << "[INFO]BREACH SEARCH FILE_NAME " << ref.prefix << ", NOT FOUND";
+      continue;
+    }
+    TraceLine(trace) << "[INFO]BREACH SEARCH FILE_NAME " << ref.prefix << " FOUND";
+    match.kind = QUARVEL_MATCH_BREACH;
+    match.slot = ref.number;
+    CopyText(match.prefix, ref.prefix);
+    if (s.exact) {
+      CopyText(match.rule, ":");
+      CopyText(match.word, password);
+      CopyText(match.variant, "as given");
+    } else if (s.by_extended) {
+      ExplainExtended(*extended, extended_hit, case_change, match);
+    } else {
+      Explain(hit, lowercased, match);
+    }
+    result->breach_count = s.count;
+    stage5.breach = i;
+    found = true;
   }
   if (!found && request.context != nullptr && !request.context->empty()) {
     const ContextWords &context = *request.context;
     const Searched s =
         SearchWith([&context](const char *word) { return context.Find(word) != nullptr; },
                    TraceSink{}, search, hit, extended, &extended_hit);
+    stage5.context_searched = true;
+    stage5.context_found = s.found;
     if (s.found) {
       found = true;
       match.kind = QUARVEL_MATCH_CONTEXT;
@@ -476,6 +645,7 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
     result->pdict_fd = -1;
   }
   result->stage_score[5] = score;
+  if (request.nist != nullptr) JudgeNist(request, password, text, stage5, search, extended, result);
   SecureWipe(&hit, sizeof(hit));
   SecureWipe(&extended_hit, sizeof(extended_hit));
 

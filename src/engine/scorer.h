@@ -9,8 +9,10 @@
 #include <span>
 #include <string_view>
 
+#include "engine/breach.h"
 #include "engine/context_words.h"
 #include "engine/dictionary.h"
+#include "engine/nist.h"
 #include "engine/trace_line.h"
 #include "engine/word_search.h"
 #include "quarvel/engine.h"
@@ -41,6 +43,10 @@ struct ScoreRequest {
   std::span<const DictionaryRef> dictionaries;  // stage 5, in slot order
   const DictionaryRef *profile = nullptr;       // stage 6; nullptr: not used
   const ContextWords *context = nullptr;        // searched after stage 5's dictionaries
+  std::span<const BreachRef> breaches;          // stage 5, after the dictionaries
+  uint64_t breach_min_count = 1;                // fewest occurrences that count
+  // The NIST SP 800-63B verdict is filled in when set (not by VerifyPW).
+  const NistSettings *nist = nullptr;
   TraceSink trace;
   // Called when a dictionary that cannot be opened is searched (it counts as
   // found); may be null.

@@ -1,9 +1,11 @@
 // Environment loading: LoadConfigFile.
 
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 
+#include "engine/breach.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/gconfig.h"
 #include "quarvel/pwanalysis.h"
@@ -38,6 +40,40 @@ bool SetSlot(int slot, const char *text) {
 
 int ReadInt(const char *section, const char *key, int fallback) {
   return gcfg_getInt(quarvel::verify::cfg, section, key, fallback);
+}
+
+// Opens the hashed lists of [QUARVEL_BREACH] (<prefix>.hsh, relative to the
+// working folder); false when one is named that cannot be opened, which it
+// reports on standard error.
+bool LoadBreachLists() {
+  using quarvel::verify::breach_lists;
+  breach_lists.clear();
+  quarvel::verify::breach_min_count = 1;
+  try {
+    for (int n = 1; n <= 8; ++n) {
+      char key[32];
+      snprintf(key, sizeof(key), "breach.file.prefix.%d", n);
+      const char *prefix = gcfg_get(quarvel::verify::cfg, "QUARVEL_BREACH", key, "");
+      if (prefix == nullptr || prefix[0] == '\0') continue;
+      const std::string path = std::string(prefix) + quarvel::kHashDictSuffix;
+      std::string why = "this library was built without SHA-1 (OpenSSL)";
+      std::shared_ptr<const quarvel::HashDict> list;
+      if (quarvel::engine::BreachListsSupported()) list = quarvel::HashDict::Open(path, &why);
+      if (list == nullptr) {
+        fprintf(stderr, "%s\n", why.c_str());
+        breach_lists.clear();
+        return false;
+      }
+      breach_lists.push_back({n, prefix, std::move(list)});
+    }
+  } catch (...) {
+    breach_lists.clear();
+    return false;
+  }
+  const char *min_count = gcfg_get(quarvel::verify::cfg, "QUARVEL_BREACH", "breach.min_count", "1");
+  const unsigned long long value = strtoull(min_count != nullptr ? min_count : "1", nullptr, 10);
+  quarvel::verify::breach_min_count = value > 0 ? value : 1;
+  return true;
 }
 
 }  // namespace
@@ -87,6 +123,8 @@ extern "C" const char *LoadConfigFile(void) noexcept {
     if (!DictionaryOpens(dict[n])) return "RET_CD=1003";
     ++USE_DICT_CNT;
   }
+
+  if (!LoadBreachLists()) return "RET_CD=1003";
 
   MINLEN = ReadInt("QUARVEL_RULE", "quarvel_rule.min_len", 6);
   MINDIFF = ReadInt("QUARVEL_RULE", "quarvel_rule.min_diff", 4);

@@ -36,6 +36,8 @@ const char *dict[8] = {};
 namespace quarvel::verify {
 gcfg *cfg = nullptr;
 std::string slot_texts[8];
+std::vector<BreachList> breach_lists;
+uint64_t breach_min_count = 1;
 std::shared_mutex state_lock;
 }  // namespace quarvel::verify
 

@@ -4,10 +4,13 @@
 #define QUARVEL_SRC_VERIFY_PWANALYSIS_INTERNAL_H_
 
 #include <cstdint>
+#include <memory>
 #include <shared_mutex>
 #include <string>
+#include <vector>
 
 #include "quarvel/gconfig.h"
+#include "wordstore/hash_dict.h"
 
 namespace quarvel::verify {
 
@@ -19,6 +22,18 @@ extern gcfg *cfg;
 // copies, so the configuration object they came from can be released at the
 // next load.
 extern std::string slot_texts[8];
+
+// The hashed leaked-password lists of the last environment load
+// ([QUARVEL_BREACH]), in number order, and the fewest occurrences that
+// count. Empty when none is configured: verification is then exactly as
+// without them.
+struct BreachList {
+  int number = 1;
+  std::string prefix;  // as configured
+  std::shared_ptr<const HashDict> list;
+};
+extern std::vector<BreachList> breach_lists;
+extern uint64_t breach_min_count;
 
 // Verification and the dictionary search read the settings and the slots
 // under a shared hold of this lock; loading the environment, and changing

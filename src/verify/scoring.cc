@@ -61,6 +61,14 @@ const char *Score(const char *password, size_t length) {
     profile = {verify::kProfilePrefix, -1, held[kDictSlots].get(), false};
     request.profile = &profile;
   }
+  engine::BreachRef breaches[kDictSlots];
+  size_t n_breaches = 0;
+  for (const verify::BreachList &list : verify::breach_lists) {
+    if (n_breaches == std::size(breaches)) break;
+    breaches[n_breaches++] = {list.prefix.c_str(), list.number, list.list.get()};
+  }
+  request.breaches = std::span(breaches, n_breaches);
+  request.breach_min_count = verify::breach_min_count;
   request.trace = verify::StdoutTrace();
   request.unreadable = verify::ReportUnreadable;
 
