@@ -46,4 +46,8 @@ for n in "${sizes[@]}"; do
   line="$words,$data,$(get build_seconds),$(get open_ms),$(get first_check_ms),$(get checks_per_s),$(get rchar_per_check),$(get read_bytes_per_check),$(get rss_kib),$(get pwopen_first_ms),$(get pwopen_findpw_per_s),$(get pwopen_rchar_per_call)"
   echo "$line" | tee -a "$out"
 done
+if ! /usr/bin/python3 -c 'import matplotlib' 2>/dev/null; then
+  apt-get install -y -qq --no-install-recommends python3-matplotlib >/dev/null 2>&1 ||
+    sudo apt-get install -y -qq --no-install-recommends python3-matplotlib >/dev/null 2>&1 || true
+fi
 /usr/bin/python3 "$here/plot_scale.py" "$out" "$here/results/scale.png" || echo "no plot: python3-matplotlib missing"

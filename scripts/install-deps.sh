@@ -24,13 +24,17 @@ packages=(
   python3-mypy        # checks the Python package's type hints
   libssl-dev          # SHA-1 (libcrypto) for hashed leaked-password lists
   libicu-dev          # NFKC normalisation for the NIST verdict's length
-  python3-matplotlib  # plots the scale benchmark (bench/scale_bench.sh)
 )
 
-# The 32-bit build uses the i386 libraries when the machine has the i386
-# architecture enabled (dpkg --add-architecture i386); without them that
-# build turns hashed lists off and counts NIST lengths in bytes.
-if dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386; then
+# The 32-bit build links the i386 libcrypto and ICU, so it has hashed
+# leaked-password lists and NFKC lengths too: the i386 architecture is
+# enabled for them. (Without them that build would turn hashed lists off and
+# count NIST lengths in bytes.)
+if [ "${QUARVEL_NO_I386:-0}" != 1 ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
+  if ! dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386; then
+    echo "enabling the i386 architecture for the 32-bit build's libraries"
+    if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture i386; else sudo dpkg --add-architecture i386; fi
+  fi
   packages+=(libssl-dev:i386 libicu-dev:i386)
 fi
 
