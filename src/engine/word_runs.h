@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "quarvel/dictmanger.h"
+#include "wordstore/radix_sort.h"
 #include "wordstore/scratch.h"
 
 namespace quarvel::engine {
@@ -211,7 +212,7 @@ class WordPool {
   // Sorts the words in byte order; with unique, keeps each once.
   void Sort(bool unique = true) {
     const char *text = text_.data();
-    RadixSort(text, starts_.data(), starts_.size(), 0);
+    RadixQuicksort(text, starts_.data(), starts_.size(), 0);
     if (!unique) return;
     starts_.erase(
         std::unique(starts_.begin(), starts_.end(),
@@ -248,62 +249,6 @@ class WordPool {
     if (needed > limit && !empty) return false;
     v.reserve(std::max(needed, std::min(limit, std::max<size_t>(2 * v.capacity(), 1024))));
     return true;
-  }
-
-  // Sorts n words (NUL-terminated texts at text + starts[i]) in byte
-  // order, looking at bytes from depth on: a three-way radix quicksort,
-  // which partitions by one byte at a time and so never compares a word
-  // again from its first byte. Equal words are equal texts.
-  static void RadixSort(const char *text, size_t *starts, size_t n, size_t depth) {
-    constexpr size_t kSmall = 16;
-    auto byte = [text](size_t start, size_t d) {
-      return static_cast<unsigned char>(text[start + d]);
-    };
-    while (n > kSmall) {
-      unsigned char a = byte(starts[0], depth), b = byte(starts[n / 2], depth),
-                    c = byte(starts[n - 1], depth);
-      if (a > b) std::swap(a, b);
-      if (b > c) std::swap(b, c);
-      if (a > b) std::swap(a, b);
-      const unsigned char pivot = b;
-      // starts[0, lt) < pivot, [lt, i) == pivot, [gt, n) > pivot.
-      size_t lt = 0, i = 0, gt = n;
-      while (i < gt) {
-        const unsigned char x = byte(starts[i], depth);
-        if (x < pivot) {
-          std::swap(starts[lt++], starts[i++]);
-        } else if (x > pivot) {
-          std::swap(starts[i], starts[--gt]);
-        } else {
-          ++i;
-        }
-      }
-      // The smaller parts by recursion, the largest in this loop, so that
-      // nesting stays logarithmic. With pivot NUL the middle part is done.
-      struct Part {
-        size_t *starts, n, depth;
-      };
-      Part parts[3] = {{starts, lt, depth},
-                       {starts + lt, pivot == 0 ? 0 : gt - lt, depth + 1},
-                       {starts + gt, n - gt, depth}};
-      Part *largest = std::max_element(parts, parts + 3,
-                                       [](const Part &x, const Part &y) { return x.n < y.n; });
-      for (Part &part : parts) {
-        if (&part != largest) RadixSort(text, part.starts, part.n, part.depth);
-      }
-      starts = largest->starts;
-      n = largest->n;
-      depth = largest->depth;
-    }
-    for (size_t i = 1; i < n; ++i) {
-      const size_t start = starts[i];
-      size_t j = i;
-      while (j > 0 && std::strcmp(text + starts[j - 1] + depth, text + start + depth) > 0) {
-        starts[j] = starts[j - 1];
-        --j;
-      }
-      starts[j] = start;
-    }
   }
 
   size_t text_limit_, start_limit_;

@@ -26,6 +26,7 @@
 #include "quarvel/search.h"
 #include "quarvel/stringutil.h"
 #include "verify/api_lock.h"
+#include "wordstore/radix_sort.h"
 #include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
 #include "verify/search_internal.h"
@@ -96,72 +97,6 @@ class PreparationState {
 int EndWord(char *text, size_t start, size_t write) {
   if (write - start > kMaxStoredWord) text[start + kMaxStoredWord] = '\0';
   return InsertWord(static_cast<int>(start));
-}
-
-// Sorts the recorded words in the order of Compare (strcmp's) with a
-// three-way radix quicksort: it partitions by one byte at a time, so no
-// comparison starts again from the first byte, and it sorts in place, where
-// the C library's qsort would take a second array as large as offsets.
-// Equal words are equal texts, so the order among them does not show.
-unsigned char ByteAt(int32_t word, size_t depth) {
-  return static_cast<unsigned char>(buf[static_cast<size_t>(word) + depth]);
-}
-
-void InsertionSort(int32_t *words, size_t n, size_t depth) {
-  for (size_t i = 1; i < n; ++i) {
-    const int32_t word = words[i];
-    size_t j = i;
-    while (j > 0 && std::strcmp(buf + words[j - 1] + depth, buf + word + depth) > 0) {
-      words[j] = words[j - 1];
-      --j;
-    }
-    words[j] = word;
-  }
-}
-
-void RadixQuicksort(int32_t *words, size_t n, size_t depth) {
-  constexpr size_t kSmall = 16;
-  while (n > kSmall) {
-    // Median of three bytes as the pivot.
-    unsigned char a = ByteAt(words[0], depth), b = ByteAt(words[n / 2], depth),
-                  c = ByteAt(words[n - 1], depth);
-    if (a > b) std::swap(a, b);
-    if (b > c) std::swap(b, c);
-    if (a > b) std::swap(a, b);
-    const unsigned char pivot = b;
-
-    // words[0, lt) < pivot, [lt, i) == pivot, (gt, n) > pivot.
-    size_t lt = 0, i = 0, gt = n;
-    while (i < gt) {
-      const unsigned char byte = ByteAt(words[i], depth);
-      if (byte < pivot) {
-        std::swap(words[lt++], words[i++]);
-      } else if (byte > pivot) {
-        std::swap(words[i], words[--gt]);
-      } else {
-        ++i;
-      }
-    }
-    // Three parts: the smaller ones by recursion, the largest in this loop,
-    // so that nesting stays logarithmic whatever the words. The equal part
-    // goes on with the next byte; with pivot NUL it holds equal words.
-    struct Part {
-      int32_t *words;
-      size_t n, depth;
-    };
-    Part parts[3] = {{words, lt, depth},
-                     {words + lt, pivot == 0 ? 0 : gt - lt, depth + 1},
-                     {words + gt, n - gt, depth}};
-    Part *largest =
-        std::max_element(parts, parts + 3, [](const Part &x, const Part &y) { return x.n < y.n; });
-    for (Part &part : parts) {
-      if (&part != largest) RadixQuicksort(part.words, part.n, part.depth);
-    }
-    words = largest->words;
-    n = largest->n;
-    depth = largest->depth;
-  }
-  InsertionSort(words, n, depth);
 }
 
 }  // namespace
@@ -254,7 +189,9 @@ int PrepareInMemory(FILE *in, PreparationState &state) {
   if (length > 0 && buf[length - 1] != '\n' && buf[length - 1] != '\r') buf[text_length++] = '\n';
 
   if (Translate(buf, static_cast<unsigned int>(text_length)) != 0) return kNoMemory;
-  RadixQuicksort(offsets, static_cast<size_t>(off_idx), 0);
+  // In the order of Compare (strcmp's), in place: the C library's qsort
+  // would take a second array as large as offsets.
+  quarvel::RadixQuicksort(buf, offsets, static_cast<size_t>(off_idx), 0);
   return kSorted;
 }
 
