@@ -80,7 +80,7 @@ class Dictionaries {
  public:
   std::shared_ptr<const engine::Dictionary> Get(std::string_view prefix, bool look_now) {
     const int64_t now = MonotonicNanoseconds();
-    if (watch_.Changed()) NoteDictionaryWrite();
+    if (look_now) NoticeChanges();
     const uint64_t generation = DictionaryWriteGeneration();
     std::shared_ptr<const engine::Dictionary> known;
     {
@@ -103,6 +103,11 @@ class Dictionaries {
     std::shared_ptr<const engine::Dictionary> fresh = engine::Dictionary::Open(std::string(prefix));
     Put(prefix, fresh, now, generation);
     return fresh;
+  }
+
+  // Reads what the watch saw; anything moves the write generation.
+  void NoticeChanges() {
+    if (watch_.Changed()) NoteDictionaryWrite();
   }
 
   void Put(std::string_view prefix, std::shared_ptr<const engine::Dictionary> dict, int64_t now,
@@ -148,10 +153,43 @@ Dictionaries &Instance() { return g_dictionaries; }
 
 }  // namespace
 
+// Each thread keeps the dictionaries it searched, so that verifications on
+// several cores take no lock: an entry serves while the write generation has
+// not moved and its last look is younger than the revalidation delay.
+struct ThreadEntry {
+  std::string prefix;
+  std::shared_ptr<const engine::Dictionary> dict;
+  int64_t next_check_ns = 0;
+  uint64_t generation = 0;
+};
+constexpr size_t kThreadEntries = 16;
+thread_local std::vector<ThreadEntry> t_entries;
+
 std::shared_ptr<const engine::Dictionary> SearchedDictionary(std::string_view prefix,
                                                              bool look_now) {
-  return Instance().Get(prefix, look_now);
+  const int64_t now = MonotonicNanoseconds();
+  const uint64_t generation = DictionaryWriteGeneration();
+  ThreadEntry *entry = nullptr;
+  for (ThreadEntry &e : t_entries) {
+    if (e.prefix == prefix) entry = &e;
+  }
+  if (entry != nullptr && !look_now && now < entry->next_check_ns &&
+      generation == entry->generation) {
+    return entry->dict;
+  }
+  std::shared_ptr<const engine::Dictionary> dict = Instance().Get(prefix, look_now);
+  if (entry == nullptr) {
+    if (t_entries.size() >= kThreadEntries) t_entries.erase(t_entries.begin());
+    entry = &t_entries.emplace_back();
+    entry->prefix.assign(prefix);
+  }
+  entry->dict = dict;
+  entry->next_check_ns = now + engine::kRevalidateNanoseconds;
+  entry->generation = generation;
+  return dict;
 }
+
+void NoticeDictionaryChanges() { Instance().NoticeChanges(); }
 
 void DictionaryWritten(std::string_view prefix) {
   NoteDictionaryWrite();

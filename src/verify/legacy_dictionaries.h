@@ -15,10 +15,16 @@ namespace quarvel::verify {
 
 // The dictionary at prefix, opened now or before; never null (a dictionary
 // that does not open says why). Its files are looked at again when the
-// last look is older than the revalidation delay, when this process has
-// written dictionary files since, or when look_now is set.
+// last look is older than the revalidation delay, when dictionary files were
+// written since (by this process, or by another as the watch saw it), or
+// when look_now is set.
 std::shared_ptr<const engine::Dictionary> SearchedDictionary(std::string_view prefix,
                                                              bool look_now = false);
+
+// Takes in what the watch on the searched dictionaries' folders saw since
+// the last call (from any process): one non-blocking read. Verification
+// calls it once before it takes its dictionaries.
+void NoticeDictionaryChanges();
 
 // The dictionary at prefix was just written by this process: open it now,
 // trusted, so that the next verification finds it ready.

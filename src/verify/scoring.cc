@@ -42,6 +42,7 @@ const char *Score(const char *password, size_t length) {
   settings.extended = Read(search::EXTENDED);
   settings.search = search::CurrentSettings();
 
+  verify::NoticeDictionaryChanges();
   std::shared_ptr<const engine::Dictionary> held[kDictSlots + 1];
   engine::DictionaryRef refs[kDictSlots];
   size_t n = 0;
@@ -69,7 +70,8 @@ const char *Score(const char *password, size_t length) {
   }
   request.breaches = std::span(breaches, n_breaches);
   request.breach_min_count = verify::breach_min_count;
-  request.trace = verify::StdoutTrace();
+  const verify::StdoutTrace trace;
+  request.trace = trace.sink();
   request.unreadable = verify::ReportUnreadable;
 
   quarvel_result result{};

@@ -33,12 +33,14 @@ extern "C" const char *DictFindPW(const char *word, const char *prefix) noexcept
   std::shared_lock state(verify::state_lock);
   if (prefix == nullptr) return "1001";
   try {
+    verify::NoticeDictionaryChanges();
     const auto dictionary = verify::SearchedDictionary(prefix);
     if (!dictionary->ok()) {
       verify::ReportUnreadable(*dictionary);
       return "1001";
     }
-    const engine::TraceSink trace = verify::StdoutTrace();
+    const verify::StdoutTrace stdout_trace;
+    const engine::TraceSink &trace = stdout_trace.sink();
     engine::WordSearch search(word != nullptr ? word : "", search::CurrentSettings());
     engine::TraceLine(trace) << "[DictFindPW][DICT=" << prefix << "]";
     const bool found =
