@@ -290,18 +290,10 @@ BuildOutcome Build(const BuildRequest &request) {
   BuildOutcome outcome;
   outcome.stats.size = sizeof(outcome.stats);
   std::unique_ptr<Builder> builder;
-  try {
+  CatchFailures(outcome, [&] {
     builder = std::make_unique<Builder>(request);
     builder->Execute(outcome.stats);
-  } catch (Failure &failure) {
-    outcome.code = failure.code;
-    outcome.error = std::move(failure.what);
-  } catch (const std::exception &e) {
-    // Memory ran out (std::bad_alloc, std::length_error).
-    const Failure failure(kCannotRead, std::string("out of memory: ") + e.what());
-    outcome.code = failure.code;
-    outcome.error = failure.what;
-  }
+  });
   if (builder != nullptr) outcome.stats.seconds = builder->Elapsed();
   if (outcome.code != 0) {
     const quarvel_build_stats kept = outcome.stats;

@@ -15,13 +15,18 @@ namespace quarvel::engine {
 
 inline constexpr uint64_t kDefaultMemoryBudget = uint64_t{1} << 30;
 
-struct BuildRequest {
+// What every build takes: where it writes, what it reads, its memory and
+// folder for temporary files, and whom it tells how far it got.
+struct BuildInputs {
   std::string prefix;                // the dictionary's path prefix, already resolved
-  std::vector<std::string> sources;  // word lists, "-" for standard input
+  std::vector<std::string> sources;  // lists, "-" for standard input
   uint64_t memory_budget = kDefaultMemoryBudget;
   std::string temp_dir;  // empty: the prefix's folder
   // Called as quarvel_build_options.progress is; a non-zero answer cancels.
   std::function<int(const quarvel_build_progress &)> progress;
+};
+
+struct BuildRequest : BuildInputs {
   // The data-file offset from which the wide index layout is written.
   uint64_t wide_threshold = kWideOffsetThreshold;
 };

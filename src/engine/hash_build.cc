@@ -24,32 +24,20 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/word_runs.h"
 #include "wordstore/coding.h"
 #include "wordstore/hash_dict.h"
 
 namespace quarvel::engine {
 namespace {
 
-constexpr int kCannotOpen = 3001;
-constexpr int kCannotRead = 3002;
-constexpr int kCannotWrite = 3004;
-constexpr int kCancelled = 3005;
-
-constexpr size_t kReadChunk = size_t{1} << 20;
-constexpr size_t kMaxLine = 128;  // a longer line is malformed
-constexpr size_t kMaxFanIn = 64;
+constexpr size_t kMaxLine = 128;                // a longer line is malformed
 constexpr size_t kRunBuffer = size_t{1} << 18;  // records buffered per run while merging
 constexpr uint64_t kMinBudget = uint64_t{1} << 20;
 
-struct Failure {
-  Failure(int c, std::string_view reason)
-      : code(c), what(std::string(reason) + " (" + std::to_string(c) + ")") {}
-  int code;
-  std::string what;
-};
-
+// A failure of a call that set errno.
 Failure SystemFailure(int code, std::string_view what, const std::string &path) {
-  return Failure(code, std::string(what) + " " + path + ": " + std::strerror(errno));
+  return engine::SystemFailure(code, what, path, errno);
 }
 
 struct Record {
@@ -442,18 +430,11 @@ HashBuildOutcome BuildHashed(const HashBuildRequest &request) {
   HashBuildOutcome outcome;
   outcome.stats.size = sizeof(outcome.stats);
   std::unique_ptr<HashBuilder> builder;
-  try {
+  CatchFailures(outcome, [&] {
     if (request.min_count == 0) throw Failure(3006, "the minimum count must be at least 1");
     builder = std::make_unique<HashBuilder>(request);
     builder->Execute(outcome.stats);
-  } catch (Failure &failure) {
-    outcome.code = failure.code;
-    outcome.error = std::move(failure.what);
-  } catch (const std::exception &e) {
-    const Failure failure(kCannotRead, std::string("out of memory: ") + e.what());
-    outcome.code = failure.code;
-    outcome.error = failure.what;
-  }
+  });
   if (builder != nullptr) outcome.stats.seconds = builder->Elapsed();
   return outcome;
 }

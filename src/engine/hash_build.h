@@ -15,14 +15,9 @@ namespace quarvel::engine {
 // A line that is not a hash line (quarvel_build_hashed's code).
 inline constexpr int kMalformedLine = 3007;
 
-struct HashBuildRequest {
-  std::string prefix;                // the dictionary's path prefix, already resolved
-  std::vector<std::string> sources;  // hash lists, "-" for standard input
-  uint64_t memory_budget = kDefaultMemoryBudget;
-  std::string temp_dir;    // empty: the prefix's folder
+struct HashBuildRequest : BuildInputs {
   uint64_t min_count = 1;  // hashes seen fewer times are not stored
   bool skip_malformed = false;
-  std::function<int(const quarvel_build_progress &)> progress;
 };
 
 struct HashBuildOutcome {

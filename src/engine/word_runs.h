@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <queue>
 #include <span>
@@ -68,6 +69,21 @@ struct Failure {
   int code;
   std::string what;
 };
+
+// Runs a build, turning its failures into outcome's code and one-line
+// error; memory running out is a failure to read (3002).
+template <typename Outcome, typename Run>
+void CatchFailures(Outcome &outcome, Run &&run) {
+  try {
+    run();
+  } catch (Failure &failure) {
+    outcome.code = failure.code;
+    outcome.error = std::move(failure.what);
+  } catch (const std::exception &e) {
+    outcome.code = kCannotRead;
+    outcome.error = Failure(kCannotRead, std::string("out of memory: ") + e.what()).what;
+  }
+}
 
 inline Failure SystemFailure(int code, std::string_view what, const std::string &path, int error) {
   return Failure(code, std::string(what) + " " + path + ": " + std::strerror(error));
