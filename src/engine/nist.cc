@@ -2,6 +2,8 @@
 
 #include "engine/nist.h"
 
+#include <algorithm>
+
 #include <memory>
 #include <vector>
 
@@ -60,6 +62,11 @@ bool ParseBlocklist(std::string_view text, NistSettings *settings, std::string *
 }
 
 int NistLength(std::string_view password) {
+  // NFKC leaves ASCII as it is: one character a byte, and no conversion.
+  if (std::all_of(password.begin(), password.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return static_cast<int>(password.size());
+  }
 #if QUARVEL_HAVE_ICU
   UErrorCode status = U_ZERO_ERROR;
   const int32_t size = static_cast<int32_t>(password.size());
