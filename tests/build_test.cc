@@ -30,14 +30,7 @@ using quarvel::testing::WriteFile;
 // Random words of 1 to 40 characters over a small alphabet, so that words
 // share beginnings and some are cut to 31.
 std::set<std::string> RandomWords(size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::set<std::string> words;
-  while (words.size() < n) {
-    std::string word(1 + rng() % 40, ' ');
-    for (char &c : word) c = "abc019z"[rng() % 7];
-    words.insert(word.substr(0, 31));
-  }
-  return words;
+  return quarvel::testing::RandomWords(n, seed, 40, "abc019z");
 }
 
 // Every word of the dictionary at prefix, by index; each must also be found.

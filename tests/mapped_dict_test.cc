@@ -35,14 +35,7 @@ using quarvel::testing::TempDir;
 using quarvel::testing::WriteFile;
 
 std::set<std::string> RandomWords(size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::set<std::string> words;
-  while (words.size() < n) {
-    std::string word(1 + rng() % 20, ' ');
-    for (char &c : word) c = "aeiknrst0189"[rng() % 12];
-    words.insert(word);
-  }
-  return words;
+  return quarvel::testing::RandomWords(n, seed, 20, "aeiknrst0189");
 }
 
 void Write(const std::string &prefix, const std::set<std::string> &words,

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -103,5 +104,17 @@ std::string CaptureFd::Take() {
 }
 
 CaptureFd::~CaptureFd() { Take(); }
+
+std::set<std::string> RandomWords(size_t n, unsigned seed, size_t max_length,
+                                  std::string_view alphabet) {
+  std::mt19937 rng(seed);
+  std::set<std::string> words;
+  while (words.size() < n) {
+    std::string word(1 + rng() % max_length, ' ');
+    for (char &c : word) c = alphabet[rng() % alphabet.size()];
+    words.insert(word.substr(0, 31));
+  }
+  return words;
+}
 
 }  // namespace quarvel::testing

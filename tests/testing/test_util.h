@@ -36,6 +36,11 @@ bool FileExists(const std::string &path);
 // at prefix through the library's writer; fails the test on error.
 void MakeDictionary(const std::string &prefix, const std::set<std::string> &words);
 
+// n distinct random words of 1 to max_length characters of alphabet, cut to
+// 31 (the longest stored word), from a fixed seed.
+std::set<std::string> RandomWords(size_t n, unsigned seed, size_t max_length,
+                                  std::string_view alphabet);
+
 // Captures what the process writes to a standard stream (file descriptor 1
 // or 2, C stdio and iostreams alike) between construction and Take().
 class CaptureFd {
