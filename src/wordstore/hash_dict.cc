@@ -37,6 +37,7 @@
 #include <cstring>
 
 #include "wordstore/coding.h"
+#include "wordstore/dict_layout.h"
 
 namespace quarvel {
 namespace {
@@ -75,15 +76,7 @@ bool PWriteAll(int fd, const unsigned char *bytes, size_t size, uint64_t offset)
 }
 
 bool PReadAll(int fd, unsigned char *bytes, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t n = pread(fd, bytes, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return true;
+  return ReadAtFd(fd, offset, std::span(bytes, size)) == size;
 }
 
 std::string FolderOf(const std::string &path) {
