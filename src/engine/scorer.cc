@@ -13,7 +13,7 @@
 
 #include "engine/scoring_tables.h"
 #include "verify/search_internal.h"
-#include "verify/trace.h"
+#include "engine/format_int.h"
 #include "wordstore/scratch.h"
 
 namespace quarvel::engine {

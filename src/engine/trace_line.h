@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "verify/trace.h"
+#include "engine/format_int.h"
 
 namespace quarvel::engine {
 

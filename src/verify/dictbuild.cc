@@ -29,7 +29,6 @@
 #include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
 #include "verify/search_internal.h"
-#include "verify/trace.h"
 #include "wordstore/dict_writer.h"
 #include "wordstore/dictmanger_internal.h"
 #include "wordstore/radix_sort.h"
