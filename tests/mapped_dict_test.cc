@@ -2,22 +2,28 @@
 // reader (FindPW) for sound, wide, truncated and corrupted files; a filter
 // that never drops a word a search finds; and the engine's filter file,
 // built at first open, reused, rebuilt when stale, kept in memory when it
-// cannot be written.
+// cannot be written; and checks that answer the same from mapped
+// dictionaries, whose candidates are looked up in batches, as from decoded
+// ones.
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/dictionary.h"
 #include "quarvel/dictmanger.h"
+#include "quarvel/quarvel.h"
 #include "testing/test_util.h"
 #include "wordstore/dict_filter.h"
 #include "wordstore/dict_writer.h"
@@ -228,6 +234,75 @@ TEST_F(MappedDictTest, EngineFilterFileLifecycle) {
   EXPECT_EQ(racy->filter(), nullptr);
   same_as_files(*racy);
   engine::SetDecodedDataBytes(engine::kDecodedDataBytes);
+}
+
+// Checks through mapped dictionaries with their filters, whose candidates
+// are keyed and prefetched in a first run, answer exactly as through
+// decoded ones: the same answers, trace lines and explanations, for hits in
+// every pass (the rules, reversed, suffixes, prefixes, the extended
+// profile), in each dictionary, and for misses.
+TEST(BatchedSearchTest, MappedDictionariesAnswerAsDecodedOnes) {
+  namespace engine = quarvel::engine;
+  TempDir dir{/*chdir_into=*/true};
+  ASSERT_EQ(mkdir("conf", 0700), 0);
+  ASSERT_EQ(mkdir("dicts", 0700), 0);
+  WriteFile("conf/quarvel.ini",
+            "[QUARVEL_RULE]\nquarvel_rule.postfix_num=2\nquarvel_rule.prefix_num=1\n"
+            "[QUARVEL_SEARCH]\nquarvel_search.pw_prefix_num=1\nquarvel_search.pw_reverse=1\n"
+            "quarvel_search.extended=1\n[QUARVEL_DICT]\ndict.file.prefix.2=./dicts/extra\n");
+  std::set<std::string> words = RandomWords(5000, 21);
+  words.insert({"dragon", "sunshine", "monkey", "shadow", "dragon42", "7shadow"});
+  Write("dicts/default_dict", words);
+  Write("dicts/extra", {"tiger", "zebra", "ogre"});
+  Write("dicts/profile", {"myname"});
+  std::vector<std::string> passwords = {
+      "dragon",     "Dr4g0n",      "nogard",   "dragon42", "shadow7",  "Sunsh1ne!!",
+      "M0nk3y2019", "tiger",       "arbez",    "myname",   "eman-ym",  "xXmonkeyXx",
+      "qwerty",     "Tr0ub4dor&3", "zqk3v9x2", "o8e1",     "ogre2ogre"};
+  for (const std::string &w : RandomWords(200, 5)) passwords.push_back(w + "!");
+  for (const std::string &w : words) {
+    if (passwords.size() > 400) break;
+    passwords.push_back(w);
+  }
+  auto run = [&passwords] {
+    std::vector<std::string> out;
+    char error[256];
+    quarvel_env *env = quarvel_open(".", error, sizeof(error));
+    EXPECT_NE(env, nullptr) << error;
+    if (env == nullptr) return out;
+    std::string trace;
+    quarvel_set_trace(
+        env, [](void *t, const char *line) { *static_cast<std::string *>(t) += line; }, &trace);
+    for (const std::string &p : passwords) {
+      quarvel_result r;
+      QUARVEL_RESULT_INIT(&r);
+      trace.clear();
+      quarvel_check(env, p.data(), p.size(), &r);
+      // The match kind first.
+      out.push_back(std::to_string(r.match.kind) + "|" + r.answer + "|" + trace + "|" +
+                    std::to_string(r.match.slot) + "|" + r.match.word + "|" + r.match.rule + "|" +
+                    r.match.variant + "|" + std::to_string(r.match.variants));
+    }
+    quarvel_close(env);
+    return out;
+  };
+  const std::vector<std::string> decoded = run();
+  engine::SetDecodedDataBytes(0);
+  // Files changed within the last 100 ms are served without their filter.
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  const std::vector<std::string> mapped = run();
+  engine::SetDecodedDataBytes(engine::kDecodedDataBytes);
+  EXPECT_TRUE(FileExists("dicts/default_dict.pwf"));  // served with its filter
+  ASSERT_EQ(decoded.size(), passwords.size());
+  ASSERT_EQ(mapped.size(), passwords.size());
+  size_t found = 0;
+  for (size_t i = 0; i < passwords.size(); ++i) {
+    EXPECT_EQ(mapped[i], decoded[i]) << passwords[i];
+    found += decoded[i][0] != '0' ? 1 : 0;
+  }
+  // The cases reach hits in every dictionary and misses.
+  EXPECT_GT(found, passwords.size() / 2);
+  EXPECT_LT(found, passwords.size());
 }
 
 }  // namespace

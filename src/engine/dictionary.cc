@@ -129,6 +129,10 @@ uint32_t Dictionary::Find(const char *word) const {
   if (!ok_) return word_count();
   if (memory_ != nullptr) return memory_->Find(word);
   if (word == nullptr || (filter_ != nullptr && !filter_->MayContain(word))) return word_count();
+  return Search(word);
+}
+
+uint32_t Dictionary::Search(const char *word) const {
   if (mapped_ != nullptr) return mapped_->Find(word);
   BlockReader reader(index_fd_, data_fd_, layout_);
   return SearchSorted(word_count(), layout_.use_marks, layout_.marks, word,
@@ -140,14 +144,20 @@ void SetDecodedDataBytes(uint64_t bytes) {
 }
 
 bool Dictionary::Contains(const char *word) const {
-  if (!ok_) return false;
-  // A mapped dictionary found in order is searched block by block.
-  if (mapped_ != nullptr && filter_ != nullptr && filter_->in_order()) {
-    // No block holds a word of more than 31 bytes.
-    return word != nullptr && strnlen(word, PACKED_DICT_MAX_WORD + 1) <= PACKED_DICT_MAX_WORD &&
-           filter_->MayContain(word) && mapped_->Contains(word);
+  if (batched() && word != nullptr) return ContainsKeyed(word, WordKey(word));
+  return ok_ && Find(word) != word_count();
+}
+
+bool Dictionary::ContainsKeyed(const char *word, uint64_t key) const {
+  if (!batched() || word == nullptr) return Contains(word);
+  if (!filter_->MayContainKey(key)) return false;
+  // A mapped dictionary found in order is searched block by block; no block
+  // holds a word of more than 31 bytes.
+  if (mapped_ != nullptr && filter_->in_order()) {
+    return strnlen(word, PACKED_DICT_MAX_WORD + 1) <= PACKED_DICT_MAX_WORD &&
+           mapped_->Contains(word);
   }
-  return Find(word) != word_count();
+  return Search(word) != word_count();
 }
 
 bool Dictionary::Stale(const timespec &now) const {

@@ -51,11 +51,16 @@ class Dictionary {
   // Whether word is stored, as Find(word) != word_count() answers it.
   bool Contains(const char *word) const;
 
-  // Starts loading what Contains(word) reads first (the filter of a mapped
-  // dictionary): a search prefetches its candidates, then looks them up.
-  void Prefetch(const char *word) const {
-    if (mapped_ != nullptr && filter_ != nullptr && word != nullptr) filter_->Prefetch(word);
+  // Lookups in batches, for a dictionary served with its filter: a search
+  // makes the key of each candidate it may try (WordKey) and prefetches its
+  // filter bytes, all before the first lookup, so that the memory latencies
+  // of the filter overlap instead of adding up; then it asks ContainsKeyed,
+  // which answers as Contains.
+  bool batched() const { return ok_ && memory_ == nullptr && filter_ != nullptr; }
+  void PrefetchKey(uint64_t key) const {
+    if (batched()) filter_->PrefetchKey(key);
   }
+  bool ContainsKeyed(const char *word, uint64_t key) const;
 
   // True when the files at prefix are no longer those that were read (or
   // were read while they might still change unseen, and have been quiet
@@ -64,6 +69,8 @@ class Dictionary {
 
  private:
   Dictionary() = default;
+  // The index of word, without asking the filter.
+  uint32_t Search(const char *word) const;
 
   std::string prefix_;
   bool ok_ = false;

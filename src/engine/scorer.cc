@@ -3,6 +3,7 @@
 #include "engine/scorer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -11,9 +12,10 @@
 
 #include "engine/extended_search.h"
 
+#include "engine/format_int.h"
 #include "engine/scoring_tables.h"
 #include "verify/search_internal.h"
-#include "engine/format_int.h"
+#include "wordstore/key_filter.h"
 #include "wordstore/scratch.h"
 
 namespace quarvel::engine {
@@ -223,6 +225,10 @@ void ExplainDictionary(const DictionaryRef &ref, int kind, quarvel_match &match)
   CopyText(match.prefix, ref.prefix);
 }
 
+// Candidates of one dictionary search whose keys are made ahead (the rule
+// passes and the extended profile's candidates fit).
+constexpr size_t kKeyedCandidates = 1024;
+
 // Searches one dictionary: "found" when it holds a variant, or when it
 // cannot be opened (the search then answers as an unopenable one does).
 // With the extended profile (extended not null), its search runs after the
@@ -251,9 +257,40 @@ Searched SearchDictionary(const ScoreRequest &request, const DictionaryRef &ref,
   }
   TraceLine(request.trace) << "[DictFindPW][DICT=" << ref.prefix << "]";
   const Dictionary &dict = *ref.dict;
-  search.ForEachFirstCandidate([&dict](const char *word) { dict.Prefetch(word); });
-  return SearchWith([&dict](const char *word) { return dict.Contains(word); }, request.trace,
-                    search, hit, extended, extended_hit);
+  if (!dict.batched()) {
+    return SearchWith([&dict](const char *word) { return dict.Contains(word); }, request.trace,
+                      search, hit, extended, extended_hit);
+  }
+  // A dictionary served with its filter: the keys of the candidates the
+  // search may try are made, and their filter bytes prefetched, in a first
+  // silent run that finds nothing; the search then runs again, asking with
+  // those keys in the same order. Each lookup of a large filter waits for
+  // memory, and a password found nowhere tries every candidate: this way
+  // the waits overlap.
+  std::array<uint64_t, kKeyedCandidates> keys;
+  size_t made = 0;
+  {
+    Hit unused;
+    ExtendedHit unused_extended;
+    SearchWith(
+        [&](const char *word) {
+          if (made < keys.size()) {
+            keys[made] = WordKey(word);
+            dict.PrefetchKey(keys[made++]);
+          }
+          return false;
+        },
+        TraceSink{}, search, unused, extended, &unused_extended);
+  }
+  size_t next = 0;
+  const Searched searched = SearchWith(
+      [&](const char *word) {
+        const size_t i = next++;
+        return i < made ? dict.ContainsKeyed(word, keys[i]) : dict.Contains(word);
+      },
+      request.trace, search, hit, extended, extended_hit);
+  SecureWipe(keys.data(), made * sizeof(uint64_t));
+  return searched;
 }
 
 struct SearchedBreach {

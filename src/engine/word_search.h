@@ -40,13 +40,6 @@ class WordSearch {
   WordSearch(const WordSearch &) = delete;
   WordSearch &operator=(const WordSearch &) = delete;
 
-  // Hands every candidate of the first pass (the rule table over the word)
-  // to f, in the order Run tries them.
-  template <typename F>
-  void ForEachFirstCandidate(F &&f) const {
-    for (const Candidate &c : forward_.items()) f(c.text);
-  }
-
   // Searches the dictionary behind contains (a callable answering whether a
   // NUL-terminated candidate is stored); traces the passes it starts.
   template <typename Contains>

@@ -53,7 +53,10 @@ class DictFilter {
 
   // False only when no search of the dictionary can find word.
   bool MayContain(std::string_view word) const { return filter_->MayContain(WordKey(word)); }
-  void Prefetch(std::string_view word) const { filter_->Prefetch(WordKey(word)); }
+  // The same for a word whose WordKey is key; PrefetchKey starts loading
+  // the bytes that MayContainKey(key) reads.
+  bool MayContainKey(uint64_t key) const { return filter_->MayContain(key); }
+  void PrefetchKey(uint64_t key) const { filter_->Prefetch(key); }
 
   // The dictionary was found in order when the filter was built: its
   // searches may go block by block (MappedDict::Contains).
