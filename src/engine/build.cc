@@ -1,15 +1,17 @@
 // The dictionary build behind quarvel_build.
 //
-// Words are gathered in a pool of their texts and an array of their starts.
-// While both fit the memory budget the build sorts them in memory; when the
-// next word would not fit, the words gathered so far are sorted, each kept
-// once, and written as a run: an unlinked temporary file of one word per
-// line, which no failure or crash can leave behind. The runs are merged at
-// most kMaxFanIn at a time, the last merge feeding the dictionary writer.
+// Words are gathered in the word pool (word_pool.h). While they fit the
+// memory budget the build sorts them in memory; when the next word would
+// not fit, the words gathered so far are sorted, each kept once, and
+// written as a run: an unlinked temporary file of one word per line, which
+// no failure or crash can leave behind. The runs are merged at most
+// kMaxFanIn at a time, the last merge feeding the dictionary writer, which
+// also keeps each word's filter key in a temporary file: the membership
+// filter is built from those keys once the dictionary is in place.
 //
-// Word lists may be personal: every buffer that held words (pool, starts,
-// read and write buffers, the stdio buffers of the dictionary files) is
-// wiped before it is freed.
+// Word lists may be personal: every buffer that held words (pool, read and
+// write buffers, the stdio buffers of the dictionary files) is wiped before
+// it is freed.
 
 #include "engine/build.h"
 
@@ -243,12 +245,16 @@ class Builder {
       setvbuf(files[i], buffers.data() + i * kFileBuffer, _IOFBF, kFileBuffer);
     }
     DictWriter writer(std::move(data), std::move(index), std::move(mark), request_.wide_threshold);
+    // The keys of the words for the membership filter, kept as they are
+    // written: the filter is then built without reading the dictionary back.
+    KeyFile keys(temp_dir_);
     report.words = 0;
     progress_.Phase(QUARVEL_BUILD_WRITING);
     auto put = [&](std::string_view word) {
       if (!writer.Add(word)) {
         throw SystemFailure(kCannotWrite, "cannot write dictionary", request_.prefix, errno);
       }
+      keys.Append(WordKey(word));
       ++report.words;
       progress_.Tick();
     };
@@ -272,7 +278,11 @@ class Builder {
     const uint64_t budget =
         request_.memory_budget == 0 ? kDefaultMemoryBudget : request_.memory_budget;
     const uint64_t image = writer.words() + writer.words() / 8 + (1 << 20);
-    WriteDictionaryFilter(request_.prefix, budget > 2 * image ? budget - image : budget / 2);
+    const std::unique_ptr<DictFilter> filter = DictFilter::FromKeys(
+        writer.words(),
+        [&keys](const std::function<void(uint64_t)> &emit) { return keys.ForEach(emit); },
+        budget > 2 * image ? budget - image : budget / 2);
+    if (filter != nullptr) WriteDictionaryFilter(request_.prefix, *filter);
   }
 
   const BuildRequest &request_;

@@ -1,6 +1,6 @@
 // The pieces of a dictionary build that sort more words than memory holds:
-// the normalisation of word lists, a pool of words within a budget, sorted
-// runs in unlinked temporary files, and their k-way merge. quarvel_build
+// the normalisation of word lists, sorted runs of the word pool
+// (word_pool.h) in unlinked temporary files, and their k-way merge. quarvel_build
 // (build.cc) keeps each word once; CreateDict (src/verify/dictbuild.cc)
 // keeps duplicates.
 //
@@ -26,8 +26,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/word_pool.h"
 #include "quarvel/dictmanger.h"
-#include "wordstore/radix_sort.h"
 #include "wordstore/scratch.h"
 
 namespace quarvel::engine {
@@ -193,100 +193,26 @@ class Normaliser {
   uint64_t lines_ = 0;
 };
 
-// The words gathered in memory, within a budget that covers the capacity of
-// both arrays.
-class WordPool {
- public:
-  explicit WordPool(uint64_t budget)
-      : text_limit_(Limit(budget / 5 * 4)), start_limit_(Limit(budget / 5 / sizeof(size_t))) {}
-
-  // False when the word does not fit the budget (never for an empty pool).
-  bool Add(std::string_view word) {
-    const bool empty = starts_.empty();
-    if (!Reserve(text_, text_.size() + word.size() + 1, text_limit_, empty) ||
-        !Reserve(starts_, starts_.size() + 1, start_limit_, empty)) {
-      return false;
-    }
-    starts_.push_back(text_.size());
-    text_.insert(text_.end(), word.begin(), word.end());
-    text_.push_back('\0');
-    return true;
-  }
-
-  bool empty() const { return starts_.empty(); }
-
-  // Takes the whole budget's address space at once, for input known to
-  // fill it: growing a full pool geometrically would hold the old and the
-  // new array together (half again the budget). Pages count only once
-  // written. A 32-bit process keeps growing as it goes.
-  void ReserveAll() {
-    if (sizeof(void *) < 8) return;
-    text_.reserve(text_limit_);
-    starts_.reserve(start_limit_);
-  }
-
-  // Sorts the words in byte order; with unique, keeps each once.
-  void Sort(bool unique = true) {
-    const char *text = text_.data();
-    RadixQuicksort(text, starts_.data(), starts_.size(), 0);
-    if (!unique) return;
-    starts_.erase(
-        std::unique(starts_.begin(), starts_.end(),
-                    [text](size_t a, size_t b) { return std::strcmp(text + a, text + b) == 0; }),
-        starts_.end());
-  }
-
-  size_t size() const { return starts_.size(); }
-  std::string_view at(size_t i) const { return text_.data() + starts_[i]; }
-
-  void Clear() {
-    if (!text_.empty()) SecureWipe(text_.data(), text_.size());
-    text_.clear();
-    starts_.clear();
-  }
-
-  // Gives the memory back (wiped by the allocator).
-  void Release() {
-    Clear();
-    WipedVector<char>().swap(text_);
-    WipedVector<size_t>().swap(starts_);
-  }
-
- private:
-  static size_t Limit(uint64_t n) {
-    return static_cast<size_t>(std::min<uint64_t>(n, SIZE_MAX / sizeof(size_t) / 2));
-  }
-
-  // Makes room for needed elements, growing geometrically but never past
-  // limit (unless the pool is empty: one word always fits).
-  template <typename T>
-  static bool Reserve(WipedVector<T> &v, size_t needed, size_t limit, bool empty) {
-    if (needed <= v.capacity()) return true;
-    if (needed > limit && !empty) return false;
-    v.reserve(std::max(needed, std::min(limit, std::max<size_t>(2 * v.capacity(), 1024))));
-    return true;
-  }
-
-  size_t text_limit_, start_limit_;
-  WipedVector<char> text_;      // the words, each followed by a NUL
-  WipedVector<size_t> starts_;  // where each word begins in text_
-};
+// Creates an unlinked temporary file in dir: a file with no name at all,
+// where the file system allows it, so that a process killed at any moment
+// leaves nothing behind. Elsewhere the name goes right after the file is
+// made.
+inline int OpenTemporary(const std::string &dir) {
+  const std::string folder = dir.empty() ? std::string(".") : dir;
+  int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+  std::string name = folder + "/.quarvel-run-XXXXXX";
+  fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) throw SystemFailure(kCannotWrite, "cannot create a temporary file in", dir, errno);
+  unlink(name.c_str());
+  return fd;
+}
 
 // A run: sorted words, one per line, in an unlinked temporary file.
 class RunFile {
  public:
-  RunFile(const std::string &dir, size_t buffer_bytes) : buffer_(buffer_bytes) {
-    const std::string folder = dir.empty() ? std::string(".") : dir;
-    // A file with no name at all, where the file system allows it: a process
-    // killed at any moment leaves nothing behind. Elsewhere the name goes
-    // right after the file is made.
-    fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ >= 0) return;
-    std::string name = folder + "/.quarvel-run-XXXXXX";
-    fd_ = mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) throw SystemFailure(kCannotWrite, "cannot create a temporary file in", dir, errno);
-    unlink(name.c_str());
-  }
+  RunFile(const std::string &dir, size_t buffer_bytes)
+      : fd_(OpenTemporary(dir)), buffer_(buffer_bytes) {}
   ~RunFile() {
     if (fd_ >= 0) close(fd_);
   }
@@ -342,6 +268,56 @@ class RunFile {
 };
 
 using Runs = std::vector<std::unique_ptr<RunFile>>;
+
+// 64-bit keys in an unlinked temporary file, written once, then streamed
+// back as often as needed.
+class KeyFile {
+ public:
+  explicit KeyFile(const std::string &dir) : fd_(OpenTemporary(dir)), buffer_(kBufferKeys) {}
+  ~KeyFile() {
+    SecureWipe(buffer_.data(), buffer_.size() * sizeof(uint64_t));
+    close(fd_);
+  }
+  KeyFile(const KeyFile &) = delete;
+  KeyFile &operator=(const KeyFile &) = delete;
+
+  void Append(uint64_t key) {
+    if (used_ == buffer_.size()) Flush();
+    buffer_[used_++] = key;
+  }
+
+  // Hands every key to emit, in the order written; false when the file
+  // cannot be written or read back.
+  template <typename Emit>
+  bool ForEach(Emit &&emit) {
+    if (used_ > 0) Flush();
+    if (failed_) return false;
+    for (uint64_t at = 0;;) {
+      const ssize_t n =
+          pread(fd_, buffer_.data(), buffer_.size() * sizeof(uint64_t), static_cast<off_t>(at));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 || n % sizeof(uint64_t) != 0) return false;
+      if (n == 0) return true;
+      at += static_cast<uint64_t>(n);
+      for (size_t i = 0; i < static_cast<size_t>(n) / sizeof(uint64_t); ++i) emit(buffer_[i]);
+    }
+  }
+
+ private:
+  static constexpr size_t kBufferKeys = size_t{1} << 17;
+
+  void Flush() {
+    if (!WriteAll(fd_, reinterpret_cast<const char *>(buffer_.data()), used_ * sizeof(uint64_t))) {
+      failed_ = true;
+    }
+    used_ = 0;
+  }
+
+  int fd_;
+  std::vector<uint64_t> buffer_;
+  size_t used_ = 0;
+  bool failed_ = false;
+};
 
 // Merges runs into emit in byte order; with unique, each distinct word once.
 template <typename Emit>

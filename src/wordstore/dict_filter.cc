@@ -120,6 +120,16 @@ std::unique_ptr<DictFilter> DictFilter::Build(const MappedDict &dict, uint64_t m
   return result;
 }
 
+std::unique_ptr<DictFilter> DictFilter::FromKeys(uint64_t words, const KeyFilter::KeySource &keys,
+                                                 uint64_t memory_budget) {
+  std::unique_ptr<KeyFilter> filter = KeyFilter::Build(words, keys, memory_budget);
+  if (filter == nullptr) return nullptr;
+  std::unique_ptr<DictFilter> result(new DictFilter);
+  result->filter_ = std::move(filter);
+  result->in_order_ = true;
+  return result;
+}
+
 bool DictFilter::Write(const std::string &prefix, const FilterStamp &stamp) const {
   const std::string path = prefix + kFilterExtension;
   struct stat data;
@@ -154,6 +164,18 @@ bool WriteDictionaryFilter(const std::string &prefix, uint64_t memory_budget) {
     std::unique_ptr<DictFilter> filter =
         dict != nullptr ? DictFilter::Build(*dict, memory_budget) : nullptr;
     ok = filter != nullptr && filter->Write(prefix, StampOf(data, index, index_fd));
+  }
+  if (data_fd >= 0) close(data_fd);
+  if (index_fd >= 0) close(index_fd);
+  return ok;
+}
+
+bool WriteDictionaryFilter(const std::string &prefix, const DictFilter &filter) {
+  const int data_fd = open((prefix + ".pwd").c_str(), O_RDONLY | O_CLOEXEC);
+  const int index_fd = open((prefix + ".pwi").c_str(), O_RDONLY | O_CLOEXEC);
+  bool ok = false;
+  if (data_fd >= 0 && index_fd >= 0) {
+    ok = filter.Write(prefix, StampOf(IdentityOfFd(data_fd), IdentityOfFd(index_fd), index_fd));
   }
   if (data_fd >= 0) close(data_fd);
   if (index_fd >= 0) close(index_fd);

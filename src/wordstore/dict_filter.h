@@ -46,6 +46,12 @@ class DictFilter {
   static std::unique_ptr<DictFilter> Build(const MappedDict &dict,
                                            uint64_t memory_budget = KeyFilter::kDefaultBuildBudget);
 
+  // Builds the filter of a dictionary written in order (as builders write
+  // them) from the keys (WordKey) of its words that keys streams, without
+  // reading the dictionary back.
+  static std::unique_ptr<DictFilter> FromKeys(uint64_t words, const KeyFilter::KeySource &keys,
+                                              uint64_t memory_budget);
+
   // Writes the filter, stamped, as PREFIX.pwf (through a temporary file
   // renamed over it), with the mode of the data file. False when it cannot
   // be written; then nothing is left behind.
@@ -77,6 +83,10 @@ class DictFilter {
 // the filter cannot be built or written (a dictionary works without it).
 bool WriteDictionaryFilter(const std::string &prefix,
                            uint64_t memory_budget = KeyFilter::kDefaultBuildBudget);
+
+// Writes filter as the filter of the dictionary at prefix, stamped with its
+// files as they are now. False when it cannot be written.
+bool WriteDictionaryFilter(const std::string &prefix, const DictFilter &filter);
 
 }  // namespace quarvel
 
