@@ -45,8 +45,8 @@ trap 'rm -rf "$work"' EXIT
   ls -l "$work/root/dicts"
   sleep 1  # files changed within the last 100 ms are served without their filter
   echo "### 100M-word dictionary"
-  "$bench" check "$work/root" "$corpus" 2
+  "$bench" check "$work/root" "$corpus" 5
   echo "### default dictionary"
-  "$bench" check "$build/run" "$corpus" 2
+  "$bench" check "$build/run" "$corpus" 5
   echo "# load: $(uptime)"
 } 2>&1 | tee "$out"

@@ -329,7 +329,7 @@ class HashBuilder {
         if (!overlong) {
           if (carry.size() + static_cast<size_t>(stop - p) > kMaxLine) {
             overlong = true;
-            carry.assign("!");  // stays malformed
+            carry.assign(1, '!');  // stays malformed
           } else {
             carry.append(p, stop);
           }
