@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/build.h"
+#include "engine/dictionary.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/engine.h"
 #include "testing/test_util.h"
@@ -175,6 +176,16 @@ TEST_F(BuildTest, TinyBudgetMatchesASetModel) {
   EXPECT_EQ(stats_.bytes_read, lists[0].size() + lists[1].size());
   EXPECT_EQ(stats_.wide, 0);
   ExpectNoTemporaryFiles();
+  // The filter made from the keys the writer kept is current, holds one key
+  // per word, and lets every word through.
+  quarvel::engine::SetDecodedDataBytes(0);
+  auto dict = quarvel::engine::Dictionary::Open(prefix_, /*trusted=*/true);
+  quarvel::engine::SetDecodedDataBytes(quarvel::engine::kDecodedDataBytes);
+  ASSERT_NE(dict->filter(), nullptr);
+  EXPECT_TRUE(dict->filter()->mapped());
+  EXPECT_TRUE(dict->filter()->in_order());
+  EXPECT_EQ(dict->filter()->filter().key_count(), model.size());
+  for (const std::string &w : model) ASSERT_TRUE(dict->Contains(w.c_str())) << w;
 
   // In memory, the same bytes.
   const std::string merged = Files(prefix_);
