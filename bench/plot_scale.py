@@ -30,6 +30,8 @@ for ax, (title, values, yscale) in zip(axes.flat, panels):
     ax.plot(words, values, marker="o")
     ax.set_xscale("log")
     ax.set_yscale(yscale)
+    if yscale == "linear":
+        ax.set_ylim(bottom=0, top=max(values) * 1.15)
     ax.set_title(title, fontsize=10)
     ax.set_xlabel("words in the dictionary")
     for x, label in limits:

@@ -38,7 +38,7 @@ for n in "${sizes[@]}"; do
   b=$("$bench" build "$root/dicts/default_dict" "$work/list.txt" 1024)
   rm -f "$work/list.txt"
   sleep 1  # files changed within the last 100 ms are served without their filter
-  c=$("$bench" check "$root" "$corpus" 2)
+  c=$("$bench" check "$root" "$corpus" 10)
   get() { echo "$b $c" | tr -s ' ' '\n' | paste - - | awk -v k="$1" '$1 == k { print $2 }'; }
   b=$(echo "$b" | tr '\n' ' '); c=$(echo "$c" | tr '\n' ' ')
   words=$(get words)
