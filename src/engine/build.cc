@@ -15,8 +15,6 @@
 
 #include "engine/build.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -111,55 +109,20 @@ class Progress {
   unsigned ticks_ = 0;
 };
 
-std::string FolderOf(const std::string &prefix) {
-  const size_t slash = prefix.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : prefix.substr(0, slash);
-}
-
-// Opens every source, so that a missing one fails the build before any
-// work; the total size is known when every source is a regular file.
-std::vector<Fd> OpenSources(const std::vector<std::string> &sources, uint64_t &total) {
-  std::vector<Fd> fds;
-  total = 0;
-  bool known = true;
-  for (const std::string &source : sources) {
-    if (source == "-") {
-      fds.emplace_back(0, false);
-    } else {
-      const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) throw SystemFailure(kCannotOpen, "cannot open word list", source, errno);
-      fds.emplace_back(fd, true);
-    }
-    struct stat status;
-    if (fstat(fds.back().get(), &status) == 0 && S_ISREG(status.st_mode)) {
-      total += static_cast<uint64_t>(status.st_size);
-    } else {
-      known = false;
-    }
-  }
-  if (!known) total = 0;
-  return fds;
-}
-
 class Builder {
  public:
   explicit Builder(const BuildRequest &request)
       : request_(request),
+        budget_(request.memory_budget == 0 ? kDefaultMemoryBudget : request.memory_budget),
         progress_(request.progress),
-        pool_(request.memory_budget == 0 ? kDefaultMemoryBudget : request.memory_budget),
+        pool_(budget_),
         temp_dir_(request.temp_dir.empty() ? FolderOf(request.prefix) : request.temp_dir),
-        run_buffer_(static_cast<size_t>(std::clamp<uint64_t>(
-            (request.memory_budget == 0 ? kDefaultMemoryBudget : request.memory_budget) /
-                (kMaxFanIn + 1),
-            4096, 1 << 20))) {}
+        run_buffer_(RunBufferBytes(budget_)) {}
 
   void Execute(quarvel_build_stats &stats) {
     quarvel_build_progress &report = progress_.report();
-    std::vector<Fd> sources = OpenSources(request_.sources, report.bytes_total);
-    const uint64_t budget =
-        request_.memory_budget == 0 ? kDefaultMemoryBudget : request_.memory_budget;
-    if (report.bytes_total >= budget / 2) pool_.ReserveAll();
+    std::vector<Fd> sources = OpenSources(request_.sources, "word list", report.bytes_total);
+    if (report.bytes_total >= budget_ / 2) pool_.ReserveAll();
 
     progress_.Phase(QUARVEL_BUILD_READING);
     Read(sources);
@@ -171,21 +134,9 @@ class Builder {
       pool_.Sort();
       report.words_total = pool_.size();
     } else {
-      if (!pool_.empty()) Spill();
+      if (!pool_.empty()) SpillRun(pool_, runs_, temp_dir_, run_buffer_, /*unique=*/true);
       pool_.Release();
-      // Narrow down to one last merge of at most kMaxFanIn runs.
-      while (runs_.size() > kMaxFanIn) {
-        Runs group;
-        for (size_t i = 0; i < kMaxFanIn; ++i) group.push_back(std::move(runs_[i]));
-        runs_.erase(runs_.begin(), runs_.begin() + kMaxFanIn);
-        auto merged = std::make_unique<RunFile>(temp_dir_, run_buffer_);
-        auto append = [&](std::string_view word) {
-          merged->Append(word);
-          progress_.Tick();
-        };
-        Merge(group, append);
-        runs_.push_back(std::move(merged));
-      }
+      NarrowRuns(runs_, temp_dir_, run_buffer_, /*unique=*/true, [this] { progress_.Tick(); });
     }
 
     Write(stats);
@@ -202,7 +153,7 @@ class Builder {
     auto gather = [&](std::string_view word) {
       ++report.words;
       if (!pool_.Add(word)) {
-        Spill();
+        SpillRun(pool_, runs_, temp_dir_, run_buffer_, /*unique=*/true);
         pool_.Add(word);
       }
     };
@@ -219,14 +170,6 @@ class Builder {
       }
       normaliser_.Finish(gather);
     }
-  }
-
-  void Spill() {
-    pool_.Sort();
-    auto run = std::make_unique<RunFile>(temp_dir_, run_buffer_);
-    for (size_t i = 0; i < pool_.size(); ++i) run->Append(pool_.at(i));
-    runs_.push_back(std::move(run));
-    pool_.Clear();
   }
 
   void Write(quarvel_build_stats &stats) {
@@ -275,17 +218,16 @@ class Builder {
     stats.wide = writer.wide() ? 1 : 0;
     // The membership filter goes beside it, within the budget less its
     // image (about 9 bits a word); a dictionary works without it.
-    const uint64_t budget =
-        request_.memory_budget == 0 ? kDefaultMemoryBudget : request_.memory_budget;
     const uint64_t image = writer.words() + writer.words() / 8 + (1 << 20);
     const std::unique_ptr<DictFilter> filter = DictFilter::FromKeys(
         writer.words(),
         [&keys](const std::function<void(uint64_t)> &emit) { return keys.ForEach(emit); },
-        budget > 2 * image ? budget - image : budget / 2);
+        budget_ > 2 * image ? budget_ - image : budget_ / 2);
     if (filter != nullptr) WriteDictionaryFilter(request_.prefix, *filter);
   }
 
   const BuildRequest &request_;
+  const uint64_t budget_;
   Progress progress_;
   Normaliser normaliser_;
   WordPool pool_;

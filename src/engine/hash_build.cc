@@ -10,8 +10,6 @@
 
 #include "engine/hash_build.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,41 +45,10 @@ struct Record {
 
 uint64_t AddCounts(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
 
-std::string FolderOf(const std::string &path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-class Fd {
- public:
-  explicit Fd(int fd = -1, bool owned = true) : fd_(fd), owned_(owned) {}
-  Fd(Fd &&o) noexcept : fd_(std::exchange(o.fd_, -1)), owned_(o.owned_) {}
-  Fd &operator=(Fd &&) = delete;
-  ~Fd() {
-    if (fd_ >= 0 && owned_) close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-  bool owned_;
-};
-
 // A sorted run of records in an unlinked temporary file.
 class Run {
  public:
-  explicit Run(const std::string &folder) {
-    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      std::string name = folder + "/.quarvel-run-XXXXXX";
-      fd = mkostemp(name.data(), O_CLOEXEC);
-      if (fd >= 0) unlink(name.c_str());
-    }
-    if (fd < 0) throw SystemFailure(kCannotWrite, "cannot create a temporary file in", folder);
-    fd_ = fd;
-    folder_ = folder;
-  }
+  explicit Run(const std::string &folder) : fd_(OpenTemporary(folder)), folder_(folder) {}
   ~Run() {
     if (fd_ >= 0) close(fd_);
   }
@@ -97,14 +64,8 @@ class Run {
   }
 
   void Flush() {
-    const unsigned char *p = buffer_.data();
-    size_t left = buffer_.size();
-    while (left > 0) {
-      const ssize_t n = write(fd_, p, left);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw SystemFailure(kCannotWrite, "cannot write a temporary file in", folder_);
-      p += n;
-      left -= static_cast<size_t>(n);
+    if (!WriteAllFd(fd_, buffer_)) {
+      throw SystemFailure(kCannotWrite, "cannot write a temporary file in", folder_);
     }
     records_ += buffer_.size() / 16;
     buffer_.clear();
@@ -229,7 +190,8 @@ class HashBuilder {
   }
 
   void Execute(quarvel_hashed_build_stats &stats) {
-    std::vector<Fd> sources = OpenSources();
+    std::vector<Fd> sources =
+        OpenSources(request_.sources, "hash list", progress_.report().bytes_total);
     progress_.Phase(QUARVEL_BUILD_READING);
     // The array never grows (doubling would hold the old array and one twice
     // its size at once): it is reserved for the lines the lists can hold
@@ -267,29 +229,6 @@ class HashBuilder {
   double Elapsed() const { return progress_.Elapsed(); }
 
  private:
-  std::vector<Fd> OpenSources() {
-    std::vector<Fd> fds;
-    uint64_t total = 0;
-    bool known = true;
-    for (const std::string &source : request_.sources) {
-      if (source == "-") {
-        fds.emplace_back(0, false);
-      } else {
-        const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) throw SystemFailure(kCannotOpen, "cannot open hash list", source);
-        fds.emplace_back(fd, true);
-      }
-      struct stat st;
-      if (fstat(fds.back().get(), &st) == 0 && S_ISREG(st.st_mode)) {
-        total += static_cast<uint64_t>(st.st_size);
-      } else {
-        known = false;
-      }
-    }
-    progress_.report().bytes_total = known ? total : 0;
-    return fds;
-  }
-
   void Line(std::string_view line, size_t source, uint64_t number,
             quarvel_hashed_build_stats &stats) {
     ++stats.lines;

@@ -28,6 +28,7 @@
 
 #include "engine/word_pool.h"
 #include "quarvel/dictmanger.h"
+#include "wordstore/dict_layout.h"
 #include "wordstore/scratch.h"
 
 namespace quarvel::engine {
@@ -99,8 +100,7 @@ struct Word {
 // An open file descriptor; standard input stays open.
 class Fd {
  public:
-  Fd() = default;
-  Fd(int fd, bool owned) : fd_(fd), owned_(owned) {}
+  explicit Fd(int fd = -1, bool owned = true) : fd_(fd), owned_(owned) {}
   Fd(Fd &&o) noexcept : fd_(std::exchange(o.fd_, -1)), owned_(o.owned_) {}
   Fd &operator=(Fd &&) = delete;
   ~Fd() {
@@ -109,26 +109,24 @@ class Fd {
   int get() const { return fd_; }
 
  private:
-  int fd_ = -1;
-  bool owned_ = true;
+  int fd_;
+  bool owned_;
 };
+
+// The folder of a path: "." for a bare name.
+std::string FolderOf(const std::string &path);
+
+// Opens every source ("-": standard input), so that a missing one fails the
+// build before any work, with "cannot open " + what; total is their size
+// when every source is a regular file, else 0.
+std::vector<Fd> OpenSources(const std::vector<std::string> &sources, std::string_view what,
+                            uint64_t &total);
 
 inline ssize_t ReadSome(int fd, char *out, size_t size) {
   for (;;) {
     const ssize_t n = read(fd, out, size);
     if (n >= 0 || errno != EINTR) return n;
   }
-}
-
-inline bool WriteAll(int fd, const char *bytes, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Turns the bytes of word lists into words as CreateDict does: every line
@@ -197,16 +195,7 @@ class Normaliser {
 // where the file system allows it, so that a process killed at any moment
 // leaves nothing behind. Elsewhere the name goes right after the file is
 // made.
-inline int OpenTemporary(const std::string &dir) {
-  const std::string folder = dir.empty() ? std::string(".") : dir;
-  int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) return fd;
-  std::string name = folder + "/.quarvel-run-XXXXXX";
-  fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) throw SystemFailure(kCannotWrite, "cannot create a temporary file in", dir, errno);
-  unlink(name.c_str());
-  return fd;
-}
+int OpenTemporary(const std::string &dir);
 
 // A run: sorted words, one per line, in an unlinked temporary file.
 class RunFile {
@@ -253,7 +242,9 @@ class RunFile {
 
  private:
   void Flush() {
-    if (used_ > 0 && !WriteAll(fd_, buffer_.data(), used_)) {
+    if (used_ > 0 &&
+        !WriteAllFd(fd_,
+                    std::span(reinterpret_cast<const unsigned char *>(buffer_.data()), used_))) {
       throw Failure{kCannotWrite,
                     std::string("cannot write a temporary file: ") + std::strerror(errno)};
     }
@@ -268,6 +259,15 @@ class RunFile {
 };
 
 using Runs = std::vector<std::unique_ptr<RunFile>>;
+
+// Bytes of each run's buffer: the budget shared by the runs of one merge.
+inline size_t RunBufferBytes(uint64_t budget) {
+  return static_cast<size_t>(std::clamp<uint64_t>(budget / (kMaxFanIn + 1), 4096, 1 << 20));
+}
+
+// Sorts the pool (keeping each word once with unique), writes it as a new
+// run in dir, and clears it.
+void SpillRun(WordPool &pool, Runs &runs, const std::string &dir, size_t buffer_bytes, bool unique);
 
 // 64-bit keys in an unlinked temporary file, written once, then streamed
 // back as often as needed.
@@ -307,7 +307,8 @@ class KeyFile {
   static constexpr size_t kBufferKeys = size_t{1} << 17;
 
   void Flush() {
-    if (!WriteAll(fd_, reinterpret_cast<const char *>(buffer_.data()), used_ * sizeof(uint64_t))) {
+    if (!WriteAllFd(fd_, std::span(reinterpret_cast<const unsigned char *>(buffer_.data()),
+                                   used_ * sizeof(uint64_t)))) {
       failed_ = true;
     }
     used_ = 0;
@@ -348,6 +349,25 @@ void Merge(Runs &runs, Emit &emit, bool unique = true) {
   }
   SecureWipe(&last, sizeof(last));
 }
+
+// Merges runs kMaxFanIn at a time into new runs in dir until at most
+// kMaxFanIn are left, for one last merge; tick() follows every word written.
+template <typename Tick>
+void NarrowRuns(Runs &runs, const std::string &dir, size_t buffer_bytes, bool unique, Tick &&tick) {
+  while (runs.size() > kMaxFanIn) {
+    Runs group;
+    for (size_t i = 0; i < kMaxFanIn; ++i) group.push_back(std::move(runs[i]));
+    runs.erase(runs.begin(), runs.begin() + kMaxFanIn);
+    auto merged = std::make_unique<RunFile>(dir, buffer_bytes);
+    auto append = [&](std::string_view word) {
+      merged->Append(word);
+      tick();
+    };
+    Merge(group, append, unique);
+    runs.push_back(std::move(merged));
+  }
+}
+
 }  // namespace quarvel::engine
 
 #endif  // QUARVEL_SRC_ENGINE_WORD_RUNS_H_

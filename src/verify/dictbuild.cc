@@ -295,15 +295,8 @@ class SortedWordList {
     WordPool pool(budget);
     pool.ReserveAll();  // the list is larger than the budget
     Normaliser normaliser(/*keep_empty=*/true);
-    const size_t run_buffer =
-        static_cast<size_t>(std::clamp<uint64_t>(budget / (kMaxFanIn + 1), 4096, 1 << 20));
-    auto spill = [&] {
-      pool.Sort(/*unique=*/false);
-      auto run = std::make_unique<RunFile>(".", run_buffer);
-      for (size_t i = 0; i < pool.size(); ++i) run->Append(pool.at(i));
-      runs_.push_back(std::move(run));
-      pool.Clear();
-    };
+    const size_t run_buffer = RunBufferBytes(budget);
+    auto spill = [&] { SpillRun(pool, runs_, ".", run_buffer, /*unique=*/false); };
     auto gather = [&](std::string_view word) {
       if (!pool.Add(word)) {
         spill();
@@ -321,16 +314,7 @@ class SortedWordList {
     normaliser.Finish(gather);
     if (!pool.empty()) spill();
     pool.Release();
-    // Narrow down to one last merge of at most kMaxFanIn runs.
-    while (runs_.size() > kMaxFanIn) {
-      Runs group;
-      for (size_t i = 0; i < kMaxFanIn; ++i) group.push_back(std::move(runs_[i]));
-      runs_.erase(runs_.begin(), runs_.begin() + kMaxFanIn);
-      auto merged = std::make_unique<RunFile>(".", run_buffer);
-      auto append = [&](std::string_view word) { merged->Append(word); };
-      Merge(group, append, /*unique=*/false);
-      runs_.push_back(std::move(merged));
-    }
+    NarrowRuns(runs_, ".", run_buffer, /*unique=*/false, [] {});
     return kSorted;
   }
 

@@ -52,17 +52,6 @@ void EncodeStamp(const FilterStamp &stamp, bool in_order, unsigned char (&out)[k
   EncodeFixed32(out + 52, 0);
 }
 
-bool WriteAll(int fd, const unsigned char *bytes, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 FilterStamp StampOf(const FileIdentity &data, const FileIdentity &index, int index_fd) {
@@ -141,8 +130,7 @@ bool DictFilter::Write(const std::string &prefix, const FilterStamp &stamp) cons
   EncodeStamp(stamp, in_order_, header);
   const std::span<const unsigned char> image = filter_->bytes();
   // Readable by whoever may read the dictionary.
-  bool ok = fchmod(fd, data.st_mode & 0666) == 0 && WriteAll(fd, header, kHeaderBytes) &&
-            WriteAll(fd, image.data(), image.size());
+  bool ok = fchmod(fd, data.st_mode & 0666) == 0 && WriteAllFd(fd, header) && WriteAllFd(fd, image);
   if (close(fd) != 0) ok = false;
   if (ok && rename(temp.c_str(), path.c_str()) == 0) return true;
   unlink(temp.c_str());

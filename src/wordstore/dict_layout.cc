@@ -27,6 +27,16 @@ size_t ReadAtFd(int fd, uint64_t offset, std::span<unsigned char> out) {
   return got;
 }
 
+bool WriteAllFd(int fd, std::span<const unsigned char> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes = bytes.subspan(static_cast<size_t>(n));
+  }
+  return true;
+}
+
 bool MarksAreSane(const uint32_t (&marks)[256], uint32_t word_count) {
   uint32_t previous = 0;
   for (uint32_t mark : marks) {

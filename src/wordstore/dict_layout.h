@@ -18,6 +18,11 @@ inline constexpr size_t kWideIndexHeaderBytes = 20;
 // many arrived (0 at the end, on an error or for an offset beyond 2^63).
 size_t ReadAtFd(int fd, uint64_t offset, std::span<unsigned char> out);
 
+// Writes every byte of bytes at the current position of the open file fd,
+// through short writes and interruptions; false on an error (errno says
+// which).
+bool WriteAllFd(int fd, std::span<const unsigned char> bytes);
+
 // What the index and mark files say about a dictionary.
 struct DictLayout {
   PackedDictHeader header = {};  // the standard header, or the low halves of the wide one
