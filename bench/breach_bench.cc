@@ -29,11 +29,11 @@
 
 #include <openssl/sha.h>
 
-#include "engine/breach.h"
-#include "engine/extended_search.h"
-#include "engine/word_search.h"
+#include "search/breach.h"
+#include "search/extended_search.h"
+#include "search/word_search.h"
 #include "quarvel/quarvel.h"
-#include "wordstore/hash_dict.h"
+#include "store/hash_dict.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "quarvel/quarvel.h"
 #include "verify/pwanalysis_internal.h"
-#include "verify/search_internal.h"
+#include "search/rule_table.h"
 
 namespace {
 

@@ -38,10 +38,10 @@
 #include "fuzz_support.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/pwanalysis.h"
-#include "wordstore/dict_filter.h"
-#include "wordstore/dict_layout.h"
-#include "wordstore/dictmanger_internal.h"
-#include "wordstore/mapped_dict.h"
+#include "store/dict_filter.h"
+#include "format/dict_layout.h"
+#include "store/dictmanger_internal.h"
+#include "store/mapped_dict.h"
 
 namespace {
 

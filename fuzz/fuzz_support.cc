@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "quarvel/dictmanger.h"
-#include "wordstore/dictmanger_internal.h"
+#include "store/dictmanger_internal.h"
 
 // Present when a sanitizer runtime is linked: where its reports go.
 extern "C" __attribute__((weak)) void __sanitizer_set_report_fd(void *fd);

@@ -19,8 +19,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "wordstore/coding.h"
-#include "wordstore/hash_dict.h"
+#include "format/coding.h"
+#include "store/hash_dict.h"
 
 namespace {
 

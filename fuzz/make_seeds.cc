@@ -24,7 +24,7 @@
 
 #include "quarvel/dictmanger.h"
 #include "quarvel/pwanalysis.h"
-#include "verify/search_internal.h"
+#include "search/rule_table.h"
 
 namespace fs = std::filesystem;
 

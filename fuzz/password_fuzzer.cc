@@ -28,7 +28,7 @@
 
 #include "fuzz_support.h"
 #include "quarvel/pwanalysis.h"
-#include "verify/search_internal.h"
+#include "search/rule_table.h"
 
 namespace {
 

@@ -20,11 +20,11 @@
 #include <openssl/sha.h>
 #endif
 
-#include "engine/breach.h"
+#include "search/breach.h"
 #include "engine/nist.h"
 #include "quarvel/quarvel.h"
 #include "testing/test_util.h"
-#include "wordstore/hash_dict.h"
+#include "store/hash_dict.h"
 
 namespace {
 

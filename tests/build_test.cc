@@ -13,13 +13,13 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/build.h"
-#include "engine/dictionary.h"
+#include "build/build.h"
+#include "store/dictionary.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/engine.h"
 #include "testing/test_util.h"
-#include "wordstore/dict_writer.h"
-#include "wordstore/dictmanger_internal.h"
+#include "store/dict_writer.h"
+#include "store/dictmanger_internal.h"
 
 namespace {
 

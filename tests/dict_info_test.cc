@@ -11,7 +11,7 @@
 
 #include "quarvel/engine.h"
 #include "testing/test_util.h"
-#include "wordstore/coding.h"
+#include "format/coding.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "quarvel/pwanalysis.h"
 #include "testing/test_util.h"
 #include "verify/pwanalysis_internal.h"
-#include "wordstore/dictmanger_internal.h"
+#include "store/dictmanger_internal.h"
 
 namespace {
 

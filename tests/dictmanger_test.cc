@@ -16,8 +16,8 @@
 
 #include "quarvel/dictmanger.h"
 #include "testing/test_util.h"
-#include "wordstore/coding.h"
-#include "wordstore/dictmanger_internal.h"
+#include "format/coding.h"
+#include "store/dictmanger_internal.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // false-positive rate, bounded sharded builds, and images that are checked
 // before any query reads them.
 
-#include "wordstore/key_filter.h"
+#include "format/key_filter.h"
 
 #include <cstdio>
 #include <random>

@@ -21,14 +21,14 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/dictionary.h"
+#include "store/dictionary.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/quarvel.h"
 #include "testing/test_util.h"
-#include "wordstore/dict_filter.h"
-#include "wordstore/dict_writer.h"
-#include "wordstore/dictmanger_internal.h"
-#include "wordstore/mapped_dict.h"
+#include "store/dict_filter.h"
+#include "store/dict_writer.h"
+#include "store/dictmanger_internal.h"
+#include "store/mapped_dict.h"
 
 namespace {
 

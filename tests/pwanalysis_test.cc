@@ -23,7 +23,7 @@
 #include "quarvel/search.h"
 #include "testing/test_util.h"
 #include "verify/pwanalysis_internal.h"
-#include "wordstore/dictmanger_internal.h"
+#include "store/dictmanger_internal.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "quarvel/dictmanger.h"
 #include "quarvel/search.h"
 #include "testing/test_util.h"
-#include "verify/search_internal.h"
-#include "wordstore/dictmanger_internal.h"
+#include "search/rule_table.h"
+#include "store/dictmanger_internal.h"
 
 namespace {
 

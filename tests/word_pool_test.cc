@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/word_pool.h"
+#include "build/word_pool.h"
 
 namespace {
 

@@ -82,8 +82,8 @@ int RunBuild(const BuildOptions &options) {
                                   options.min_count, options.skip_malformed ? 1 : 0, &build,
                                   &hashed, error, sizeof(error));
     } else {
-      code = quarvel_build(nullptr, prefix.c_str(), sources.data(), sources.size(), &build,
-                           &stats, error, sizeof(error));
+      code = quarvel_build(nullptr, prefix.c_str(), sources.data(), sources.size(), &build, &stats,
+                           error, sizeof(error));
     }
     stop_signal = g_stop_signal;
   }

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/secure_wipe.h"
 #include "cli/commands.h"
 #include "cli/line_reader.h"
 #include "cli/report.h"
 #include "cli/terminal.h"
 #include "quarvel/engine.h"
-#include "wordstore/scratch.h"
 
 namespace quarvel::cli {
 namespace {

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "wordstore/scratch.h"
+#include "base/secure_wipe.h"
 
 namespace quarvel::cli {
 

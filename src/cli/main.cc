@@ -3,16 +3,16 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "base/secure_wipe.h"
 #include "cli/commands.h"
 #include "quarvel/engine.h"
-#include "wordstore/scratch.h"
 
 namespace quarvel::cli {
 
@@ -34,7 +34,8 @@ constexpr const char *kExitStatuses =
 
 constexpr const char *kRootHelp =
     "Root folder: conf/quarvel.ini, dicts/default_dict, dicts/profile (default: $QUARVEL_ROOT, "
-    "else the installed root " QUARVEL_INSTALLED_ROOT " when it holds conf/quarvel.ini, else the "
+    "else the installed root " QUARVEL_INSTALLED_ROOT
+    " when it holds conf/quarvel.ini, else the "
     "current folder)";
 
 // The root of check and explain when --root is not given: the environment's

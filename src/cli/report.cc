@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "wordstore/scratch.h"
+#include "base/secure_wipe.h"
 
 namespace quarvel::cli {
 namespace {
@@ -238,11 +238,10 @@ std::string BreachReason(const quarvel_result &result) {
 }
 
 std::vector<std::string_view> NistFailureNames(unsigned failures) {
-  const std::pair<unsigned, std::string_view> kNames[] = {
-      {QUARVEL_NIST_TOO_SHORT, "too_short"},
-      {QUARVEL_NIST_BLOCKLIST, "blocklist"},
-      {QUARVEL_NIST_REPETITIVE, "repetitive"},
-      {QUARVEL_NIST_CONTEXT, "context"}};
+  const std::pair<unsigned, std::string_view> kNames[] = {{QUARVEL_NIST_TOO_SHORT, "too_short"},
+                                                          {QUARVEL_NIST_BLOCKLIST, "blocklist"},
+                                                          {QUARVEL_NIST_REPETITIVE, "repetitive"},
+                                                          {QUARVEL_NIST_CONTEXT, "context"}};
   std::vector<std::string_view> names;
   for (const auto &[bit, name] : kNames) {
     if (failures & bit) names.push_back(name);
@@ -302,12 +301,12 @@ struct JsonLine {
   Json match;
 
   JsonLine() {
-    entry = {{"line", 0},         {"code", 0},        {"level", 0},  {"fields", nullptr},
+    entry = {{"line", 0},         {"code", 0},        {"level", 0},      {"fields", nullptr},
              {"stages", nullptr}, {"match", nullptr}, {"nist", nullptr}, {"answer", ""}};
     fields = {{"RT_LEVEL", 0}, {"PW_LEN", 0},      {"PW_NCR", 0},   {"REPT_NCR", 0},
               {"CTS_NCR", 0},  {"DICT_FD_CNT", 0}, {"PDICT_FD", ""}};
-    match = {{"kind", ""}, {"slot", 0},   {"prefix", ""},  {"word", ""},
-             {"rule", ""}, {"affix", ""}, {"variant", ""}, {"variants", Json::array()},
+    match = {{"kind", ""},       {"slot", 0},   {"prefix", ""},  {"word", ""},
+             {"rule", ""},       {"affix", ""}, {"variant", ""}, {"variants", Json::array()},
              {"breach_count", 0}};
   }
   ~JsonLine() { Wipe(); }

@@ -1,7 +1,7 @@
 // Inspecting a dictionary on disk: its header, layout, file sizes, marks, and
 // an integrity check of every block.
 //
-// Decodes what the writer in src/wordstore/dictmanger.cc produces (the layout
+// Decodes what the writer in src/store/dictmanger.cc produces (the layout
 // is documented at its top and in docs/file-format.md), without PWOpen and
 // without any process-wide state, so any number of threads may inspect
 // dictionaries at once. Every read is bounded by the size of its file.
@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "base/secure_wipe.h"
+#include "format/coding.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/engine.h"
-#include "wordstore/coding.h"
-#include "wordstore/dictmanger_internal.h"
-#include "wordstore/scratch.h"
+#include "store/dictmanger_internal.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
+#include "base/secure_wipe.h"
 #include "engine/env_hooks.h"
 #include "engine/environment.h"
 #include "engine/scorer.h"
 #include "quarvel/engine.h"
-#include "wordstore/scratch.h"
 
 struct quarvel_env {
   std::unique_ptr<quarvel::engine::Environment> impl;
@@ -39,8 +39,8 @@ void ResetResult(quarvel_result *result) {
   result->match.slot = -1;
 }
 
-int CheckInto(const quarvel_env *env, const char *password, size_t length,
-              const char *const *words, size_t n_words, quarvel_result *result) {
+int CheckInto(const quarvel_env *env, const char *password, size_t length, const char *const *words,
+              size_t n_words, quarvel_result *result) {
   ResetResult(result);
   if (env == nullptr || env->impl == nullptr) return Refuse(QUARVEL_NO_ENV, result);
   const size_t accepted = AcceptedLength(password, length);

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "engine/breach.h"
 #include "quarvel/gconfig.h"
-#include "wordstore/dictmanger_internal.h"
+#include "search/breach.h"
+#include "store/dictmanger_internal.h"
 
 namespace quarvel::engine {
 namespace {
@@ -177,8 +177,9 @@ std::shared_ptr<const Snapshot> Environment::Load(int *code, std::string *error)
   std::string bad;
   if (!ParseBlocklist(gcfg_get(cfg.get(), "nist", "blocklist", "all"), &snapshot->nist, &bad)) {
     *code = 1001;
-    *error = Reason(config_path + ": [nist] blocklist: not a slot, \"breach\", \"all\" or \"none\": " + bad,
-                    "", 1001);
+    *error = Reason(
+        config_path + ": [nist] blocklist: not a slot, \"breach\", \"all\" or \"none\": " + bad, "",
+        1001);
     return nullptr;
   }
 

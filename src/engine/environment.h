@@ -12,13 +12,13 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dictionary.h"
 #include "engine/nist.h"
 #include "engine/scorer.h"
 #include "engine/snapshot_cache.h"
 #include "quarvel/engine.h"
 #include "quarvel/gconfig.h"
-#include "wordstore/hash_dict.h"
+#include "store/dictionary.h"
+#include "store/hash_dict.h"
 
 namespace quarvel::engine {
 
@@ -41,8 +41,8 @@ struct BreachSlot {
 struct Snapshot {
   ScoringSettings scoring;
   int min_len = 6;
-  std::vector<DictSlot> slots;      // the configured dictionaries, in slot order
-  std::optional<DictSlot> profile;  // the personal dictionary, when it opened
+  std::vector<DictSlot> slots;       // the configured dictionaries, in slot order
+  std::optional<DictSlot> profile;   // the personal dictionary, when it opened
   std::vector<BreachSlot> breaches;  // the hashed lists, in number order
   uint64_t breach_min_count = 1;
   NistSettings nist;

@@ -12,8 +12,8 @@
 #include <unicode/ustring.h>
 #endif
 
-#include "engine/patterns.h"
-#include "wordstore/scratch.h"
+#include "base/secure_wipe.h"
+#include "search/patterns.h"
 
 namespace quarvel::engine {
 namespace {

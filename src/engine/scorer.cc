@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/extended_search.h"
+#include "search/extended_search.h"
 
-#include "engine/format_int.h"
+#include "base/format_int.h"
+#include "base/secure_wipe.h"
 #include "engine/scoring_tables.h"
-#include "verify/search_internal.h"
-#include "wordstore/key_filter.h"
-#include "wordstore/scratch.h"
+#include "format/key_filter.h"
+#include "search/rule_table.h"
 
 namespace quarvel::engine {
 namespace {

@@ -9,13 +9,13 @@
 #include <span>
 #include <string_view>
 
-#include "engine/breach.h"
-#include "engine/context_words.h"
-#include "engine/dictionary.h"
 #include "engine/nist.h"
-#include "engine/trace_line.h"
-#include "engine/word_search.h"
 #include "quarvel/engine.h"
+#include "search/breach.h"
+#include "search/context_words.h"
+#include "search/trace_line.h"
+#include "search/word_search.h"
+#include "store/dictionary.h"
 
 namespace quarvel::engine {
 

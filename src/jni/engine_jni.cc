@@ -19,8 +19,8 @@
 #include <memory>
 #include <new>
 
+#include "base/secure_wipe.h"
 #include "quarvel/engine.h"
-#include "wordstore/scratch.h"
 
 namespace {
 

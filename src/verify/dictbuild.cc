@@ -18,22 +18,22 @@
 #include <string>
 #include <string_view>
 
-#include "engine/word_runs.h"
+#include "base/secure_wipe.h"
+#include "build/radix_sort.h"
+#include "build/word_runs.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/gconfig.h"
 #include "quarvel/pwanalysis.h"
 #include "quarvel/rules.h"
 #include "quarvel/search.h"
 #include "quarvel/stringutil.h"
+#include "search/rule_table.h"
+#include "store/dict_writer.h"
+#include "store/dictmanger_internal.h"
+#include "store/staged_dictionary.h"
 #include "verify/api_lock.h"
 #include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
-#include "verify/search_internal.h"
-#include "wordstore/dict_writer.h"
-#include "wordstore/dictmanger_internal.h"
-#include "wordstore/radix_sort.h"
-#include "wordstore/scratch.h"
-#include "wordstore/staged_dictionary.h"
 
 // ---------------------------------------------------------------------------
 // Dictionary building: a plain word list is normalised to words of

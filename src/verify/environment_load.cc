@@ -5,16 +5,16 @@
 #include <mutex>
 #include <string>
 
-#include "engine/breach.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/gconfig.h"
 #include "quarvel/pwanalysis.h"
 #include "quarvel/search.h"
+#include "search/breach.h"
+#include "search/rule_table.h"
+#include "store/dictmanger_internal.h"
 #include "verify/api_lock.h"
 #include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
-#include "verify/search_internal.h"
-#include "wordstore/dictmanger_internal.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/environment.h"
-#include "wordstore/dictmanger_internal.h"
+#include "store/dictmanger_internal.h"
 
 namespace quarvel::verify {
 namespace {

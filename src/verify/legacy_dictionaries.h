@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/dictionary.h"
+#include "store/dictionary.h"
 
 namespace quarvel::verify {
 

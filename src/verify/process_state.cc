@@ -7,9 +7,9 @@
 
 #include "engine/scoring_tables.h"
 #include "quarvel/pwanalysis.h"
+#include "search/rule_table.h"
 #include "verify/api_lock.h"
 #include "verify/pwanalysis_internal.h"
-#include "verify/search_internal.h"
 
 #include <shared_mutex>
 #include <string>

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "quarvel/gconfig.h"
-#include "wordstore/hash_dict.h"
+#include "store/hash_dict.h"
 
 namespace quarvel::verify {
 

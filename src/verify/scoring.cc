@@ -7,13 +7,13 @@
 #include <mutex>
 #include <shared_mutex>
 
+#include "base/secure_wipe.h"
 #include "engine/scorer.h"
 #include "quarvel/pwanalysis.h"
+#include "search/rule_table.h"
 #include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
-#include "verify/search_internal.h"
 #include "verify/stdout_trace.h"
-#include "wordstore/scratch.h"
 
 namespace {
 

@@ -6,15 +6,15 @@
 #include <mutex>
 #include <shared_mutex>
 
-#include "engine/word_search.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/search.h"
+#include "search/rule_table.h"
+#include "search/word_search.h"
+#include "store/dictmanger_internal.h"
 #include "verify/api_lock.h"
 #include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
-#include "verify/search_internal.h"
 #include "verify/stdout_trace.h"
-#include "wordstore/dictmanger_internal.h"
 
 namespace quarvel::search {
 

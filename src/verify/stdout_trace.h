@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/trace_line.h"
+#include "search/trace_line.h"
 
 namespace quarvel::verify {
 

@@ -1,0 +1,173 @@
+// The dictionary filter file, PREFIX.pwf (all integers little-endian):
+//
+//   OFFSET  SIZE  MEANING
+//   0       4     magic 0x66777051 (bytes 51 70 77 66, "Qpwf")
+//   4       4     version, 1
+//   8       8     size of the data file it was built from
+//   16      8     size of the index file
+//   24      8     modification time of the data file, nanoseconds since 1970
+//   32      8     modification time of the index file
+//   40      8     checksum (FNV-1a, 64 bits) of the index file's first 20 bytes
+//   48      4     flags: bit 0 set when the words were found in order, every
+//                 block readable and the marks exact (MappedDict::InOrder)
+//   52      4     pad, 0
+//   56      ...   the key filter image (key_filter.cc) of WordKey of every
+//                 word a search can reach
+//
+// Renaming keeps a file's size and modification time, so a filter built
+// for staged files stays valid once they are moved into place; any rewrite
+// of the dictionary changes its times and makes the filter stale.
+
+#include "store/dict_filter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "format/coding.h"
+#include "format/dict_layout.h"
+
+namespace quarvel {
+namespace {
+
+constexpr uint32_t kMagic = 0x66777051;
+constexpr uint32_t kVersion = 1;
+constexpr size_t kStampBytes = 48;
+constexpr size_t kHeaderBytes = 56;
+constexpr uint32_t kInOrder = 1;
+
+void EncodeStamp(const FilterStamp &stamp, bool in_order, unsigned char (&out)[kHeaderBytes]) {
+  EncodeFixed32(out, kMagic);
+  EncodeFixed32(out + 4, kVersion);
+  EncodeFixed64(out + 8, stamp.data_bytes);
+  EncodeFixed64(out + 16, stamp.index_bytes);
+  EncodeFixed64(out + 24, static_cast<uint64_t>(stamp.data_modified_ns));
+  EncodeFixed64(out + 32, static_cast<uint64_t>(stamp.index_modified_ns));
+  EncodeFixed64(out + 40, stamp.header_sum);
+  EncodeFixed32(out + 48, in_order ? kInOrder : 0);
+  EncodeFixed32(out + 52, 0);
+}
+
+}  // namespace
+
+FilterStamp StampOf(const FileIdentity &data, const FileIdentity &index, int index_fd) {
+  FilterStamp stamp;
+  stamp.data_bytes = static_cast<uint64_t>(data.size);
+  stamp.index_bytes = static_cast<uint64_t>(index.size);
+  stamp.data_modified_ns = Nanoseconds(data.modified);
+  stamp.index_modified_ns = Nanoseconds(index.modified);
+  unsigned char header[kWideIndexHeaderBytes] = {};
+  const size_t got = ReadAtFd(index_fd, 0, header);
+  uint64_t h = 0xcbf29ce484222325;
+  for (size_t i = 0; i < got; ++i) h = (h ^ header[i]) * 0x100000001b3;
+  stamp.header_sum = h;
+  return stamp;
+}
+
+std::unique_ptr<DictFilter> DictFilter::Load(const std::string &prefix, const FilterStamp &stamp) {
+  const int fd = open((prefix + kFilterExtension).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat status;
+  std::unique_ptr<FileMap> map;
+  if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+      static_cast<uint64_t>(status.st_size) > kHeaderBytes) {
+    map = FileMap::Map(fd, static_cast<uint64_t>(status.st_size), nullptr);
+  }
+  close(fd);
+  if (map == nullptr) return nullptr;
+  const std::span<const unsigned char> bytes = map->bytes();
+  unsigned char expected[kHeaderBytes];
+  EncodeStamp(stamp, false, expected);
+  if (std::memcmp(bytes.data(), expected, kStampBytes) != 0) return nullptr;
+  const uint32_t flags = DecodeFixed32(bytes.data() + 48);
+  std::unique_ptr<KeyFilter> filter = KeyFilter::View(bytes.subspan(kHeaderBytes));
+  if (filter == nullptr) return nullptr;
+  map->AdviseRandom();
+  std::unique_ptr<DictFilter> result(new DictFilter);
+  result->map_ = std::move(map);
+  result->filter_ = std::move(filter);
+  result->in_order_ = (flags & kInOrder) != 0;
+  return result;
+}
+
+std::unique_ptr<DictFilter> DictFilter::Build(const MappedDict &dict, uint64_t memory_budget) {
+  std::unique_ptr<KeyFilter> filter = KeyFilter::Build(
+      dict.reachable_slots(),
+      [&dict](const std::function<void(uint64_t)> &emit) {
+        dict.ForEachWord([&emit](std::string_view word) { emit(WordKey(word)); });
+        return true;
+      },
+      memory_budget);
+  if (filter == nullptr) return nullptr;
+  std::unique_ptr<DictFilter> result(new DictFilter);
+  result->filter_ = std::move(filter);
+  result->in_order_ = dict.InOrder();
+  return result;
+}
+
+std::unique_ptr<DictFilter> DictFilter::FromKeys(uint64_t words, const KeyFilter::KeySource &keys,
+                                                 uint64_t memory_budget) {
+  std::unique_ptr<KeyFilter> filter = KeyFilter::Build(words, keys, memory_budget);
+  if (filter == nullptr) return nullptr;
+  std::unique_ptr<DictFilter> result(new DictFilter);
+  result->filter_ = std::move(filter);
+  result->in_order_ = true;
+  return result;
+}
+
+bool DictFilter::Write(const std::string &prefix, const FilterStamp &stamp) const {
+  const std::string path = prefix + kFilterExtension;
+  struct stat data;
+  if (stat((prefix + ".pwd").c_str(), &data) != 0) return false;
+  std::string temp = path + ".new-XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  unsigned char header[kHeaderBytes];
+  EncodeStamp(stamp, in_order_, header);
+  const std::span<const unsigned char> image = filter_->bytes();
+  // Readable by whoever may read the dictionary.
+  bool ok = fchmod(fd, data.st_mode & 0666) == 0 && WriteAllFd(fd, header) && WriteAllFd(fd, image);
+  if (close(fd) != 0) ok = false;
+  if (ok && rename(temp.c_str(), path.c_str()) == 0) return true;
+  unlink(temp.c_str());
+  return false;
+}
+
+bool WriteDictionaryFilter(const std::string &prefix, uint64_t memory_budget) {
+  const int data_fd = open((prefix + ".pwd").c_str(), O_RDONLY | O_CLOEXEC);
+  const int index_fd = open((prefix + ".pwi").c_str(), O_RDONLY | O_CLOEXEC);
+  bool ok = false;
+  DictLayout layout;
+  if (data_fd >= 0 && index_fd >= 0 && ReadLayout(index_fd, -1, layout) == nullptr) {
+    const FileIdentity data = IdentityOfFd(data_fd), index = IdentityOfFd(index_fd);
+    std::unique_ptr<MappedDict> dict =
+        data.regular && index.regular
+            ? MappedDict::Map(index_fd, static_cast<uint64_t>(index.size), data_fd,
+                              static_cast<uint64_t>(data.size), layout, nullptr)
+            : nullptr;
+    std::unique_ptr<DictFilter> filter =
+        dict != nullptr ? DictFilter::Build(*dict, memory_budget) : nullptr;
+    ok = filter != nullptr && filter->Write(prefix, StampOf(data, index, index_fd));
+  }
+  if (data_fd >= 0) close(data_fd);
+  if (index_fd >= 0) close(index_fd);
+  return ok;
+}
+
+bool WriteDictionaryFilter(const std::string &prefix, const DictFilter &filter) {
+  const int data_fd = open((prefix + ".pwd").c_str(), O_RDONLY | O_CLOEXEC);
+  const int index_fd = open((prefix + ".pwi").c_str(), O_RDONLY | O_CLOEXEC);
+  bool ok = false;
+  if (data_fd >= 0 && index_fd >= 0) {
+    ok = filter.Write(prefix, StampOf(IdentityOfFd(data_fd), IdentityOfFd(index_fd), index_fd));
+  }
+  if (data_fd >= 0) close(data_fd);
+  if (index_fd >= 0) close(index_fd);
+  return ok;
+}
+
+}  // namespace quarvel

@@ -1,0 +1,170 @@
+// Dictionaries opened for the engine.
+
+#include "store/dictionary.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "format/coding.h"
+#include "store/dict_search.h"
+#include "store/dictmanger_internal.h"
+
+namespace quarvel::engine {
+namespace {
+
+constexpr size_t kSlotBytes = PACKED_DICT_MAX_WORD + 1;
+
+std::atomic<uint64_t> g_decoded_data_bytes{kDecodedDataBytes};
+
+int OpenRead(const std::string &path) { return open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+
+// One block of a dictionary read from its files, decoded for the search.
+class BlockReader {
+ public:
+  BlockReader(int index_fd, int data_fd, const DictLayout &layout)
+      : index_fd_(index_fd), data_fd_(data_fd), layout_(layout) {}
+
+  // Word n as GetPW reads it from the files, or nullptr.
+  const char *Word(uint64_t n) {
+    const uint64_t block = n >> 4;
+    if (block != block_) {
+      block_ = UINT64_MAX;
+      unsigned char entry[8];
+      const size_t size = layout_.EntrySize();
+      if (ReadAtFd(index_fd_, layout_.EntryOffset(block), std::span(entry, size)) != size) {
+        return nullptr;
+      }
+      std::array<unsigned char, kMaxBlockBytes> bytes;
+      const uint64_t offset = layout_.is_wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
+      const size_t got = ReadAtFd(data_fd_, offset, bytes);
+      if (got == 0) return nullptr;
+      DecodeBlock(std::span(bytes.data(), got), words_);
+      block_ = block;
+    }
+    return words_[n & 15];
+  }
+
+ private:
+  int index_fd_, data_fd_;
+  const DictLayout &layout_;
+  uint64_t block_ = UINT64_MAX;
+  char words_[PACKED_DICT_BLOCK_WORDS][kSlotBytes];
+};
+
+}  // namespace
+
+std::shared_ptr<const Dictionary> Dictionary::Open(const std::string &prefix, bool trusted) {
+  std::shared_ptr<Dictionary> d(new Dictionary);
+  d->prefix_ = prefix;
+  clock_gettime(CLOCK_REALTIME, &d->read_at_);
+  const std::string data_name = prefix + ".pwd";
+  const std::string index_name = prefix + ".pwi";
+  const int data_fd = OpenRead(data_name);
+  if (data_fd < 0) return d;
+  const int index_fd = OpenRead(index_name);
+  if (index_fd < 0) {
+    d->failure_ = index_name + ": " + std::strerror(errno) + "\n";
+    close(data_fd);
+    return d;
+  }
+  const int mark_fd = OpenRead(prefix + ".hwm");
+  d->files_ = {IdentityOfFd(data_fd), IdentityOfFd(index_fd), IdentityOfFd(mark_fd)};
+  if (const char *failure = ReadLayout(index_fd, mark_fd, d->layout_)) {
+    d->failure_ = prefix + ": " + failure + "\n";
+  } else {
+    d->ok_ = true;
+    d->racy_ = !trusted && ChangedJustBefore(d->files_, d->read_at_, kQuietNanoseconds);
+    const bool regular =
+        d->files_[0].regular && d->files_[1].regular && (mark_fd < 0 || d->files_[2].regular);
+    const uint64_t data_bytes = static_cast<uint64_t>(d->files_[0].size);
+    const uint64_t index_bytes = static_cast<uint64_t>(d->files_[1].size);
+    if (regular && data_bytes <= g_decoded_data_bytes.load(std::memory_order_relaxed)) {
+      d->memory_ = MemoryDict::Decode(index_fd, index_bytes, data_fd, data_bytes, d->layout_);
+    }
+    if (regular && d->memory_ == nullptr) {
+      std::string why;
+      d->mapped_ = MappedDict::Map(index_fd, index_bytes, data_fd, data_bytes, d->layout_, &why);
+      if (d->mapped_ == nullptr) {
+        d->note_ = prefix + ": served with pread: " + why;
+      } else if (!d->racy_) {
+        // Files that may still change unseen get no filter: the dictionary
+        // is opened again once they have been quiet.
+        const FilterStamp stamp = StampOf(d->files_[0], d->files_[1], index_fd);
+        d->filter_ = DictFilter::Load(prefix, stamp);
+        if (d->filter_ == nullptr) {
+          std::unique_ptr<DictFilter> built = DictFilter::Build(*d->mapped_);
+          // Kept in memory when the folder takes no new file.
+          if (built != nullptr && !built->Write(prefix, stamp)) {
+            d->note_ = prefix + ": filter kept in memory";
+          }
+          d->filter_ = std::move(built);
+        }
+      }
+    } else if (!regular) {
+      d->note_ = prefix + ": served with pread: not regular files";
+    }
+  }
+  if (mark_fd >= 0) close(mark_fd);
+  if (d->ok_ && d->memory_ == nullptr && d->mapped_ == nullptr) {
+    d->index_fd_ = index_fd;
+    d->data_fd_ = data_fd;
+  } else {
+    close(index_fd);
+    close(data_fd);
+  }
+  return d;
+}
+
+Dictionary::~Dictionary() {
+  if (index_fd_ >= 0) close(index_fd_);
+  if (data_fd_ >= 0) close(data_fd_);
+}
+
+uint32_t Dictionary::Find(const char *word) const {
+  if (!ok_) return word_count();
+  if (memory_ != nullptr) return memory_->Find(word);
+  if (word == nullptr || (filter_ != nullptr && !filter_->MayContain(word))) return word_count();
+  return Search(word);
+}
+
+uint32_t Dictionary::Search(const char *word) const {
+  if (mapped_ != nullptr) return mapped_->Find(word);
+  BlockReader reader(index_fd_, data_fd_, layout_);
+  return SearchSorted(word_count(), layout_.use_marks, layout_.marks, word,
+                      [&reader](uint64_t n) { return reader.Word(n); });
+}
+
+void SetDecodedDataBytes(uint64_t bytes) {
+  g_decoded_data_bytes.store(bytes, std::memory_order_relaxed);
+}
+
+bool Dictionary::Contains(const char *word) const {
+  if (batched() && word != nullptr) return ContainsKeyed(word, WordKey(word));
+  return ok_ && Find(word) != word_count();
+}
+
+bool Dictionary::ContainsKeyed(const char *word, uint64_t key) const {
+  if (!batched() || word == nullptr) return Contains(word);
+  if (!filter_->MayContainKey(key)) return false;
+  // A mapped dictionary found in order is searched block by block; no block
+  // holds a word of more than 31 bytes.
+  if (mapped_ != nullptr && filter_->in_order()) {
+    return strnlen(word, PACKED_DICT_MAX_WORD + 1) <= PACKED_DICT_MAX_WORD &&
+           mapped_->Contains(word);
+  }
+  return Search(word) != word_count();
+}
+
+bool Dictionary::Stale(const timespec &now) const {
+  if (racy_ && Nanoseconds(now) - Nanoseconds(read_at_) > kQuietNanoseconds) return true;
+  const Identities current = {IdentityOfPath(prefix_ + ".pwd"), IdentityOfPath(prefix_ + ".pwi"),
+                              IdentityOfPath(prefix_ + ".hwm")};
+  return current != files_;
+}
+
+}  // namespace quarvel::engine

@@ -1,0 +1,123 @@
+// Dictionaries decoded into memory.
+
+#include "store/memory_dict.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/secure_wipe.h"
+#include "format/coding.h"
+#include "store/dict_search.h"
+
+namespace quarvel {
+namespace {
+
+constexpr size_t kSlotBytes = PACKED_DICT_MAX_WORD + 1;
+
+uint32_t HashWord(std::string_view word) {
+  uint32_t h = 2166136261u;
+  for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  return h;
+}
+
+// Reads a whole file of size bytes from its start.
+bool ReadWhole(int fd, uint64_t size, std::vector<unsigned char> &out) {
+  if (size > kMaxDecodedFileBytes) return false;
+  out.resize(static_cast<size_t>(size));
+  out.resize(ReadAtFd(fd, 0, out));
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<MemoryDict> MemoryDict::Decode(int index_fd, uint64_t index_bytes, int data_fd,
+                                               uint64_t data_bytes, const DictLayout &layout) {
+  // Refused before anything is read when the files say it is too large.
+  const uint64_t word_count = layout.header.word_count;
+  if (std::min(IndexEntries(layout, index_bytes), (word_count + 15) / 16) * 16 > kMaxDecodedSlots) {
+    return nullptr;
+  }
+  std::vector<unsigned char> index, data;
+  if (!ReadWhole(index_fd, index_bytes, index) || !ReadWhole(data_fd, data_bytes, data)) {
+    return nullptr;
+  }
+  std::unique_ptr<MemoryDict> dict(new MemoryDict);
+  dict->layout_ = layout;
+
+  const size_t header_size = layout.is_wide ? kWideIndexHeaderBytes : kIndexHeaderBytes;
+  dict->block_entries_ = IndexEntries(layout, index.size());
+  const uint64_t blocks_needed = (static_cast<uint64_t>(layout.header.word_count) + 15) / 16;
+  const uint64_t blocks = std::min<uint64_t>(dict->block_entries_, blocks_needed);
+  if (blocks * 16 > kMaxDecodedSlots) return nullptr;
+
+  dict->pool_.push_back('\0');  // offset 0: the empty word
+  dict->slots_.reserve(static_cast<size_t>(blocks) * 16);
+  char words[PACKED_DICT_BLOCK_WORDS][kSlotBytes];
+  for (uint64_t b = 0; b < blocks; ++b) {
+    const unsigned char *entry = index.data() + header_size + b * layout.EntrySize();
+    const uint64_t offset = layout.is_wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
+    if (offset >= data.size()) {
+      dict->slots_.insert(dict->slots_.end(), 16, kUnreadable);
+      continue;
+    }
+    const size_t length = std::min<size_t>(kMaxBlockBytes, data.size() - offset);
+    DecodeBlock(std::span(data.data() + offset, length), words);
+    for (const char *word : words) {
+      const size_t n = strnlen(word, kSlotBytes - 1);
+      if (n == 0) {
+        dict->slots_.push_back(0);
+      } else {
+        dict->slots_.push_back(static_cast<uint32_t>(dict->pool_.size()));
+        dict->pool_.append(word, n);
+        dict->pool_.push_back('\0');
+      }
+    }
+    if (dict->pool_.size() > kMaxDecodedFileBytes) return nullptr;
+  }
+  SecureWipe(words, sizeof(words));
+  dict->BuildTable();
+  return dict;
+}
+
+// A dictionary may be a personal one: its words go when it does.
+MemoryDict::~MemoryDict() { SecureWipe(pool_.data(), pool_.size()); }
+
+uint32_t MemoryDict::Find(const char *word) const {
+  const uint32_t count = word_count();
+  if (word == nullptr || !MayContain(word)) return count;
+  return SearchSorted(count, layout_.use_marks, layout_.marks, word,
+                      [this](uint64_t n) { return Word(n); });
+}
+
+bool MemoryDict::MayContain(std::string_view word) const {
+  if (word.size() >= kSlotBytes || table_.empty()) return false;
+  for (size_t i = HashWord(word) & mask_;; i = (i + 1) & mask_) {
+    const uint32_t entry = table_[i];
+    if (entry == 0) return false;
+    if (word == pool_.data() + slots_[entry - 1]) return true;
+  }
+}
+
+// An open-addressing set of the words a search can reach, each distinct
+// text once.
+void MemoryDict::BuildTable() {
+  const size_t reachable = std::min<size_t>(slots_.size(), layout_.header.word_count);
+  size_t capacity = 16;
+  while (capacity < 2 * reachable) capacity *= 2;
+  table_.assign(capacity, 0);
+  mask_ = capacity - 1;
+  for (size_t n = 0; n < reachable; ++n) {
+    if (slots_[n] == kUnreadable) continue;
+    const std::string_view key(pool_.data() + slots_[n]);
+    for (size_t i = HashWord(key) & mask_;; i = (i + 1) & mask_) {
+      const uint32_t entry = table_[i];
+      if (entry == 0) {
+        table_[i] = static_cast<uint32_t>(n + 1);
+        break;
+      }
+      if (key == pool_.data() + slots_[entry - 1]) break;
+    }
+  }
+}
+
+}  // namespace quarvel
