@@ -122,6 +122,84 @@ QUARVEL_BEGIN_DECLS
  * 8), match.prefix its prefix, match.word the text whose hash matched, and
  * result.breach_count the occurrences the list gives for it. */
 
+/* Explanations as data.
+ *
+ * Beside the English of match.variant, a result whose size covers them
+ * holds the same explanation as codes, so that a front end can word it in
+ * its own language or style and no program has to parse English.
+ *
+ * Reasons: one entry per point lost in stages 2 to 6, in stage order, and
+ * one of stage 0 when the level was capped. The codes are stable; so are
+ * the names in parentheses, which the JSON output of the quarvel command and
+ * the Python and Java bindings use. */
+#define QUARVEL_MAX_REASONS 8
+#define QUARVEL_REASON_FEW_DISTINCT 1 /* ("few_distinct") stage 2: value distinct characters, fewer than limit */
+#define QUARVEL_REASON_REPEATS 2      /* ("repeats") stage 3: value repeated pieces, more than limit */
+#define QUARVEL_REASON_SEQUENCES 3    /* ("sequences") stage 4: value neighbours in sequence, more than limit */
+#define QUARVEL_REASON_DICTIONARY 4   /* ("dictionary") stage 5: a configured dictionary holds it (match) */
+#define QUARVEL_REASON_BREACH 5       /* ("breach") stage 5: a leaked-password list holds it (match, breach_count) */
+#define QUARVEL_REASON_CONTEXT 6      /* ("context") stage 5: close to a context word (match) */
+#define QUARVEL_REASON_PATTERN 7      /* ("pattern") stage 5: a keyboard walk, sequence, run or date (match) */
+#define QUARVEL_REASON_UNREADABLE 8   /* ("unreadable") stage 5 or 6: a dictionary that cannot be read counts as found */
+#define QUARVEL_REASON_PERSONAL 9     /* ("personal") stage 6: the personal dictionary holds it */
+#define QUARVEL_REASON_LEVEL_CAPPED 10 /* ("level_capped") stage 0: the extended profile rated a
+                                        * password it found at most level limit (2); value is the
+                                        * level the score gave */
+
+typedef struct quarvel_reason {
+  int stage;  /* 2 to 6; 0 for QUARVEL_REASON_LEVEL_CAPPED */
+  int code;   /* QUARVEL_REASON_* */
+  int points; /* points lost (0 for QUARVEL_REASON_LEVEL_CAPPED) */
+  int value;  /* what was measured, for the codes that say so; else 0 */
+  int limit;  /* the setting it went past, for the codes that say so; else 0 */
+} quarvel_reason;
+
+/* Steps: how the password (its searched form) was turned into match.word,
+ * in the order the search applied them. No step means "as given". The
+ * fields piece, count, count2 and arg are used as each code says, and are
+ * 0 or "" otherwise. */
+#define QUARVEL_MAX_STEPS 24
+#define QUARVEL_STEP_LOWERCASED 1   /* ("lowercased") upper-case letters were lowered */
+#define QUARVEL_STEP_CAPITALISED 2  /* ("capitalised") the capital first letter was lowered */
+#define QUARVEL_STEP_UPPERCASED 3   /* ("uppercased") the all-capitals password was lowered */
+#define QUARVEL_STEP_REVERSED 4     /* ("reversed") read backwards */
+#define QUARVEL_STEP_RULE 5         /* ("rule") mangling rule number count of the rule table, text arg;
+                                     * the steps after it, up to the next RULE, say what it did */
+#define QUARVEL_STEP_CUT_FIRST 6    /* ("cut_first") the first count characters removed */
+#define QUARVEL_STEP_CUT_LAST 7     /* ("cut_last") the last count characters removed */
+#define QUARVEL_STEP_PUNCTUATION_REMOVED 8 /* ("punctuation_removed") */
+#define QUARVEL_STEP_SYMBOLS_REMOVED 9     /* ("symbols_removed") */
+#define QUARVEL_STEP_NON_ALNUM_REMOVED 10  /* ("non_alnum_removed") every character but letters and digits */
+#define QUARVEL_STEP_READ_AS 11     /* ("read_as") arg[0] read as the letter arg[1] ("0o": '0' as 'o') */
+#define QUARVEL_STEP_DROPPED 12     /* ("dropped") the character arg[0] dropped */
+#define QUARVEL_STEP_SUFFIX 13      /* ("suffix") the stored word is the password and the number arg */
+#define QUARVEL_STEP_PREFIX 14      /* ("prefix") the stored word is the number arg and the password */
+#define QUARVEL_STEP_DOUBLED 15     /* ("doubled") the password was the word written twice */
+#define QUARVEL_STEP_INSIDE 16      /* ("inside") the word makes at least half of the password, with
+                                     * count characters before it and count2 after */
+#define QUARVEL_STEP_CUT_START 17   /* ("cut_start") piece arg cut from the start; an affix of two
+                                     * groups ("12!!") is two such steps in a row */
+#define QUARVEL_STEP_CUT_END 18     /* ("cut_end") piece arg cut from the end; the same */
+#define QUARVEL_STEP_PATTERN 19     /* ("pattern") a match of kind QUARVEL_MATCH_PATTERN is made of
+                                     * piece arg; up to three such steps */
+
+/* What a piece is (QUARVEL_STEP_CUT_START, _CUT_END and _PATTERN). */
+#define QUARVEL_PIECE_DIGITS 1        /* ("digits") arg the digits */
+#define QUARVEL_PIECE_YEAR 2          /* ("year") arg the year, "1900" to "2099" */
+#define QUARVEL_PIECE_DATE 3          /* ("date") arg the date read, as "YYYY-MM-DD" */
+#define QUARVEL_PIECE_SYMBOLS 4       /* ("symbols") arg the symbols */
+#define QUARVEL_PIECE_KEYBOARD_WALK 5 /* ("keyboard_walk") arg the keys */
+#define QUARVEL_PIECE_SEQUENCE 6      /* ("sequence") arg the characters, "abcd", "97531" */
+#define QUARVEL_PIECE_RUN 7           /* ("run") arg one character repeated */
+
+typedef struct quarvel_step {
+  int code;     /* QUARVEL_STEP_* */
+  int piece;    /* QUARVEL_PIECE_* */
+  int count;    /* a number, as the code says */
+  int count2;   /* a second number, as the code says */
+  char arg[64]; /* a text, as the code says; NUL-terminated */
+} quarvel_step;
+
 /* What matched, when the dictionary stage or the personal stage found the
  * password. */
 typedef struct quarvel_match {
@@ -165,10 +243,19 @@ typedef struct quarvel_result {
   unsigned nist_failures; /* QUARVEL_NIST_* bits */
   int nist_length;       /* characters counted (NFKC; bytes when not UTF-8) */
   int nist_min_length;   /* the length required */
+  /* The explanation as data (see "Explanations as data" below): written
+   * only when size covers them. */
+  int reason_count;                          /* entries of reasons in use */
+  quarvel_reason reasons[QUARVEL_MAX_REASONS]; /* one per lost point, in stage order */
+  int step_count;                            /* entries of match_steps in use */
+  quarvel_step match_steps[QUARVEL_MAX_STEPS]; /* how the password became match.word */
 } quarvel_result;
 
 /* The size of the first layout of quarvel_result, the smallest accepted. */
 #define QUARVEL_RESULT_V1_SIZE offsetof(quarvel_result, breach_count)
+/* The size of the layout with the NIST verdict and without the explanation
+ * as data. */
+#define QUARVEL_RESULT_V2_SIZE offsetof(quarvel_result, reason_count)
 
 /* The NIST SP 800-63B verdict, in the [nist] section:
  *   min_length  the fewest characters (default 15, for a password that is

@@ -50,6 +50,34 @@ class Match(ctypes.Structure):
     ]
 
 
+class Reason(ctypes.Structure):
+    """struct quarvel_reason."""
+
+    _fields_ = [
+        ("stage", ctypes.c_int),
+        ("code", ctypes.c_int),
+        ("points", ctypes.c_int),
+        ("value", ctypes.c_int),
+        ("limit", ctypes.c_int),
+    ]
+
+
+class Step(ctypes.Structure):
+    """struct quarvel_step."""
+
+    _fields_ = [
+        ("code", ctypes.c_int),
+        ("piece", ctypes.c_int),
+        ("count", ctypes.c_int),
+        ("count2", ctypes.c_int),
+        ("arg", ctypes.c_char * 64),
+    ]
+
+
+MAX_REASONS = 8
+MAX_STEPS = 24
+
+
 class Result(ctypes.Structure):
     """struct quarvel_result."""
 
@@ -73,6 +101,11 @@ class Result(ctypes.Structure):
         ("nist_failures", ctypes.c_uint),
         ("nist_length", ctypes.c_int),
         ("nist_min_length", ctypes.c_int),
+        # The explanation as data.
+        ("reason_count", ctypes.c_int),
+        ("reasons", Reason * MAX_REASONS),
+        ("step_count", ctypes.c_int),
+        ("match_steps", Step * MAX_STEPS),
     ]
 
 

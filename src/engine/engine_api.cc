@@ -67,7 +67,7 @@ int CheckInto(const quarvel_env *env, const char *password, size_t length, const
     request.breaches = std::span(breaches, n_breaches);
     request.breach_min_count = snapshot->breach_min_count;
     // The verdict is worked out only for a caller whose record holds it.
-    if (result->size >= sizeof(quarvel_result)) request.nist = &snapshot->nist;
+    if (result->size >= QUARVEL_RESULT_V2_SIZE) request.nist = &snapshot->nist;
     if (snapshot->profile) {
       profile = {snapshot->profile->configured.c_str(), -1, snapshot->profile->dict.get(), false};
       request.profile = &profile;
