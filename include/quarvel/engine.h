@@ -52,6 +52,8 @@ QUARVEL_BEGIN_DECLS
 #define QUARVEL_BAD_PASSWORD 2000 /* empty, or longer than 257 bytes */
 #define QUARVEL_NO_ENV 2001       /* env is NULL */
 #define QUARVEL_BAD_ARGUMENT 2002 /* result is NULL or its size too small */
+#define QUARVEL_NO_MEMORY 2003    /* memory ran out (also from quarvel_reload; VerifyPW answers
+                                   * "RET_CD=2003" then) */
 #define QUARVEL_TOO_LONG 2009     /* the answer would exceed 1023 characters */
 
 /* Kinds of match. */
@@ -296,8 +298,8 @@ QUARVEL_EXPORT quarvel_env *quarvel_open(const char *root, char *error,
                                          size_t error_size) QUARVEL_NOEXCEPT;
 
 /* Reads the configuration and the dictionaries again and publishes them.
- * Returns 0, or 1001/1002/1003 as quarvel_open (the environment then keeps
- * the snapshot it had). */
+ * Returns 0, or 1001/1002/1003 as quarvel_open, or QUARVEL_NO_MEMORY (the
+ * environment then keeps the snapshot it had). */
 QUARVEL_EXPORT int quarvel_reload(quarvel_env *env) QUARVEL_NOEXCEPT;
 
 /* Releases the environment. No check may be running on it. NULL is a

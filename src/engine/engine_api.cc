@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/secure_wipe.h"
+#include "engine/check_plan.h"
 #include "engine/env_hooks.h"
 #include "engine/environment.h"
 #include "engine/scorer.h"
@@ -39,8 +40,8 @@ void ResetResult(quarvel_result *result) {
   result->match.slot = -1;
 }
 
-int CheckInto(const quarvel_env *env, const char *password, size_t length, const char *const *words,
-              size_t n_words, quarvel_result *result) {
+int CheckInto(const quarvel_env *env, const char *password, size_t length,
+              const char *const *words, size_t n_words, quarvel_result *result) {
   ResetResult(result);
   if (env == nullptr || env->impl == nullptr) return Refuse(QUARVEL_NO_ENV, result);
   const size_t accepted = AcceptedLength(password, length);
@@ -48,40 +49,19 @@ int CheckInto(const quarvel_env *env, const char *password, size_t length, const
   try {
     const Environment &environment = *env->impl;
     const SnapshotRef snapshot = environment.Use();
-    DictionaryRef refs[8];
-    size_t n = 0;
-    for (const DictSlot &slot : snapshot->slots) {
-      if (n == std::size(refs)) break;
-      refs[n++] = {slot.configured.c_str(), slot.slot, slot.dict.get(), false};
-    }
-    BreachRef breaches[8];
-    size_t n_breaches = 0;
-    for (const BreachSlot &slot : snapshot->breaches) {
-      if (n_breaches == std::size(breaches)) break;
-      breaches[n_breaches++] = {slot.configured.c_str(), slot.number, slot.list.get()};
-    }
-    DictionaryRef profile;
-    ScoreRequest request;
-    request.settings = &snapshot->scoring;
-    request.dictionaries = std::span(refs, n);
-    request.breaches = std::span(breaches, n_breaches);
-    request.breach_min_count = snapshot->breach_min_count;
+    CheckPlan plan(snapshot->scoring);
     // The verdict is worked out only for a caller whose record holds it.
-    if (result->size >= QUARVEL_RESULT_V2_SIZE) request.nist = &snapshot->nist;
-    if (snapshot->profile) {
-      profile = {snapshot->profile->configured.c_str(), -1, snapshot->profile->dict.get(), false};
-      request.profile = &profile;
-    }
-    request.trace = environment.trace();
+    plan.AddSnapshot(*snapshot, /*with_nist=*/result->size >= QUARVEL_RESULT_V2_SIZE);
+    plan.SetTrace(environment.trace());
+    const std::string_view text(password, accepted);
     if (words != nullptr && n_words > 0) {
       const ContextWords context(words, n_words);
-      request.context = &context;
-      return Score(request, std::string_view(password, accepted), result);
+      plan.SetContext(&context);
+      return plan.Score(text, result);
     }
-    return Score(request, std::string_view(password, accepted), result);
+    return plan.Score(text, result);
   } catch (...) {
-    // Memory ran out while renewing the snapshot.
-    return Refuse(QUARVEL_BAD_ARGUMENT, result);
+    return Refuse(QUARVEL_NO_MEMORY, result);
   }
 }
 
@@ -144,7 +124,7 @@ extern "C" int quarvel_reload(quarvel_env *env) noexcept {
     std::string reason;
     return env->impl->Reload(&reason);
   } catch (...) {
-    return 1001;
+    return QUARVEL_NO_MEMORY;
   }
 }
 

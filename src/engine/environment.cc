@@ -2,23 +2,18 @@
 
 #include "engine/environment.h"
 
+#include "engine/snapshot_loader.h"
+
 #include <time.h>
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "quarvel/gconfig.h"
-#include "search/breach.h"
 #include "store/dictmanger_internal.h"
 
 namespace quarvel::engine {
 namespace {
-
-constexpr char kConfigFile[] = "conf/quarvel.ini";
-constexpr char kDefaultDictionary[] = "dicts/default_dict";
-constexpr char kPersonalDictionary[] = "dicts/profile";
-constexpr int kDictSlots = 8;
-constexpr int kBreachSlots = 8;
 
 int64_t MonotonicNanoseconds() {
   timespec t;
@@ -30,45 +25,7 @@ struct ConfigCloser {
   void operator()(gcfg *cfg) const { gcfg_destroy(cfg); }
 };
 
-// Numbers of tries of an affix selector: 1 ten, 2 a hundred, else none.
-int AffixNumbers(int selector) { return selector == 1 ? 10 : selector == 2 ? 100 : 0; }
-
-std::string Reason(const std::string &what, const std::string &failure, int code) {
-  std::string reason = what;
-  if (!failure.empty()) {
-    reason += ": ";
-    reason += failure.substr(0, failure.find('\n'));
-  }
-  return reason + " (" + std::to_string(code) + ")";
-}
-
 }  // namespace
-
-bool Environment::LoadBreachLists(gcfg &cfg, Snapshot &snapshot, int *code,
-                                  std::string *error) const {
-  for (int n = 1; n <= kBreachSlots; ++n) {
-    const std::string key = "breach.file.prefix." + std::to_string(n);
-    const char *value = gcfg_get(&cfg, "QUARVEL_BREACH", key.c_str(), "");
-    if (value == nullptr || value[0] == '\0') continue;
-    BreachSlot slot;
-    slot.number = n;
-    slot.configured = value;
-    slot.path = Resolve(value) + kHashDictSuffix;
-    std::string why = "this library was built without SHA-1 (OpenSSL)";
-    if (BreachListsSupported()) slot.list = HashDict::Open(slot.path, &why);
-    if (slot.list == nullptr) {
-      *code = 1003;
-      *error = Reason(slot.path + ": cannot open the hashed list of " + key, why, 1003);
-      return false;
-    }
-    snapshot.breaches.push_back(std::move(slot));
-  }
-  const char *min_count = gcfg_get(&cfg, "QUARVEL_BREACH", "breach.min_count", "1");
-  char *end = nullptr;
-  const unsigned long long value = strtoull(min_count != nullptr ? min_count : "1", &end, 10);
-  snapshot.breach_min_count = end != min_count && value > 0 ? value : 1;
-  return true;
-}
 
 void Environment::HashedListRebuilt(const std::string &path) {
   const std::string file = Resolve(path) + kHashDictSuffix;
@@ -83,7 +40,7 @@ void Environment::HashedListRebuilt(const std::string &path) {
     slot.list = std::move(list);
     changed = true;
   }
-  if (changed) Publish(std::move(renewed));
+  if (changed) PublishLocked(std::move(renewed));
 }
 
 std::unique_ptr<Environment> Environment::Open(std::string_view root, int *code,
@@ -92,7 +49,13 @@ std::unique_ptr<Environment> Environment::Open(std::string_view root, int *code,
   env->root_ = root.empty() ? "." : std::string(root);
   std::shared_ptr<const Snapshot> snapshot = env->Load(code, error);
   if (snapshot == nullptr) return nullptr;
-  env->Publish(std::move(snapshot));
+  env->PublishLocked(std::move(snapshot));
+  return env;
+}
+
+std::unique_ptr<Environment> Environment::Published(std::shared_ptr<const Snapshot> snapshot) {
+  std::unique_ptr<Environment> env(new Environment);
+  env->PublishLocked(std::move(snapshot));
   return env;
 }
 
@@ -100,96 +63,37 @@ int Environment::Reload(std::string *error) {
   int code = 0;
   std::shared_ptr<const Snapshot> snapshot = Load(&code, error);
   if (snapshot == nullptr) return code;
-  std::lock_guard lock(update_mutex_);
   Publish(std::move(snapshot));
   return 0;
 }
 
 std::string Environment::Resolve(std::string_view prefix) const {
-  namespace fs = std::filesystem;
-  const fs::path path(prefix);
-  return (path.is_absolute() ? path : fs::path(root_) / path).lexically_normal().string();
+  return ResolveUnder(root_, prefix);
 }
 
 std::shared_ptr<const Snapshot> Environment::Load(int *code, std::string *error) const {
-  auto snapshot = std::make_shared<Snapshot>();
   const std::string config_path = Resolve(kConfigFile);
   std::unique_ptr<gcfg, ConfigCloser> cfg(gcfg_create(5, 3));
   if (cfg == nullptr || gcfg_load(cfg.get(), config_path.c_str()) != 0) {
     *code = 1001;
-    *error = Reason(config_path + ": cannot read the configuration", "", 1001);
+    *error = config_path + ": cannot read the configuration (1001)";
     return nullptr;
   }
-
-  auto open_slot = [&](int slot, const std::string &configured) {
-    DictSlot s;
-    s.slot = slot;
-    s.configured = configured;
-    s.path = Resolve(configured);
-    s.dict = Dictionary::Open(s.path);
-    return s;
-  };
-  DictSlot first = open_slot(0, std::string("./") + kDefaultDictionary);
-  if (!first.dict->ok()) {
-    *code = 1002;
-    *error =
-        Reason(first.path + ": cannot open the default dictionary", first.dict->failure(), 1002);
+  LoadOutcome loaded = LoadSnapshot(*cfg, root_);
+  if (loaded.code != 0) {
+    *code = loaded.code;
+    *error = std::move(loaded.error);
     return nullptr;
   }
-  snapshot->slots.push_back(std::move(first));
-  for (int n = 1; n < kDictSlots; ++n) {
-    const std::string key = "dict.file.prefix." + std::to_string(n);
-    const char *value = gcfg_get(cfg.get(), "QUARVEL_DICT", key.c_str(), "");
-    if (value == nullptr || value[0] == '\0') continue;
-    DictSlot s = open_slot(n, value);
-    if (!s.dict->ok()) {
-      *code = 1003;
-      *error = Reason(s.path + ": cannot open the dictionary of " + key, s.dict->failure(), 1003);
-      return nullptr;
-    }
-    snapshot->slots.push_back(std::move(s));
-  }
-
-  if (!LoadBreachLists(*cfg, *snapshot, code, error)) return nullptr;
-
-  auto read_int = [&](const char *section, const char *key, int fallback) {
-    return gcfg_getInt(cfg.get(), section, key, fallback);
-  };
-  ScoringSettings &scoring = snapshot->scoring;
-  snapshot->min_len = read_int("QUARVEL_RULE", "quarvel_rule.min_len", 6);
-  scoring.min_diff = read_int("QUARVEL_RULE", "quarvel_rule.min_diff", 4);
-  scoring.min_step = read_int("QUARVEL_RULE", "quarvel_rule.min_step", 3);
-  const int postfix = read_int("QUARVEL_RULE", "quarvel_rule.postfix_num", 1);
-  const int prefix = read_int("QUARVEL_RULE", "quarvel_rule.prefix_num", 0);
-  scoring.min_rept = read_int("QUARVEL_RULE", "quarvel_rule.min_rept", 0);
-  const int use_postfix = read_int("QUARVEL_SEARCH", "quarvel_search.pw_postfix_num", 1);
-  const int use_prefix = read_int("QUARVEL_SEARCH", "quarvel_search.pw_prefix_num", 0);
-  const int reverse = read_int("QUARVEL_SEARCH", "quarvel_search.pw_reverse", 0);
-  scoring.use_min_rept = read_int("QUARVEL_SEARCH", "quarvel_search.pw_min_rept", 0);
-  if (scoring.use_min_rept == 0) scoring.min_rept = 0;
-  // A switch of 0 leaves the search's part off.
-  scoring.search.suffix_numbers = use_postfix != 0 ? AffixNumbers(postfix) : 0;
-  scoring.search.prefix_numbers = use_prefix != 0 ? AffixNumbers(prefix) : 0;
-  scoring.search.reverse = reverse != 0 ? 1 : 0;
-  scoring.extended = read_int("QUARVEL_SEARCH", "quarvel_search.extended", 0) != 0 ? 1 : 0;
-
-  snapshot->nist.min_length = read_int("nist", "min_length", 15);
-  std::string bad;
-  if (!ParseBlocklist(gcfg_get(cfg.get(), "nist", "blocklist", "all"), &snapshot->nist, &bad)) {
-    *code = 1001;
-    *error = Reason(
-        config_path + ": [nist] blocklist: not a slot, \"breach\", \"all\" or \"none\": " + bad, "",
-        1001);
-    return nullptr;
-  }
-
-  // The personal dictionary is searched exactly when it can be opened.
-  DictSlot profile = open_slot(-1, std::string("./") + kPersonalDictionary);
-  if (profile.dict->ok()) snapshot->profile = std::move(profile);
-  return snapshot;
+  return std::move(loaded.snapshot);
 }
 
 void Environment::Publish(std::shared_ptr<const Snapshot> snapshot) const {
+  std::lock_guard lock(update_mutex_);
+  PublishLocked(std::move(snapshot));
+}
+
+void Environment::PublishLocked(std::shared_ptr<const Snapshot> snapshot) const {
   current_.store(std::move(snapshot), std::memory_order_release);
   version_.fetch_add(1, std::memory_order_acq_rel);
   next_check_ns_.store(MonotonicNanoseconds() + kRevalidateNanoseconds, std::memory_order_relaxed);
@@ -264,7 +168,7 @@ void Environment::Revalidate() const {
   renewed = std::make_shared<Snapshot>(*snapshot);
   for (DictSlot &slot : renewed->slots) renew(slot);
   if (renewed->profile) renew(*renewed->profile);
-  Publish(std::move(renewed));
+  PublishLocked(std::move(renewed));
 }
 
 void Environment::DictionaryRebuilt(const std::string &path) {
@@ -280,7 +184,7 @@ void Environment::DictionaryRebuilt(const std::string &path) {
     if (dict->ok()) {
       DictSlot profile;
       profile.slot = -1;
-      profile.configured = std::string("./") + kPersonalDictionary;
+      profile.configured = kPersonalDictionary;
       profile.path = personal;
       profile.dict = dict;
       renewed->profile = std::move(profile);
@@ -288,7 +192,7 @@ void Environment::DictionaryRebuilt(const std::string &path) {
       renewed->profile.reset();
     }
   }
-  Publish(std::move(renewed));
+  PublishLocked(std::move(renewed));
 }
 
 void Environment::SetTrace(void (*sink)(void *, const char *), void *context) {

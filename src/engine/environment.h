@@ -12,41 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/nist.h"
-#include "engine/scorer.h"
+#include "engine/snapshot.h"
 #include "engine/snapshot_cache.h"
 #include "quarvel/engine.h"
-#include "quarvel/gconfig.h"
-#include "store/dictionary.h"
-#include "store/hash_dict.h"
 
 namespace quarvel::engine {
-
-struct DictSlot {
-  int slot = 0;
-  std::string configured;  // the prefix as configured
-  std::string path;        // resolved against the root
-  std::shared_ptr<const Dictionary> dict;
-};
-
-// A hashed leaked-password list ([QUARVEL_BREACH] breach.file.prefix.n).
-struct BreachSlot {
-  int number = 1;
-  std::string configured;  // the prefix as configured
-  std::string path;        // the file, resolved against the root
-  std::shared_ptr<const HashDict> list;
-};
-
-// Everything one check reads; immutable once published.
-struct Snapshot {
-  ScoringSettings scoring;
-  int min_len = 6;
-  std::vector<DictSlot> slots;       // the configured dictionaries, in slot order
-  std::optional<DictSlot> profile;   // the personal dictionary, when it opened
-  std::vector<BreachSlot> breaches;  // the hashed lists, in number order
-  uint64_t breach_min_count = 1;
-  NistSettings nist;
-};
 
 // Largest delay before a check sees a dictionary replaced on disk.
 inline constexpr int64_t kRevalidateNanoseconds = QUARVEL_REVALIDATE_MS * 1'000'000LL;
@@ -79,8 +49,16 @@ class Environment {
   // on failure.
   static std::unique_ptr<Environment> Open(std::string_view root, int *code, std::string *error);
 
+  // An environment that publishes only what it is given (Publish): the
+  // specified functions' settings and dictionaries, loaded by
+  // LoadConfigFile. Its root is the working folder.
+  static std::unique_ptr<Environment> Published(std::shared_ptr<const Snapshot> snapshot);
+
   // Reads everything again and publishes it; 0 or the failure code.
   int Reload(std::string *error);
+
+  // Publishes snapshot: checks that start from now on use it.
+  void Publish(std::shared_ptr<const Snapshot> snapshot) const;
 
   // The current snapshot, after replacing any dictionary whose files have
   // changed when the last look at them is older than the revalidation delay.
@@ -105,8 +83,7 @@ class Environment {
  private:
   Environment() = default;
   std::shared_ptr<const Snapshot> Load(int *code, std::string *error) const;
-  bool LoadBreachLists(gcfg &cfg, Snapshot &snapshot, int *code, std::string *error) const;
-  void Publish(std::shared_ptr<const Snapshot> snapshot) const;
+  void PublishLocked(std::shared_ptr<const Snapshot> snapshot) const;  // update_mutex_ held
 
   // Looks at the dictionaries' files when that is due, and publishes a new
   // snapshot when they changed.

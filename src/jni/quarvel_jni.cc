@@ -1,11 +1,13 @@
 // The native methods of the Java class org.tovo.quarvel.lib.QuarvelJNI.
 //
 // Each method turns its Java string arguments into the modified UTF-8 bytes
-// that the JVM hands out, runs one library operation under the library's
-// lock, copies the answer into a 512-byte buffer of its own before the lock
-// is released, and returns that copy as a new Java string. The answer areas
-// of the library may be overwritten by the next caller as soon as the lock
-// is free; the buffer keeps the copy safe until NewStringUTF has read it.
+// that the JVM hands out, runs one library operation, copies the answer into
+// a 512-byte buffer of its own, and returns that copy as a new Java string.
+// init and createProfileDictionary run under the library's lock, because the
+// answer areas of LoadConfigFile, CreateDict and DeleteDict are shared and
+// the next caller overwrites them; verify takes no lock, because each
+// thread's VerifyPW answer is its own until that thread's next call. The
+// buffer keeps the copy safe until NewStringUTF has read it.
 //
 // A Java null never reaches the library: verify(null) answers "RET_CD=2000",
 // a null mode, or a null word list path in create mode, answers

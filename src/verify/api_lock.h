@@ -1,12 +1,12 @@
-// The one process-wide lock of the library's top-level operations.
-//
-// The library keeps its state in process-wide variables (the settings, the
-// one open dictionary, the result areas), so it serves one caller at a time.
-// LoadConfigFile, VerifyPW, DictFindPW, CreateDict, DeleteDict, Dict2Data and
-// the Java native methods hold this lock for their whole run. It is
-// recursive, because the operations call one another (VerifyPW searches
-// with DictFindPW). The lower-level functions (dictionary files, rules,
-// configuration store) take no lock and stay single-threaded.
+// The process-wide lock of the operations that change the specified
+// functions' state: LoadConfigFile, CreateDict, DeleteDict, Dict2Data and the
+// Java native methods that load or build hold it for their whole run, so
+// that they run one at a time. It is recursive, because they call one
+// another. VerifyPW and DictFindPW never take it: they read the settings as
+// atomics, the slots' texts (which are never freed) and the snapshot the
+// last load published, so a load or a build never waits for checks, and
+// checks never wait for a load. The lower-level functions (dictionary files,
+// rules, configuration store) take no lock and stay single-threaded.
 #ifndef QUARVEL_SRC_VERIFY_API_LOCK_H_
 #define QUARVEL_SRC_VERIFY_API_LOCK_H_
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
@@ -231,12 +232,10 @@ bool IsPersonalDictionary(const char *prefix) {
 
 // After a build or deletion of the personal dictionary, scoring searches it
 // exactly when it can be opened.
-// Verification never waits for a build: it is held off only for this.
 void RefreshPersonalDictionary(const char *prefix) {
   if (!IsPersonalDictionary(prefix)) return;
   const bool opens = quarvel::verify::DictionaryOpensSilently(prefix);
-  std::unique_lock state(quarvel::verify::state_lock);
-  USEPROFILE = opens ? 1 : 0;
+  std::atomic_ref(USEPROFILE).store(opens ? 1 : 0, std::memory_order_relaxed);
 }
 
 // Removes path when it can be opened for reading.
@@ -389,9 +388,9 @@ bool WriteDictionary(SortedWordList &sorted, const char *prefix) {
       bool ok = LoadSortedList(sorted, [&](const char *word) { return writer.Add(word); });
       if (!writer.Finish()) ok = false;
       if (!ok) return false;
-      // The files are renamed into place while no verification runs, so
-      // none meets a mix of old and new files.
-      std::unique_lock state(quarvel::verify::state_lock);
+      // The files are renamed into place while no verification takes its
+      // dictionaries, so none meets a mix of old and new files.
+      std::unique_lock files(quarvel::verify::dictionary_files_lock);
       return staged.Commit();
     }
   } catch (const std::bad_alloc &) {
@@ -451,9 +450,9 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
   quarvel::ApiLock lock;
   if (prefix != nullptr) {
     const bool personal = IsPersonalDictionary(prefix);
-    // No verification runs while the files go: none meets some of them gone
-    // while the personal dictionary is still in use.
-    std::unique_lock state(quarvel::verify::state_lock);
+    // No verification takes its dictionaries while the files go: none meets
+    // some of them gone while the personal dictionary is still in use.
+    std::unique_lock files(quarvel::verify::dictionary_files_lock);
     // The membership filter beside the dictionary goes with it.
     for (const char *extension : {".pwd", ".pwi", ".hwm", ".pwf"}) {
       char name[1024];
@@ -463,7 +462,7 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
       RemoveIfReadable(name);
     }
     quarvel::NoteDictionaryWrite();
-    if (personal) USEPROFILE = 0;
+    if (personal) std::atomic_ref(USEPROFILE).store(0, std::memory_order_relaxed);
   }
   printf("[Delete Personal Dict \n");
   return "RET_CD=0000";

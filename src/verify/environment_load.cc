@@ -1,15 +1,16 @@
-// Environment loading: LoadConfigFile.
+// LoadConfigFile: the engine's loader over the working folder, with what it
+// read mirrored into the process-wide settings.
 
+#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 
+#include "engine/snapshot_loader.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/gconfig.h"
 #include "quarvel/pwanalysis.h"
 #include "quarvel/search.h"
-#include "search/breach.h"
 #include "search/rule_table.h"
 #include "store/dictmanger_internal.h"
 #include "verify/api_lock.h"
@@ -19,78 +20,93 @@
 namespace {
 
 constexpr char kConfigPath[] = "./conf/quarvel.ini";
-constexpr char kDefaultDictPrefix[] = "./dicts/default_dict";
-constexpr int kDictSlots = 8;
 
 char g_environment[1024];
 
-// Copies text into slot's storage and points the slot at it; false when
-// memory runs out.
-bool SetSlot(int slot, const char *text) {
-  using quarvel::verify::slot_texts;
-  try {
-    slot_texts[slot].assign(text);
-  } catch (...) {
-    dict[slot] = "";
-    return false;
+template <typename T>
+void Store(T &setting, T value) {
+  std::atomic_ref(setting).store(value, std::memory_order_relaxed);
+}
+
+// Opens a dictionary for the load, as verification will search it, and
+// writes why it does not open on standard error, as PWOpen does. While the
+// caller holds a dictionary open with PWOpen, the dictionary is opened with
+// PWOpen too, whose one-descriptor rule then closes the caller's and fails.
+std::shared_ptr<const quarvel::engine::Dictionary> OpenForLoad(const std::string &prefix) {
+  if (pdesc.header.magic == PACKED_DICT_MAGIC) {
+    PackedDict *pwp = PWOpen(prefix.c_str(), "rb");
+    if (pwp == nullptr) return nullptr;
+    PWClose(pwp);
   }
-  dict[slot] = slot_texts[slot].c_str();
-  return true;
+  auto dictionary = quarvel::verify::SearchedDictionary(prefix, /*look_now=*/true);
+  if (!dictionary->ok()) quarvel::verify::ReportUnreadable(*dictionary);
+  return dictionary;
 }
 
-int ReadInt(const char *section, const char *key, int fallback) {
-  return gcfg_getInt(quarvel::verify::cfg, section, key, fallback);
+// The settings of a successful load, into the process-wide variables.
+void MirrorSettings(const quarvel::engine::ConfiguredSettings &c) {
+  Store(MINLEN, c.min_len);
+  Store(MINDIFF, c.min_diff);
+  Store(MINSTEP, c.min_step);
+  Store(POSTFIXNUM, c.postfix_num);
+  Store(PREFIXNUM, c.prefix_num);
+  Store(MINREPT, c.min_rept);
+  Store(USEPOSTFIXNUM, c.use_postfix);
+  Store(USEPREFIXNUM, c.use_prefix);
+  Store(USEREVERSE, c.reverse);
+  Store(USEMINREPT, c.use_min_rept);
+  Store(DELORGFILE, c.delete_word_list);
+  Store(quarvel::search::EXTENDED, c.extended);
+  // A switch of 0 leaves the search's own value as it was.
+  if (c.use_postfix != 0) SetPostFixCnt(c.postfix_num);
+  if (c.use_prefix != 0) SetPreFixCnt(c.prefix_num);
+  if (c.reverse != 0) SetUseReverse(1);
 }
 
-// Opens the hashed lists of [QUARVEL_BREACH] (<prefix>.hsh, relative to the
-// working folder); false when one is named that cannot be opened, which it
-// reports on standard error.
-bool LoadBreachLists() {
-  using quarvel::verify::breach_lists;
-  breach_lists.clear();
-  quarvel::verify::breach_min_count = 1;
-  try {
-    for (int n = 1; n <= 8; ++n) {
-      char key[32];
-      snprintf(key, sizeof(key), "breach.file.prefix.%d", n);
-      const char *prefix = gcfg_get(quarvel::verify::cfg, "QUARVEL_BREACH", key, "");
-      if (prefix == nullptr || prefix[0] == '\0') continue;
-      const std::string path = std::string(prefix) + quarvel::kHashDictSuffix;
-      std::string why = "this library was built without SHA-1 (OpenSSL)";
-      std::shared_ptr<const quarvel::HashDict> list;
-      if (quarvel::engine::BreachListsSupported()) list = quarvel::HashDict::Open(path, &why);
-      if (list == nullptr) {
-        fprintf(stderr, "%s\n", why.c_str());
-        breach_lists.clear();
-        return false;
-      }
-      breach_lists.push_back({n, prefix, std::move(list)});
+const char *Load() {
+  using namespace quarvel;
+  // The previous configuration goes: the slots point to texts of their own.
+  gcfg *previous = verify::cfg;
+  Store(verify::cfg, gcfg_create(5, 3));
+  gcfg_destroy(previous);
+  if (gcfg_load(verify::cfg, kConfigPath) != 0) return "RET_CD=1001";
+
+  engine::LoadOptions options;
+  options.open = OpenForLoad;
+  options.read_nist = false;
+  const engine::LoadOutcome loaded = engine::LoadSnapshot(*verify::cfg, "", options);
+
+  Store(dict[0], static_cast<const char *>(engine::kDefaultDictionary));
+  if (loaded.code == 1002) return "RET_CD=1002";
+  for (int n = 1; n < engine::kDictSlots; ++n) {
+    Store(dict[n], verify::SlotText(loaded.configured[n]));
+  }
+  Store(USE_DICT_CNT, static_cast<int>(loaded.snapshot->slots.size()));
+  if (loaded.code != 0) {
+    if (loaded.failed_at == engine::LoadOutcome::kBreachList) {
+      fprintf(stderr, "%s\n", loaded.failure.c_str());
+      // A list that does not open takes the others with it.
+      verify::PublishProcessSnapshot(std::make_shared<engine::Snapshot>());
     }
-  } catch (...) {
-    breach_lists.clear();
-    return false;
+    return "RET_CD=1003";
   }
-  const char *min_count = gcfg_get(quarvel::verify::cfg, "QUARVEL_BREACH", "breach.min_count", "1");
-  const unsigned long long value = strtoull(min_count != nullptr ? min_count : "1", nullptr, 10);
-  quarvel::verify::breach_min_count = value > 0 ? value : 1;
-  return true;
+  MirrorSettings(loaded.config);
+  // Verification takes its dictionaries from the slots; the snapshot brings
+  // the hashed lists.
+  auto published = std::make_shared<engine::Snapshot>();
+  published->breaches = loaded.snapshot->breaches;
+  published->breach_min_count = loaded.snapshot->breach_min_count;
+  verify::PublishProcessSnapshot(std::move(published));
+
+  // The personal dictionary is searched exactly when it can be opened.
+  Store(USEPROFILE, loaded.snapshot->profile.has_value() ? 1 : 0);
+  snprintf(g_environment, sizeof(g_environment),
+           "RET_CD=0000:PW_LEN=%d:CTS_NCR=%d:REPT_NCR=%d:NCHAR=%d:USE_DICT_CNT=%d:USE_PDICT=%s",
+           MINLEN, MINSTEP, MINREPT, 4, USE_DICT_CNT, USEPROFILE != 0 ? "01" : "00");
+  return g_environment;
 }
 
 }  // namespace
-
-// A dictionary opens when its header can be read; the one verification will
-// search is opened (and decoded) on the way. A caller's own open dictionary
-// is force-closed by PWOpen's rule, and this one then does not open.
-bool quarvel::verify::DictionaryOpens(const char *prefix) {
-  if (pdesc.header.magic == PACKED_DICT_MAGIC) {
-    PackedDict *pwp = PWOpen(prefix, "rb");
-    if (pwp != nullptr) PWClose(pwp);
-    return pwp != nullptr;
-  }
-  const auto dictionary = SearchedDictionary(prefix, /*look_now=*/true);
-  if (!dictionary->ok()) ReportUnreadable(*dictionary);
-  return dictionary->ok();
-}
 
 bool quarvel::verify::DictionaryOpensSilently(const char *prefix) {
   return SearchedDictionary(prefix, /*look_now=*/true)->ok();
@@ -98,57 +114,9 @@ bool quarvel::verify::DictionaryOpensSilently(const char *prefix) {
 
 extern "C" const char *LoadConfigFile(void) noexcept {
   quarvel::ApiLock lock;
-  std::unique_lock state(quarvel::verify::state_lock);
-  using quarvel::verify::cfg;
-  using quarvel::verify::DictionaryOpens;
-  // The previous configuration goes: the slots keep copies of their texts.
-  gcfg_destroy(cfg);
-  cfg = gcfg_create(5, 3);
-  if (gcfg_load(cfg, kConfigPath) != 0) return "RET_CD=1001";
-
-  dict[0] = kDefaultDictPrefix;
-  if (!DictionaryOpens(kDefaultDictPrefix)) return "RET_CD=1002";
-
-  bool slots_stored = true;
-  for (int n = 1; n < kDictSlots; ++n) {
-    char key[32];
-    snprintf(key, sizeof(key), "dict.file.prefix.%d", n);
-    slots_stored &= SetSlot(n, gcfg_get(cfg, "QUARVEL_DICT", key, ""));
+  try {
+    return Load();
+  } catch (...) {
+    return "RET_CD=1003";  // memory ran out copying a slot's text or opening a dictionary
   }
-  if (!slots_stored) return "RET_CD=1003";
-
-  USE_DICT_CNT = 1;
-  for (int n = 1; n < kDictSlots; ++n) {
-    if (dict[n][0] == '\0') continue;
-    if (!DictionaryOpens(dict[n])) return "RET_CD=1003";
-    ++USE_DICT_CNT;
-  }
-
-  if (!LoadBreachLists()) return "RET_CD=1003";
-
-  MINLEN = ReadInt("QUARVEL_RULE", "quarvel_rule.min_len", 6);
-  MINDIFF = ReadInt("QUARVEL_RULE", "quarvel_rule.min_diff", 4);
-  MINSTEP = ReadInt("QUARVEL_RULE", "quarvel_rule.min_step", 3);
-  POSTFIXNUM = ReadInt("QUARVEL_RULE", "quarvel_rule.postfix_num", 1);
-  PREFIXNUM = ReadInt("QUARVEL_RULE", "quarvel_rule.prefix_num", 0);
-  MINREPT = ReadInt("QUARVEL_RULE", "quarvel_rule.min_rept", 0);
-  USEPOSTFIXNUM = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_postfix_num", 1);
-  USEPREFIXNUM = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_prefix_num", 0);
-  USEREVERSE = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_reverse", 0);
-  USEMINREPT = ReadInt("QUARVEL_SEARCH", "quarvel_search.pw_min_rept", 0);
-  DELORGFILE = ReadInt("QUARVEL_ETC", "pwd_create.orgfile.delete", 0);
-  quarvel::search::EXTENDED = ReadInt("QUARVEL_SEARCH", "quarvel_search.extended", 0) != 0 ? 1 : 0;
-
-  if (USEMINREPT == 0) MINREPT = 0;
-  // A switch of 0 leaves the search's own value as it was.
-  if (USEPOSTFIXNUM != 0) SetPostFixCnt(POSTFIXNUM);
-  if (USEPREFIXNUM != 0) SetPreFixCnt(PREFIXNUM);
-  if (USEREVERSE != 0) SetUseReverse(1);
-
-  // The personal dictionary is searched exactly when it can be opened.
-  USEPROFILE = DictionaryOpens(quarvel::verify::kProfilePrefix) ? 1 : 0;
-  snprintf(g_environment, sizeof(g_environment),
-           "RET_CD=0000:PW_LEN=%d:CTS_NCR=%d:REPT_NCR=%d:NCHAR=%d:USE_DICT_CNT=%d:USE_PDICT=%s",
-           MINLEN, MINSTEP, MINREPT, 4, USE_DICT_CNT, USEPROFILE != 0 ? "01" : "00");
-  return g_environment;
 }

@@ -1,18 +1,21 @@
-// The process-wide state of the specified functions, in one place: the
-// settings with their values before the first environment load, the texts
-// the dictionary slots refer to, the configuration object, the search's
-// switches, the locks, and the scoring tables the library exports. (The word
-// store keeps its own: PWOpen's one descriptor, its decoded-dictionary cache,
-// GetPW's block area and the rule functions' result areas.)
+// The process-wide state of the specified functions: the settings with their
+// values before the first environment load, the texts the dictionary slots
+// point to, the configuration object, the snapshot LoadConfigFile published,
+// the search's switches, the locks, and the scoring tables the library
+// exports. The word store keeps its own (PWOpen's one descriptor, GetPW's
+// block area), and so do the rules (their result areas).
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <shared_mutex>
+#include <string>
 
 #include "engine/scoring_tables.h"
 #include "quarvel/pwanalysis.h"
 #include "search/rule_table.h"
 #include "verify/api_lock.h"
 #include "verify/pwanalysis_internal.h"
-
-#include <shared_mutex>
-#include <string>
 
 // Settings: their values before the first environment load.
 
@@ -34,11 +37,45 @@ const char *dict[8] = {};
 }
 
 namespace quarvel::verify {
+
 gcfg *cfg = nullptr;
-std::string slot_texts[8];
-std::vector<BreachList> breach_lists;
-uint64_t breach_min_count = 1;
-std::shared_mutex state_lock;
+std::shared_mutex dictionary_files_lock;
+
+namespace {
+
+// Node-based: a text's copy never moves.
+std::set<std::string, std::less<>> g_slot_texts;
+std::mutex g_slot_texts_mutex;
+
+// Made at the first load and never destroyed: checks in other threads may
+// still run while the process exits.
+std::mutex g_environment_mutex;
+engine::Environment *g_environment = nullptr;
+std::atomic<const engine::Environment *> g_environment_view{nullptr};
+
+}  // namespace
+
+const char *SlotText(std::string_view text) {
+  std::lock_guard lock(g_slot_texts_mutex);
+  auto it = g_slot_texts.find(text);
+  if (it == g_slot_texts.end()) it = g_slot_texts.emplace(text).first;
+  return it->c_str();
+}
+
+const engine::Environment *ProcessEnvironment() {
+  return g_environment_view.load(std::memory_order_acquire);
+}
+
+void PublishProcessSnapshot(std::shared_ptr<const engine::Snapshot> snapshot) {
+  std::lock_guard lock(g_environment_mutex);
+  if (g_environment != nullptr) {
+    g_environment->Publish(std::move(snapshot));
+    return;
+  }
+  g_environment = engine::Environment::Published(std::move(snapshot)).release();
+  g_environment_view.store(g_environment, std::memory_order_release);
+}
+
 }  // namespace quarvel::verify
 
 namespace quarvel::search {

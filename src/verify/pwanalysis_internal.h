@@ -6,11 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <shared_mutex>
-#include <string>
-#include <vector>
+#include <string_view>
 
+#include "engine/environment.h"
 #include "quarvel/gconfig.h"
-#include "store/hash_dict.h"
 
 namespace quarvel::verify {
 
@@ -18,37 +17,30 @@ namespace quarvel::verify {
 // first. Scoring refuses to run without one.
 extern gcfg *cfg;
 
-// The texts the dictionary slots (dict[1..7]) point to: the library's own
-// copies, so the configuration object they came from can be released at the
-// next load.
-extern std::string slot_texts[8];
+// The copy of text that the dictionary slots (dict[1..7]) point to. Each
+// distinct text is copied once and kept for the life of the process, so a
+// check that read a slot's pointer before a reload changed it still reads
+// a valid text.
+const char *SlotText(std::string_view text);
 
-// The hashed leaked-password lists of the last environment load
-// ([QUARVEL_BREACH]), in number order, and the fewest occurrences that
-// count. Empty when none is configured: verification is then exactly as
-// without them.
-struct BreachList {
-  int number = 1;
-  std::string prefix;  // as configured
-  std::shared_ptr<const HashDict> list;
-};
-extern std::vector<BreachList> breach_lists;
-extern uint64_t breach_min_count;
+// What LoadConfigFile published for verification beyond the process-wide
+// settings: the hashed leaked-password lists of [QUARVEL_BREACH]. Checks take
+// it without a lock (each thread keeps the snapshot it used last); null
+// before the first load that read the lists.
+const engine::Environment *ProcessEnvironment();
+void PublishProcessSnapshot(std::shared_ptr<const engine::Snapshot> snapshot);
 
-// Verification and the dictionary search read the settings and the slots
-// under a shared hold of this lock; loading the environment, and changing
-// USEPROFILE after a build or a deletion, hold it exclusively. A build
-// holds it only for that last step, so verification never waits for one.
-extern std::shared_mutex state_lock;
+// Dictionary files are renamed into place, or removed, under an exclusive
+// hold of this lock; a check holds it shared only while it takes its
+// dictionaries, so that none meets some files of a dictionary replaced and
+// others not. A load or build waits for the checks taking dictionaries at
+// that moment, never for later ones and never for a whole check.
+extern std::shared_mutex dictionary_files_lock;
 
 // Prefix of the personal dictionary.
 inline constexpr const char kProfilePrefix[] = "./dicts/profile";
 
-// True when a dictionary opens for reading; reports on standard error why
-// it does not, as PWOpen does.
-bool DictionaryOpens(const char *prefix);
-
-// The same, saying nothing.
+// True when a dictionary opens for reading.
 bool DictionaryOpensSilently(const char *prefix);
 
 // CreateDict sorts a word list in memory while it takes at most this many

@@ -1,6 +1,6 @@
-// VerifyPW and the repeat counters: the engine's scoring over the settings
-// and dictionaries of the last environment load, with its trace on standard
-// output.
+// VerifyPW and the repeat counters: the engine's check over the process-wide
+// settings, the dictionary slots and what the last environment load
+// published, with its trace on standard output.
 
 #include <atomic>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <shared_mutex>
 
 #include "base/secure_wipe.h"
-#include "engine/scorer.h"
+#include "engine/check_plan.h"
 #include "quarvel/pwanalysis.h"
 #include "search/rule_table.h"
 #include "verify/legacy_dictionaries.h"
@@ -23,70 +23,63 @@ constexpr int kDictSlots = 8;
 // Each thread's answer stays valid until that thread's next call.
 thread_local char t_answer[1024];
 
-int Read(const int &setting) {
-  return std::atomic_ref(const_cast<int &>(setting)).load(std::memory_order_relaxed);
+template <typename T>
+T Read(const T &setting) {
+  return std::atomic_ref(const_cast<T &>(setting)).load(std::memory_order_relaxed);
 }
 
-const char *Answer(const quarvel_result &result) {
-  std::memcpy(t_answer, result.answer, sizeof(result.answer));
-  return t_answer;
-}
-
-const char *Score(const char *password, size_t length) {
-  using namespace quarvel;
-  engine::ScoringSettings settings;
+// The settings as the process-wide variables hold them now: a caller may
+// change them between loads.
+quarvel::engine::ScoringSettings CurrentSettings() {
+  quarvel::engine::ScoringSettings settings;
   settings.min_diff = Read(MINDIFF);
   settings.min_step = Read(MINSTEP);
   settings.min_rept = Read(MINREPT);
   settings.use_min_rept = Read(USEMINREPT);
-  settings.extended = Read(search::EXTENDED);
-  settings.search = search::CurrentSettings();
+  settings.extended = Read(quarvel::search::EXTENDED);
+  settings.search = quarvel::search::CurrentSettings();
+  return settings;
+}
 
+const char *Score(const char *password, size_t length) {
+  using namespace quarvel;
+  const engine::ScoringSettings settings = CurrentSettings();
+  engine::CheckPlan plan(settings);
   verify::NoticeDictionaryChanges();
   std::shared_ptr<const engine::Dictionary> held[kDictSlots + 1];
-  engine::DictionaryRef refs[kDictSlots];
-  size_t n = 0;
-  for (int slot = 0; slot < kDictSlots; ++slot) {
-    const char *prefix = std::atomic_ref(dict[slot]).load(std::memory_order_relaxed);
-    if (prefix == nullptr || prefix[0] == '\0') continue;
-    held[n] = verify::SearchedDictionary(prefix);
-    refs[n] = {prefix, slot, held[n].get(), false};
-    ++n;
+  {
+    std::shared_lock files(verify::dictionary_files_lock);
+    for (int slot = 0; slot < kDictSlots; ++slot) {
+      const char *prefix = Read(dict[slot]);
+      if (prefix == nullptr || prefix[0] == '\0') continue;
+      held[slot] = verify::SearchedDictionary(prefix);
+      plan.AddDictionary(prefix, slot, held[slot].get());
+    }
+    if (Read(USEPROFILE) != 0) {
+      held[kDictSlots] = verify::SearchedDictionary(verify::kProfilePrefix);
+      plan.SetPersonal(verify::kProfilePrefix, held[kDictSlots].get());
+    }
   }
-  engine::DictionaryRef profile;
-  engine::ScoreRequest request;
-  request.settings = &settings;
-  request.dictionaries = std::span(refs, n);
-  if (Read(USEPROFILE) != 0) {
-    held[kDictSlots] = verify::SearchedDictionary(verify::kProfilePrefix);
-    profile = {verify::kProfilePrefix, -1, held[kDictSlots].get(), false};
-    request.profile = &profile;
+  std::optional<engine::SnapshotRef> published;
+  if (const engine::Environment *environment = verify::ProcessEnvironment()) {
+    published.emplace(environment->Use());
+    plan.AddBreachLists(**published);
   }
-  engine::BreachRef breaches[kDictSlots];
-  size_t n_breaches = 0;
-  for (const verify::BreachList &list : verify::breach_lists) {
-    if (n_breaches == std::size(breaches)) break;
-    breaches[n_breaches++] = {list.prefix.c_str(), list.number, list.list.get()};
-  }
-  request.breaches = std::span(breaches, n_breaches);
-  request.breach_min_count = verify::breach_min_count;
   const verify::StdoutTrace trace;
-  request.trace = trace.sink();
-  request.unreadable = verify::ReportUnreadable;
+  plan.SetTrace(trace.sink(), verify::ReportUnreadable);
 
   quarvel_result result{};
   result.size = sizeof(result);
-  engine::Score(request, std::string_view(password, length), &result);
-  const char *answer = Answer(result);
+  plan.Score(std::string_view(password, length), &result);
+  std::memcpy(t_answer, result.answer, sizeof(result.answer));
   SecureWipe(&result, sizeof(result));
-  return answer;
+  return t_answer;
 }
 
 }  // namespace
 
 extern "C" const char *VerifyPW(const char *password) noexcept {
-  std::shared_lock state(quarvel::verify::state_lock);
-  if (quarvel::verify::cfg == nullptr) return "RET_CD=2001";
+  if (Read(quarvel::verify::cfg) == nullptr) return "RET_CD=2001";
   if (password == nullptr) return "RET_CD=2000";
   // 1 <= length <= 257, without reading further than needed.
   const size_t length = strnlen(password, kPasswordLimit + 1);
@@ -94,7 +87,7 @@ extern "C" const char *VerifyPW(const char *password) noexcept {
   try {
     return Score(password, length);
   } catch (...) {
-    return "RET_CD=2009";  // memory ran out opening a dictionary
+    return "RET_CD=2003";  // memory ran out opening a dictionary
   }
 }
 

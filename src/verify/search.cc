@@ -6,6 +6,7 @@
 #include <mutex>
 #include <shared_mutex>
 
+#include "engine/snapshot_loader.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/search.h"
 #include "search/rule_table.h"
@@ -30,11 +31,14 @@ engine::SearchSettings CurrentSettings() {
 
 extern "C" const char *DictFindPW(const char *word, const char *prefix) noexcept {
   using namespace quarvel;
-  std::shared_lock state(verify::state_lock);
   if (prefix == nullptr) return "1001";
   try {
     verify::NoticeDictionaryChanges();
-    const auto dictionary = verify::SearchedDictionary(prefix);
+    std::shared_ptr<const engine::Dictionary> dictionary;
+    {
+      std::shared_lock files(verify::dictionary_files_lock);
+      dictionary = verify::SearchedDictionary(prefix);
+    }
     if (!dictionary->ok()) {
       verify::ReportUnreadable(*dictionary);
       return "1001";
@@ -48,22 +52,18 @@ extern "C" const char *DictFindPW(const char *word, const char *prefix) noexcept
                    trace, nullptr);
     return found ? "0001" : nullptr;
   } catch (...) {
-    return "1001";  // memory ran out opening the dictionary
+    return "1001";  // memory ran out: the dictionary cannot be opened
   }
 }
 
-namespace {
-int AffixCount(int selector) { return selector == 1 ? 10 : selector == 2 ? 100 : 0; }
-}  // namespace
-
 extern "C" void SetPostFixCnt(int selector) noexcept {
   std::atomic_ref(quarvel::search::POSTFIXCNT)
-      .store(AffixCount(selector), std::memory_order_relaxed);
+      .store(quarvel::engine::AffixNumbers(selector), std::memory_order_relaxed);
 }
 
 extern "C" void SetPreFixCnt(int selector) noexcept {
   std::atomic_ref(quarvel::search::PREFIXCNT)
-      .store(AffixCount(selector), std::memory_order_relaxed);
+      .store(quarvel::engine::AffixNumbers(selector), std::memory_order_relaxed);
 }
 
 extern "C" void SetUseReverse(int on) noexcept {
