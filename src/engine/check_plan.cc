@@ -30,7 +30,8 @@ void CheckPlan::AddSnapshot(const Snapshot &snapshot, bool with_nist) {
   for (const DictSlot &slot : snapshot.slots) {
     AddDictionary(slot.configured.c_str(), slot.slot, slot.dict.get());
   }
-  if (snapshot.profile) SetPersonal(snapshot.profile->configured.c_str(), snapshot.profile->dict.get());
+  if (snapshot.profile)
+    SetPersonal(snapshot.profile->configured.c_str(), snapshot.profile->dict.get());
   AddBreachLists(snapshot);
   if (with_nist) request_.nist = &snapshot.nist;
 }

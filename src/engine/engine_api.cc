@@ -40,8 +40,8 @@ void ResetResult(quarvel_result *result) {
   result->match.slot = -1;
 }
 
-int CheckInto(const quarvel_env *env, const char *password, size_t length,
-              const char *const *words, size_t n_words, quarvel_result *result) {
+int CheckInto(const quarvel_env *env, const char *password, size_t length, const char *const *words,
+              size_t n_words, quarvel_result *result) {
   ResetResult(result);
   if (env == nullptr || env->impl == nullptr) return Refuse(QUARVEL_NO_ENV, result);
   const size_t accepted = AcceptedLength(password, length);

@@ -76,10 +76,13 @@ class Loader {
       DictSlot s = Open(n, out_.configured[n]);
       if (s.dict == nullptr || !s.dict->ok()) {
         const std::string failure = s.dict != nullptr ? s.dict->failure() : "";
-        if (n == 0) return Fail(LoadOutcome::kDictionary, 1002, s.path + ": cannot open the default dictionary", failure);
-        return Fail(LoadOutcome::kDictionary, 1003,
-                    s.path + ": cannot open the dictionary of dict.file.prefix." + std::to_string(n),
-                    failure);
+        if (n == 0)
+          return Fail(LoadOutcome::kDictionary, 1002,
+                      s.path + ": cannot open the default dictionary", failure);
+        return Fail(
+            LoadOutcome::kDictionary, 1003,
+            s.path + ": cannot open the dictionary of dict.file.prefix." + std::to_string(n),
+            failure);
       }
       out_.snapshot->slots.push_back(std::move(s));
     }
@@ -100,7 +103,8 @@ class Loader {
       if (BreachListsSupported()) slot.list = HashDict::Open(slot.path, &why);
       if (slot.list == nullptr) {
         snapshot.breaches.clear();
-        return Fail(LoadOutcome::kBreachList, 1003, slot.path + ": cannot open the hashed list of " + key, why);
+        return Fail(LoadOutcome::kBreachList, 1003,
+                    slot.path + ": cannot open the hashed list of " + key, why);
       }
       snapshot.breaches.push_back(std::move(slot));
     }

@@ -49,10 +49,11 @@ struct LoadOptions {
 
 // What a load read, and where it stopped.
 struct LoadOutcome {
-  int code = 0;               // 0, or 1001, 1002, 1003
+  int code = 0;  // 0, or 1001, 1002, 1003
   enum Stage { kNone, kDictionary, kBreachList, kNist } failed_at = kNone;
-  std::string error;          // one line naming the file, ending with " (code)"
-  std::string failure;        // what opening the failing dictionary or list wrote, for callers that print it
+  std::string error;  // one line naming the file, ending with " (code)"
+  std::string
+      failure;  // what opening the failing dictionary or list wrote, for callers that print it
   ConfiguredSettings config;  // read only when the dictionaries and lists opened
   // Every slot's prefix as configured, "" when unset (slot 0 the default
   // dictionary): read before any is opened.
@@ -65,8 +66,7 @@ struct LoadOutcome {
 // Loads the dictionaries, hashed lists and settings that config names.
 // Relative prefixes resolve against root; with an empty root they are used
 // as configured (relative to the working folder).
-LoadOutcome LoadSnapshot(gcfg &config, std::string_view root,
-                         const LoadOptions &options = {});
+LoadOutcome LoadSnapshot(gcfg &config, std::string_view root, const LoadOptions &options = {});
 
 // The path prefix names under root (as configured when root is empty).
 std::string ResolveUnder(std::string_view root, std::string_view prefix);
