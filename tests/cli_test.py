@@ -183,6 +183,8 @@ class ExitStatusTest(unittest.TestCase):
             ([], 2),
             (["build", "--root", root, "words.txt"], 2),  # no --prefix
             (["check", "--root", os.path.join(root, "dicts"), UNLISTED], 3),  # no configuration
+            (["check", "--root", os.path.join(root, "missing"), UNLISTED], 3),  # no such folder
+            (["explain", "--root", os.path.join(root, "missing"), UNLISTED], 3),
             (["info", "--root", root, "--prefix", "dicts/none"], 3),
             (["dump", "--root", root, "--prefix", "dicts/none"], 3),
             (["build", "--root", root, "--prefix", "dicts/x", "no-such-list"], 1),
