@@ -112,19 +112,33 @@ std::string StepPhrase(const quarvel_step &step) {
 }
 
 // Hits of the extended search tell every step in parentheses after the
-// word; the standard passes have a phrase of their own.
+// word; the standard passes have a phrase of their own, which holds the
+// case, reversal, rules with what they did after them, and numbers only.
 bool IsExtended(const quarvel_result &result, std::span<const quarvel_step> steps) {
   if (result.match.variants & QUARVEL_VARIANT_EXTENDED) return true;
+  bool after_rule = false;
   for (const quarvel_step &s : steps) {
     switch (s.code) {
-      case QUARVEL_STEP_DROPPED:
-      case QUARVEL_STEP_DOUBLED:
-      case QUARVEL_STEP_INSIDE:
-      case QUARVEL_STEP_CUT_START:
-      case QUARVEL_STEP_CUT_END:
-        return true;
-      default:
+      case QUARVEL_STEP_RULE:
+        after_rule = true;
         break;
+      case QUARVEL_STEP_LOWERCASED:
+      case QUARVEL_STEP_CAPITALISED:
+      case QUARVEL_STEP_UPPERCASED:
+      case QUARVEL_STEP_REVERSED:
+      case QUARVEL_STEP_SUFFIX:
+      case QUARVEL_STEP_PREFIX:
+        break;
+      case QUARVEL_STEP_CUT_FIRST:
+      case QUARVEL_STEP_CUT_LAST:
+      case QUARVEL_STEP_PUNCTUATION_REMOVED:
+      case QUARVEL_STEP_SYMBOLS_REMOVED:
+      case QUARVEL_STEP_NON_ALNUM_REMOVED:
+      case QUARVEL_STEP_READ_AS:
+        if (!after_rule) return true;
+        break;
+      default:
+        return true;
     }
   }
   return false;
