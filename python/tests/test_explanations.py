@@ -72,7 +72,8 @@ CASES = [
       ("cut_end", "year", 0, 0, "2024"), ("cut_end", "symbols", 0, 0, "!!")],
      ["capital letters", "written twice", "characters substituted, added or removed",
       "a number added at the end"]),
-    ([(5, 7, 1, 0, 0)], [(19, 5, 0, 0, b"qwerty"), (19, 3, 0, 0, b"1987-06-14"), (42, 9, 0, 0, b"")],
+    ([(5, 7, 1, 0, 0)],
+     [(19, 5, 0, 0, b"qwerty"), (19, 3, 0, 0, b"1987-06-14"), (42, 9, 0, 0, b"")],
      [("pattern", "a keyboard walk, sequence, run or date")],
      [("pattern", "keyboard_walk", 0, 0, "qwerty"), ("pattern", "date", 0, 0, "1987-06-14"),
       ("42", "9", 0, 0, "")], None),
@@ -82,9 +83,9 @@ CASES = [
      ["characters substituted, added or removed", "a number added at the start"]),
     # A library that leaves the codes empty: the reasons come from the stage
     # scores and the match, the changes from the variant flags.
-    ([], [], [("few_distinct", "only 4 distinct characters"), ("unreadable",
-                                                               "a dictionary could not be read, "
-                                                               "which counts as found")],
+    ([], [],
+     [("few_distinct", "only 4 distinct characters"),
+      ("unreadable", "a dictionary could not be read, which counts as found")],
      [], None),
 ]
 
