@@ -146,6 +146,16 @@ class Reason:
     text: str
 
 
+_FIXED_TEXTS = {
+    "dictionary": "in a dictionary, or a variant of a word in one",
+    "breach": "in a list of leaked passwords, or a variant of one",
+    "context": "close to a context word",
+    "pattern": "a keyboard walk, sequence, run or date",
+    "unreadable": "a dictionary could not be read, which counts as found",
+    "personal": "in the personal dictionary",
+}
+
+
 def _reason_text(code: str, value: int, limit: int) -> str:
     if code == "few_distinct":
         return f"only {value} distinct characters" + (f" (fewer than {limit})" if limit else "")
@@ -155,52 +165,54 @@ def _reason_text(code: str, value: int, limit: int) -> str:
         return f"{value} neighbours in sequence" + (f" (more than {limit})" if limit else "")
     if code == "level_capped":
         return f"a found password is rated at most level {limit} (the score gave level {value})"
-    return {
-        "dictionary": "in a dictionary, or a variant of a word in one",
-        "breach": "in a list of leaked passwords, or a variant of one",
-        "context": "close to a context word",
-        "pattern": "a keyboard walk, sequence, run or date",
-        "unreadable": "a dictionary could not be read, which counts as found",
-        "personal": "in the personal dictionary",
-    }.get(code, "a lost point")
+    return _FIXED_TEXTS.get(code, "a lost point")
 
 
-def _reasons(result: _native.Result) -> Tuple[Reason, ...]:
+# The stage-5 reason code of a match kind, for a library that gives no reasons.
+_STAGE5_CODES = {MatchKind.BREACH: 5, MatchKind.CONTEXT: 6, MatchKind.PATTERN: 7,
+                 MatchKind.UNREADABLE: 8}
+
+
+def _reasons(result: _native.Result, scores: Tuple[int, ...]) -> Tuple[Reason, ...]:
     """The record's reasons; from a library that leaves them empty, the ones
     its stage scores and match say (without the limits, which it lacks)."""
-    count = max(0, min(result.reason_count, _native.MAX_REASONS))
-    raw: List[Tuple[int, int, int, int, int]] = [
-        (r.stage, r.code, r.points, r.value, r.limit) for r in result.reasons[:count]]
-    scores = list(result.stage_score)
-    if not raw:
-        measured = {2: result.distinct, 3: result.rept_ncr, 4: result.cts_ncr}
-        by_kind = {MatchKind.BREACH: 5, MatchKind.CONTEXT: 6, MatchKind.PATTERN: 7,
-                   MatchKind.UNREADABLE: 8}
+    count = result.reason_count
+    raw: List[Tuple[int, int, int, int, int]]
+    if count > 0:
+        raw = [(r.stage, r.code, r.points, r.value, r.limit)
+               for r in result.reasons[:min(count, _native.MAX_REASONS)]]
+    else:
+        raw = []
         for stage in range(2, 7):
             points = scores[stage - 2] - scores[stage - 1]
             if points <= 0:
                 continue
-            if stage < 5:
-                raw.append((stage, stage - 1, points, measured[stage], 0))
+            if stage == 2:
+                raw.append((2, 1, points, result.distinct, 0))
+            elif stage == 3:
+                raw.append((3, 2, points, result.rept_ncr, 0))
+            elif stage == 4:
+                raw.append((4, 3, points, result.cts_ncr, 0))
             elif stage == 5:
-                raw.append((stage, by_kind.get(result.match.kind, 4), points, 0, 0))
+                raw.append((5, _STAGE5_CODES.get(result.match.kind, 4), points, 0, 0))
             else:
-                unreadable = result.match.kind == MatchKind.UNREADABLE
-                raw.append((stage, 8 if unreadable else 9, points, 0, 0))
+                raw.append((6, 8 if result.match.kind == MatchKind.UNREADABLE else 9, points, 0, 0))
     reasons: List[Reason] = []
     for stage, number, points, value, limit in raw:
         code = _name(REASON_NAMES, number)
-        reasons.append(Reason(stage=stage, code=code, points=points, value=value, limit=limit,
-                              text=_reason_text(code, value, limit)))
+        reasons.append(Reason(stage, code, points, value, limit,
+                              _reason_text(code, value, limit)))
     return tuple(reasons)
 
 
 def _steps(result: _native.Result) -> Tuple[Step, ...]:
-    count = max(0, min(result.step_count, _native.MAX_STEPS))
-    return tuple(Step(code=_name(STEP_NAMES, s.code), piece=PIECE_NAMES[s.piece]
-                      if 0 <= s.piece < len(PIECE_NAMES) else str(s.piece),
-                      count=s.count, count2=s.count2, arg=_text(s.arg))
-                 for s in result.match_steps[:count])
+    count = result.step_count
+    if count <= 0:
+        return ()
+    return tuple(Step(_name(STEP_NAMES, s.code),
+                      PIECE_NAMES[s.piece] if 0 <= s.piece < len(PIECE_NAMES) else str(s.piece),
+                      s.count, s.count2, _text(s.arg))
+                 for s in result.match_steps[:min(count, _native.MAX_STEPS)])
 
 
 @dataclass(frozen=True)
@@ -326,7 +338,7 @@ def _strength(result: _native.Result) -> Strength:
         answer=result.answer.decode("ascii", errors="replace"),
         nist=NistVerdict(ok=bool(result.nist_ok), failures=NistFailure(result.nist_failures),
                          length=result.nist_length, min_length=result.nist_min_length),
-        reasons=_reasons(result))
+        reasons=_reasons(result, scores))
 
 
 class Environment:
