@@ -219,6 +219,9 @@ class ExplanationCodesTest(unittest.TestCase):
         self.assertIn((5, "dictionary"), codes)
         if summer["stages"][5] > 2:
             self.assertIn((0, "level_capped"), codes)
+            explained = run("explain", "--root", self.root, "Dragon2024!").stdout.decode()
+            self.assertIn("Level 2 of 4 (fair): a found password is rated at most level 2 (the "
+                          "score gave level %d)." % min(summer["stages"][5], 4), explained)
         line = run("check", "--root", self.root, "Dragon2024!").stdout.decode()
         self.assertIn("the dictionary word 'dragon' (capitalised, year 2024 and '!' cut from the "
                       "end)", line)

@@ -148,7 +148,12 @@ std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
     text += "The match: " + std::string(what) + " '" + std::string(r.match.word) + "', rule '" +
             std::string(r.match.rule) + "', read as: " + StepsText(StepsOf(r)) + ".\n";
   }
-  text += "Level " + std::to_string(r.level) + " of 4 (" + std::string(LevelName(r.level)) + ").\n";
+  text += "Level " + std::to_string(r.level) + " of 4 (" + std::string(LevelName(r.level)) + ")";
+  const quarvel_reason *capped = ReasonOfStage(r, 0);
+  if (capped != nullptr && capped->code == QUARVEL_REASON_LEVEL_CAPPED) {
+    text += ": " + ReasonText(r, *capped);
+  }
+  text += ".\n";
   text += "NIST SP 800-63B: " + NistVerdict(r) + "\n";
   text += "Answer: " + std::string(r.answer) + "\n";
   return text;
