@@ -49,8 +49,9 @@ class Checker {
   // Checks one password and appends its line to out; answers whether it
   // reached --min-level.
   bool CheckOne(std::string_view password, EntryLabel label, std::string &out) const {
-    // quarvel_check clears the record itself.
-    quarvel_result result;
+    // quarvel_check clears the record up to the size it knows; a library
+    // older than the explanation codes leaves them as they were: zero.
+    quarvel_result result = {};
     QUARVEL_RESULT_INIT(&result);
     quarvel_check(env_, password.data(), password.size(), &result);
     FillMissingExplanation(result, limits_);
