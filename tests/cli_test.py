@@ -168,6 +168,70 @@ class CheckTest(unittest.TestCase):
         tiger = run("explain", "--root", self.root, "tiger").stdout.decode()
         self.assertIn("the dictionary word 'tiger42' without its suffix 42", tiger)
 
+    def test_json_reasons_and_steps_are_the_lines_reasons(self):
+        passwords = ["Dragon12", "lemon", "aaaa"]
+        results = [json.loads(line) for line in
+                   run("check", "--root", self.root, "--json", *passwords).stdout.splitlines()]
+        lines = run("check", "--root", self.root, *passwords).stdout.decode().splitlines()
+        for r, line in zip(results, lines):
+            # The line's reasons are the JSON's texts, point for point.
+            said = "".join("; -%d %s" % (x["points"], x["text"]) for x in r["reasons"]
+                           if x["points"] > 0)
+            self.assertTrue(line.endswith(said), (line, said))
+            self.assertEqual([x["stage"] for x in r["reasons"]],
+                             sorted(x["stage"] for x in r["reasons"]))
+        dragon, lemon, aaaa = results
+        self.assertEqual([(x["stage"], x["code"]) for x in dragon["reasons"]], [(5, "dictionary")])
+        steps = dragon["match"]["steps"]
+        self.assertIn(steps[0], [{"code": "lowercased"}, {"code": "capitalised"}])
+        rule = [s["code"] for s in steps].index("rule")
+        self.assertEqual(steps[rule]["arg"], "]]")
+        self.assertEqual(steps[rule + 1], {"code": "cut_last", "count": 2})
+        self.assertCountEqual(lemon["match"]["steps"],
+                              [{"code": "suffix", "arg": "99"}, {"code": "reversed"}])
+        distinct = [x for x in aaaa["reasons"] if x["code"] == "few_distinct"]
+        self.assertEqual(len(distinct), 1)
+        self.assertEqual((distinct[0]["stage"], distinct[0]["value"]), (2, 1))
+        self.assertGreater(distinct[0]["limit"], 1)
+
+
+class ExplanationCodesTest(unittest.TestCase):
+    """The codes of the extended search's hits and patterns, which only an
+    engine that fills the steps gives (skipped with one that does not)."""
+
+    def setUp(self):
+        self.root = make_root(self, {"quarvel_search.extended": "1"})
+
+    def check(self, password):
+        result = json.loads(run("check", "--root", self.root, "--json", password).stdout)
+        if not result["match"]["steps"]:
+            self.skipTest("this library leaves the match steps empty")
+        return result
+
+    def test_extended_hit_and_pattern(self):
+        summer = self.check("Dragon2024!")
+        self.assertEqual(summer["match"]["word"], "dragon")
+        self.assertEqual(summer["match"]["steps"],
+                         [{"code": "capitalised"},
+                          {"code": "cut_end", "piece": "year", "arg": "2024"},
+                          {"code": "cut_end", "piece": "symbols", "arg": "!"}])
+        codes = [(x["stage"], x["code"]) for x in summer["reasons"]]
+        self.assertIn((5, "dictionary"), codes)
+        if summer["stages"][5] > 2:
+            self.assertIn((0, "level_capped"), codes)
+            explained = run("explain", "--root", self.root, "Dragon2024!").stdout.decode()
+            self.assertRegex(explained, r"Level 2 of 4 \(fair\): a found password is rated at "
+                             r"most level 2 \(the score gave level [34]\)\.")
+        line = run("check", "--root", self.root, "Dragon2024!").stdout.decode()
+        self.assertIn("the dictionary word 'dragon' (capitalised, year 2024 and '!' cut from the "
+                      "end)", line)
+
+        walk = self.check("qwertyuiop")
+        self.assertEqual(walk["match"]["kind"], "pattern")
+        self.assertEqual([(x["stage"], x["code"]) for x in walk["reasons"]][:1], [(5, "pattern")])
+        self.assertEqual(walk["match"]["steps"],
+                         [{"code": "pattern", "piece": "keyboard_walk", "arg": "qwertyuiop"}])
+
 
 class ExitStatusTest(unittest.TestCase):
     def test_statuses(self):

@@ -15,7 +15,9 @@
 #include <gtest/gtest.h>
 #include <security/pam_appl.h>
 
+#include "base/explanation_fallback.h"
 #include "pam/context_words.h"
+#include "pam/rejection.h"
 #include "quarvel/pwanalysis.h"
 #include "testing/test_util.h"
 
@@ -273,6 +275,101 @@ TEST(ContextWords, SplitsTheGecosField) {
                                          "Jean-PierreDupont"};
   EXPECT_EQ(got, want);
   EXPECT_EQ(words.size(), want.size());
+}
+
+// The refusal told from the codes of hand-built results: each reason code
+// of the dictionary and personal stages, the difference each step makes,
+// and an older record whose codes are derived from its variant bits.
+TEST(Rejection, ToldFromTheCodes) {
+  using quarvel::pam::Judge;
+  struct Case {
+    int reason;  // of stage 5 (6 for personal); 0: none
+    int kind;
+    std::vector<quarvel_step> steps;
+    std::string expected;
+  };
+  auto step = [](int code, int piece = 0) {
+    quarvel_step s = {};
+    s.code = code;
+    s.piece = piece;
+    return s;
+  };
+  const Case cases[] = {
+      {QUARVEL_REASON_DICTIONARY, QUARVEL_MATCH_DICTIONARY, {}, "it is based on a dictionary word"},
+      // Case alone is no difference; the order of the phrases is fixed.
+      {QUARVEL_REASON_DICTIONARY,
+       QUARVEL_MATCH_DICTIONARY,
+       {step(QUARVEL_STEP_CAPITALISED), step(QUARVEL_STEP_SUFFIX), step(QUARVEL_STEP_REVERSED)},
+       "it is based on a dictionary word (reversed, with a number added)"},
+      {QUARVEL_REASON_DICTIONARY,
+       QUARVEL_MATCH_DICTIONARY,
+       {step(QUARVEL_STEP_RULE), step(QUARVEL_STEP_READ_AS), step(QUARVEL_STEP_READ_AS),
+        step(QUARVEL_STEP_DROPPED)},
+       "it is based on a dictionary word (with characters added, with look-alike characters)"},
+      {QUARVEL_REASON_PERSONAL,
+       QUARVEL_MATCH_PERSONAL,
+       {step(QUARVEL_STEP_DOUBLED), step(QUARVEL_STEP_CUT_END, QUARVEL_PIECE_SYMBOLS),
+        step(QUARVEL_STEP_CUT_START, QUARVEL_PIECE_YEAR)},
+       "it is based on a word of the personal dictionary (written twice, with symbols added, "
+       "with a number added)"},
+      {QUARVEL_REASON_BREACH,
+       QUARVEL_MATCH_BREACH,
+       {step(QUARVEL_STEP_RULE), step(QUARVEL_STEP_NON_ALNUM_REMOVED)},
+       "it is based on a leaked password (with symbols added)"},
+      {QUARVEL_REASON_CONTEXT,
+       QUARVEL_MATCH_CONTEXT,
+       {step(QUARVEL_STEP_INSIDE)},
+       "it is based on your personal information (with characters added)"},
+      {QUARVEL_REASON_PATTERN,
+       QUARVEL_MATCH_PATTERN,
+       {step(QUARVEL_STEP_PATTERN, QUARVEL_PIECE_KEYBOARD_WALK)},
+       "it is a keyboard pattern, a sequence or a date"},
+      // No reason of those stages: the first stage below the minimum.
+      {0, QUARVEL_MATCH_NONE, {}, "it is too short"},
+  };
+  for (const Case &c : cases) {
+    quarvel_result r = {};
+    QUARVEL_RESULT_INIT(&r);
+    r.level = 2;
+    const int scores[6] = {2, 2, 2, 2, 2, 2};
+    std::copy(std::begin(scores), std::end(scores), r.stage_score);
+    r.match.kind = c.kind;
+    snprintf(r.match.word, sizeof(r.match.word), "rover");
+    if (c.reason != 0) {
+      r.reasons[r.reason_count++] = {c.reason == QUARVEL_REASON_PERSONAL ? 6 : 5, c.reason, 1, 0,
+                                     0};
+    }
+    for (const quarvel_step &s : c.steps) r.match_steps[r.step_count++] = s;
+    const quarvel::pam::Verdict verdict = Judge(r, 5, 3, "someone");
+    EXPECT_EQ(verdict.outcome, quarvel::pam::Outcome::kRefused) << c.expected;
+    EXPECT_EQ(verdict.reason, c.expected);
+    EXPECT_EQ(Judge(r, 5, 2, "someone").outcome, quarvel::pam::Outcome::kAccepted);
+  }
+
+  // The login among the context words; an unreadable dictionary is no verdict.
+  quarvel_result r = {};
+  QUARVEL_RESULT_INIT(&r);
+  r.level = 1;
+  r.match.kind = QUARVEL_MATCH_CONTEXT;
+  snprintf(r.match.word, sizeof(r.match.word), "jdoe");
+  r.reasons[r.reason_count++] = {5, QUARVEL_REASON_CONTEXT, 1, 0, 0};
+  EXPECT_EQ(Judge(r, 5, 3, "JDoe").reason, "it is based on your user name");
+  r.reasons[0].code = QUARVEL_REASON_UNREADABLE;
+  EXPECT_EQ(Judge(r, 5, 1, "JDoe").outcome, quarvel::pam::Outcome::kUnchecked);
+
+  // A record of an older library: the codes come from the variant bits and the rule.
+  quarvel_result old = {};
+  QUARVEL_RESULT_INIT(&old);
+  old.size = QUARVEL_RESULT_V2_SIZE;
+  old.level = 2;
+  const int scores[6] = {3, 3, 3, 3, 2, 2};
+  std::copy(std::begin(scores), std::end(scores), old.stage_score);
+  old.match.kind = QUARVEL_MATCH_DICTIONARY;
+  old.match.variants = QUARVEL_VARIANT_RULE | QUARVEL_VARIANT_REVERSED;
+  snprintf(old.match.rule, sizeof(old.match.rule), "/?p@?p");
+  quarvel::FillMissingExplanation(old, {});
+  EXPECT_EQ(Judge(old, 9, 3, "someone").reason,
+            "it is based on a dictionary word (reversed, with symbols added)");
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ import re
 import threading
 from dataclasses import dataclass
 from types import TracebackType
-from typing import Iterable, Iterator, Optional, Tuple, Type, Union
+from typing import Iterable, Iterator, List, Optional, Tuple, Type, Union
 from contextlib import contextmanager
 
 from quarvel import _native
@@ -38,7 +38,9 @@ __all__ = [
     "NistVerdict",
     "Password",
     "QuarvelError",
+    "Reason",
     "Settings",
+    "Step",
     "Strength",
     "Variant",
     "check",
@@ -96,6 +98,123 @@ class Variant(enum.IntFlag):
     PREFIX = 0x10
 
 
+#: The stable names of the explanation codes (engine.h, "Explanations as
+#: data"), by code number: reasons, steps, and the pieces of steps.
+REASON_NAMES = ("", "few_distinct", "repeats", "sequences", "dictionary", "breach", "context",
+                "pattern", "unreadable", "personal", "level_capped")
+STEP_NAMES = ("", "lowercased", "capitalised", "uppercased", "reversed", "rule", "cut_first",
+              "cut_last", "punctuation_removed", "symbols_removed", "non_alnum_removed",
+              "read_as", "dropped", "suffix", "prefix", "doubled", "inside", "cut_start",
+              "cut_end", "pattern")
+PIECE_NAMES = ("", "digits", "year", "date", "symbols", "keyboard_walk", "sequence", "run")
+
+
+def _name(names: Tuple[str, ...], code: int) -> str:
+    """The name of a code; its number as text for one this version does not know."""
+    return names[code] if 0 < code < len(names) else str(code)
+
+
+@dataclass(frozen=True)
+class Step:
+    """One step of how the password became the matched word, in the order the
+    search applied it. ``code`` is the step's stable name ("lowercased",
+    "rule", "cut_end", ...), ``piece`` the name of what a cut or a pattern is
+    ("digits", "year", "keyboard_walk", ... or "" when the code has none);
+    ``count``, ``count2`` and ``arg`` are used as the code says (engine.h),
+    else 0 or "". ``arg`` may quote part of the password: do not log it."""
+
+    code: str
+    piece: str
+    count: int
+    count2: int
+    arg: str
+
+
+@dataclass(frozen=True)
+class Reason:
+    """Why a stage lost points (or, with ``stage`` 0 and code
+    "level_capped", why the level was capped). ``code`` is the stable name
+    ("few_distinct", "dictionary", ...); ``value`` and ``limit`` are what was
+    measured and the setting it went past, for the codes that have them
+    (else 0). ``text`` says it in English without quoting the password."""
+
+    stage: int
+    code: str
+    points: int
+    value: int
+    limit: int
+    text: str
+
+
+_FIXED_TEXTS = {
+    "dictionary": "in a dictionary, or a variant of a word in one",
+    "breach": "in a list of leaked passwords, or a variant of one",
+    "context": "close to a context word",
+    "pattern": "a keyboard walk, sequence, run or date",
+    "unreadable": "a dictionary could not be read, which counts as found",
+    "personal": "in the personal dictionary",
+}
+
+
+def _reason_text(code: str, value: int, limit: int) -> str:
+    if code == "few_distinct":
+        return f"only {value} distinct characters" + (f" (fewer than {limit})" if limit else "")
+    if code == "repeats":
+        return f"{value} repeated two-character pieces" + (f" (more than {limit})" if limit else "")
+    if code == "sequences":
+        return f"{value} neighbours in sequence" + (f" (more than {limit})" if limit else "")
+    if code == "level_capped":
+        return f"a found password is rated at most level {limit} (the score gave level {value})"
+    return _FIXED_TEXTS.get(code, "a lost point")
+
+
+# The stage-5 reason code of a match kind, for a library that gives no reasons.
+_STAGE5_CODES = {MatchKind.BREACH: 5, MatchKind.CONTEXT: 6, MatchKind.PATTERN: 7,
+                 MatchKind.UNREADABLE: 8}
+
+
+def _reasons(result: _native.Result, scores: Tuple[int, ...]) -> Tuple[Reason, ...]:
+    """The record's reasons; from a library that leaves them empty, the ones
+    its stage scores and match say (without the limits, which it lacks)."""
+    count = result.reason_count
+    raw: List[Tuple[int, int, int, int, int]]
+    if count > 0:
+        raw = [(r.stage, r.code, r.points, r.value, r.limit)
+               for r in result.reasons[:min(count, _native.MAX_REASONS)]]
+    else:
+        raw = []
+        for stage in range(2, 7):
+            points = scores[stage - 2] - scores[stage - 1]
+            if points <= 0:
+                continue
+            if stage == 2:
+                raw.append((2, 1, points, result.distinct, 0))
+            elif stage == 3:
+                raw.append((3, 2, points, result.rept_ncr, 0))
+            elif stage == 4:
+                raw.append((4, 3, points, result.cts_ncr, 0))
+            elif stage == 5:
+                raw.append((5, _STAGE5_CODES.get(result.match.kind, 4), points, 0, 0))
+            else:
+                raw.append((6, 8 if result.match.kind == MatchKind.UNREADABLE else 9, points, 0, 0))
+    reasons: List[Reason] = []
+    for stage, number, points, value, limit in raw:
+        code = _name(REASON_NAMES, number)
+        reasons.append(Reason(stage, code, points, value, limit,
+                              _reason_text(code, value, limit)))
+    return tuple(reasons)
+
+
+def _steps(result: _native.Result) -> Tuple[Step, ...]:
+    count = result.step_count
+    if count <= 0:
+        return ()
+    return tuple(Step(_name(STEP_NAMES, s.code),
+                      PIECE_NAMES[s.piece] if 0 <= s.piece < len(PIECE_NAMES) else str(s.piece),
+                      s.count, s.count2, _text(s.arg))
+                 for s in result.match_steps[:min(count, _native.MAX_STEPS)])
+
+
 @dataclass(frozen=True)
 class Match:
     """What the dictionary stage matched: the explanation of a weak password.
@@ -113,6 +232,9 @@ class Match:
     variant: str  #: the transformation, for a person ("as given" when unchanged)
     variants: Variant  #: the transformation, as flags
     breach_count: int = 0  #: occurrences in the leaked-password list (kind BREACH)
+    #: How the password became ``word``, step by step (empty: as given, or a
+    #: library that does not say). Treat the steps' ``arg`` as secret too.
+    steps: Tuple[Step, ...] = ()
 
 
 @dataclass(frozen=True)
@@ -157,6 +279,8 @@ class Strength:
     explanation: Optional[Match]  #: what matched, or None when nothing did
     answer: str  #: the answer text exactly as VerifyPW gives it
     nist: Optional[NistVerdict] = None  #: the NIST SP 800-63B verdict
+    #: One per stage that lost points, in stage order, and the level's cap.
+    reasons: Tuple[Reason, ...] = ()
 
 
 @dataclass(frozen=True)
@@ -201,7 +325,8 @@ def _strength(result: _native.Result) -> Strength:
             kind=MatchKind(m.kind), slot=m.slot, prefix=os.fsdecode(m.prefix),
             word=_text(m.word), rule=_text(m.rule), affix=_text(m.affix),
             variant=_text(m.variant), variants=Variant(m.variants),
-            breach_count=result.breach_count if m.kind == MatchKind.BREACH else 0)
+            breach_count=result.breach_count if m.kind == MatchKind.BREACH else 0,
+            steps=_steps(result))
     scores = tuple(result.stage_score)
     return Strength(
         level=result.level,
@@ -212,7 +337,8 @@ def _strength(result: _native.Result) -> Strength:
         explanation=explanation,
         answer=result.answer.decode("ascii", errors="replace"),
         nist=NistVerdict(ok=bool(result.nist_ok), failures=NistFailure(result.nist_failures),
-                         length=result.nist_length, min_length=result.nist_min_length))
+                         length=result.nist_length, min_length=result.nist_min_length),
+        reasons=_reasons(result, scores))
 
 
 class Environment:

@@ -21,12 +21,12 @@ import os
 import re
 import string
 import threading
-from typing import Any, Dict, Iterable, List, Optional, Sequence, Tuple
+from typing import Any, Dict, Iterable, List, Optional, Sequence, Set, Tuple
 
 from django.core.exceptions import FieldDoesNotExist, ImproperlyConfigured, ValidationError
 from django.utils.translation import gettext as _
 
-from quarvel import Environment, MatchKind, QuarvelError, Strength, Variant
+from quarvel import Environment, Match, QuarvelError, Strength, Variant
 from quarvel import _native
 
 __all__ = ["QuarvelValidator", "shared_environment"]
@@ -56,6 +56,18 @@ _WORD_CHARACTERS = frozenset(string.ascii_lowercase + string.digits)
 def _normalised(value: str) -> str:
     """A word as the library stores it: lower-case letters and digits, cut to 31."""
     return "".join(c for c in value.lower() if c in _WORD_CHARACTERS)[:31]
+
+
+# The kind of change each step code makes, for the message; a rule step is
+# told by the steps after it.
+_STEP_CHANGES = {
+    "lowercased": "case", "capitalised": "case", "uppercased": "case", "reversed": "reversed",
+    "doubled": "twice", "suffix": "number_end", "prefix": "number_start", "rule": "",
+}
+_FLAG_CHANGES = [
+    (Variant.LOWERCASED, "case"), (Variant.REVERSED, "reversed"), (Variant.RULE, "altered"),
+    (Variant.SUFFIX, "number_end"), (Variant.PREFIX, "number_start"),
+]
 
 
 class QuarvelValidator:
@@ -125,42 +137,45 @@ class QuarvelValidator:
               "%(min_level)d is required."),
             code="password_too_weak",
             params={"level": strength.level, "min_level": self.min_level})]
-        errors.extend(self._reasons(strength, env, user, context))
+        errors.extend(self._reasons(strength, user, context))
         raise ValidationError(errors)
 
-    def _reasons(self, strength: Strength, env: Environment, user: Any,
+    def _reasons(self, strength: Strength, user: Any,
                  context: Iterable[Tuple[str, str]]) -> List[ValidationError]:
+        codes = [reason.code for reason in strength.reasons]
         match = strength.explanation
-        if match is not None and match.kind == MatchKind.CONTEXT:
+        if "context" in codes and match is not None:
             attribute = next((attr for word, attr in context
                               if _normalised(word) == match.word), None)
             return [ValidationError(
                 _("It is too similar to the %(verbose_name)s."),
                 code="password_too_similar",
                 params={"verbose_name": self._verbose_name(user, attribute)})]
-        if match is not None and match.kind == MatchKind.UNREADABLE:
+        if "unreadable" in codes:
             return [ValidationError(
                 _("It could not be checked against every dictionary."),
                 code="password_dictionary_unreadable")]
-        if match is not None:
-            changes = self._changes(match.variants)
+        if "pattern" in codes:
+            return [ValidationError(
+                _("It is a keyboard pattern, a sequence, a repeated character or a date."),
+                code="password_pattern")]
+        if {"dictionary", "breach", "personal"} & set(codes):
+            changes = self._changes(match)
             if not changes:
                 return [ValidationError(_("It is a common word or password."),
                                         code="password_too_common")]
             return [ValidationError(
                 _("It is a common word or password with small changes (%(changes)s)."),
                 code="password_too_common", params={"changes": ", ".join(changes)})]
-        settings = env.settings()
-        fields = strength.fields
         reasons: List[ValidationError] = []
-        if fields.distinct < settings.min_diff:
+        if "few_distinct" in codes:
             reasons.append(ValidationError(
                 _("It has too few different characters."), code="password_too_uniform"))
-        if fields.cts_ncr > settings.min_step:
+        if "sequences" in codes:
             reasons.append(ValidationError(
                 _("It has too many characters in sequence, such as \"abc\" or \"321\"."),
                 code="password_sequence"))
-        if settings.use_min_rept and fields.rept_ncr > settings.min_rept:
+        if "repeats" in codes:
             reasons.append(ValidationError(
                 _("It repeats pieces of itself."), code="password_repeats"))
         if not reasons:
@@ -170,15 +185,28 @@ class QuarvelValidator:
         return reasons
 
     @staticmethod
-    def _changes(variants: Variant) -> List[str]:
+    def _changes(match: Optional[Match]) -> List[str]:
+        """The kinds of change the match's steps made, in a fixed order; from a
+        library that gives no steps, the ones its variant flags say."""
+        if match is None:
+            return []
+        kinds: Set[str] = set()
+        for step in match.steps:
+            if step.code in ("cut_start", "cut_end") and step.piece != "symbols":
+                kinds.add("number_start" if step.code == "cut_start" else "number_end")
+            else:
+                kinds.add(_STEP_CHANGES.get(step.code, "altered"))
+        if not match.steps:
+            kinds = {kind for flag, kind in _FLAG_CHANGES if match.variants & flag}
         names = [
-            (Variant.LOWERCASED, _("capital letters")),
-            (Variant.REVERSED, _("reversed")),
-            (Variant.RULE, _("characters substituted, added or removed")),
-            (Variant.SUFFIX, _("a number added at the end")),
-            (Variant.PREFIX, _("a number added at the start")),
+            ("case", _("capital letters")),
+            ("reversed", _("reversed")),
+            ("twice", _("written twice")),
+            ("altered", _("characters substituted, added or removed")),
+            ("number_end", _("a number added at the end")),
+            ("number_start", _("a number added at the start")),
         ]
-        return [str(name) for flag, name in names if variants & flag]
+        return [str(name) for kind, name in names if kind in kinds]
 
     @staticmethod
     def _verbose_name(user: Any, attribute: Optional[str]) -> str:

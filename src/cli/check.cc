@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/explanation_fallback.h"
 #include "base/secure_wipe.h"
 #include "cli/commands.h"
 #include "cli/line_reader.h"
@@ -39,33 +40,39 @@ using Env = std::unique_ptr<quarvel_env, EnvCloser>;
 class Checker {
  public:
   Checker(const quarvel_env *env, const CheckOptions &options) : env_(env), options_(options) {
-    settings_.size = sizeof(settings_);
-    quarvel_get_settings(env, &settings_);
+    quarvel_settings settings = {};
+    settings.size = sizeof(settings);
+    quarvel_get_settings(env, &settings);
+    limits_ = {settings.min_diff, settings.min_rept, settings.min_step};
   }
 
   // Checks one password and appends its line to out; answers whether it
   // reached --min-level.
   bool CheckOne(std::string_view password, EntryLabel label, std::string &out) const {
-    // quarvel_check clears the record itself.
-    quarvel_result result;
+    // quarvel_check clears the record up to the size it knows; a library
+    // older than the explanation codes leaves them as they were: zero.
+    quarvel_result result = {};
     QUARVEL_RESULT_INIT(&result);
     quarvel_check(env_, password.data(), password.size(), &result);
+    FillMissingExplanation(result, limits_);
     const std::string_view shown = options_.show_password ? password : std::string_view();
     if (options_.json) {
       AppendJsonLine(out, label, shown, result);
     } else {
-      AppendHumanLine(out, label, shown, result, settings_);
+      AppendHumanLine(out, label, shown, result);
     }
     const bool passed = result.code == QUARVEL_OK && result.level >= options_.min_level;
-    // The match holds what the password was turned into; the rest is counts.
+    // The match and its steps hold what the password was turned into; the
+    // rest is counts.
     quarvel::SecureWipe(&result.match, sizeof(result.match));
+    quarvel::SecureWipe(result.match_steps, sizeof(result.match_steps));
     return passed;
   }
 
  private:
   const quarvel_env *env_;
   const CheckOptions &options_;
-  quarvel_settings settings_ = {};
+  ExplanationLimits limits_;
 };
 
 // Output buffers that are wiped before they are freed.

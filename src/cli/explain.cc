@@ -7,11 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "base/explanation_fallback.h"
 #include "base/secure_wipe.h"
 #include "cli/commands.h"
 #include "cli/line_reader.h"
 #include "cli/report.h"
 #include "cli/terminal.h"
+#include "cli/wording.h"
 #include "quarvel/engine.h"
 
 namespace quarvel::cli {
@@ -73,6 +75,14 @@ std::string NistVerdict(const quarvel_result &r) {
   return text + ".";
 }
 
+// The reason of a stage, or null when it lost no point.
+const quarvel_reason *ReasonOfStage(const quarvel_result &r, int stage) {
+  for (const quarvel_reason &reason : ReasonsOf(r)) {
+    if (reason.stage == stage) return &reason;
+  }
+  return nullptr;
+}
+
 std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
   const int *score = r.stage_score;
   std::string text;
@@ -98,18 +108,19 @@ std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
 
   const int searched = s.dict_count;
   const int lost5 = score[3] - score[4];
+  const quarvel_reason *reason5 = ReasonOfStage(r, 5);
+  const int code5 = reason5 != nullptr ? reason5->code : 0;
   std::string stage5 = "dictionaries (" + ConfiguredDictionaries(s) + "): ";
-  if (lost5 > 0 && r.match.kind == QUARVEL_MATCH_DICTIONARY) {
+  if (lost5 > 0 && code5 == QUARVEL_REASON_DICTIONARY) {
     stage5 += "found in dictionary " + std::to_string(r.dict_fd_cnt) + " of " +
               std::to_string(searched) + ", " + DictionaryName(r.match) + ", as " +
-              DescribeMatch(r.match) + ". ";
-  } else if (lost5 > 0 && r.match.kind == QUARVEL_MATCH_BREACH) {
+              DescribeMatch(r) + ". ";
+  } else if (lost5 > 0 && code5 == QUARVEL_REASON_BREACH) {
     stage5 += BreachReason(r) + ". ";
-  } else if (lost5 > 0 && r.match.kind == QUARVEL_MATCH_UNREADABLE) {
-    stage5 +=
-        "dictionary " + DictionaryName(r.match) + " could not be read, which counts as found. ";
+  } else if (lost5 > 0 && code5 == QUARVEL_REASON_UNREADABLE) {
+    stage5 += ReasonText(r, *reason5) + ". ";
   } else if (lost5 > 0) {
-    stage5 += "found, as " + DescribeMatch(r.match) + ". ";
+    stage5 += "found, as " + DescribeMatch(r) + ". ";
   } else {
     stage5 += "none of the " + std::to_string(searched) +
               " holds it or a variant of it (tried: " + VariantsTried(s) + "). ";
@@ -117,11 +128,13 @@ std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
   line(5, stage5 + Cost(lost5));
 
   const int lost6 = score[4] - score[5];
+  const quarvel_reason *reason6 = ReasonOfStage(r, 6);
   std::string stage6 = "personal dictionary: ";
   if (r.pdict_fd < 0) {
     stage6 += "not in use. ";
-  } else if (lost6 > 0 && r.match.kind == QUARVEL_MATCH_PERSONAL) {
-    stage6 += "found, as " + DescribeMatch(r.match) + ". ";
+  } else if (lost6 > 0 && reason6 != nullptr && reason6->code == QUARVEL_REASON_PERSONAL &&
+             r.match.kind == QUARVEL_MATCH_PERSONAL) {
+    stage6 += "found, as " + DescribeMatch(r) + ". ";
   } else if (lost6 > 0) {
     stage6 += "found. ";
   } else {
@@ -133,9 +146,14 @@ std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
       r.match.kind == QUARVEL_MATCH_CONTEXT || r.match.kind == QUARVEL_MATCH_BREACH) {
     const char *what = r.match.kind == QUARVEL_MATCH_BREACH ? "leaked password" : "stored word";
     text += "The match: " + std::string(what) + " '" + std::string(r.match.word) + "', rule '" +
-            std::string(r.match.rule) + "', read as: " + std::string(r.match.variant) + ".\n";
+            std::string(r.match.rule) + "', read as: " + StepsText(StepsOf(r)) + ".\n";
   }
-  text += "Level " + std::to_string(r.level) + " of 4 (" + std::string(LevelName(r.level)) + ").\n";
+  text += "Level " + std::to_string(r.level) + " of 4 (" + std::string(LevelName(r.level)) + ")";
+  const quarvel_reason *capped = ReasonOfStage(r, 0);
+  if (capped != nullptr && capped->code == QUARVEL_REASON_LEVEL_CAPPED) {
+    text += ": " + ReasonText(r, *capped);
+  }
+  text += ".\n";
   text += "NIST SP 800-63B: " + NistVerdict(r) + "\n";
   text += "Answer: " + std::string(r.answer) + "\n";
   return text;
@@ -184,6 +202,7 @@ int RunExplain(ExplainOptions &options) {
   quarvel_result result = {};
   QUARVEL_RESULT_INIT(&result);
   quarvel_check(env.get(), password.data(), password.size(), &result);
+  FillMissingExplanation(result, {settings.min_diff, settings.min_rept, settings.min_step});
   quarvel::SecureWipe(buffer, sizeof(buffer));
   quarvel::SecureWipe(options.password.data(), options.password.size());
 

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/secure_wipe.h"
+#include "cli/wording.h"
 
 namespace quarvel::cli {
 namespace {
@@ -46,28 +47,6 @@ std::string_view PersonalAnswer(int pdict_fd) {
   return "XX";
 }
 
-// The reason stage 5 (configured dictionaries) or 6 (personal) lost a point.
-std::string DictionaryReason(int stage, const quarvel_match &match) {
-  if (stage == 6) {
-    if (match.kind == QUARVEL_MATCH_PERSONAL) {
-      return "in the personal dictionary: " + DescribeMatch(match);
-    }
-    return "in the personal dictionary";
-  }
-  switch (match.kind) {
-    case QUARVEL_MATCH_DICTIONARY:
-      return "in dictionary " + DictionaryName(match) + ": " + DescribeMatch(match);
-    case QUARVEL_MATCH_CONTEXT:
-      return "close to a context word: " + DescribeMatch(match);
-    case QUARVEL_MATCH_UNREADABLE:
-      return "dictionary " + DictionaryName(match) + " could not be read, which counts as found";
-    case QUARVEL_MATCH_PATTERN:
-      return "a pattern, not a password: " + DescribeMatch(match);
-    default:
-      return "in a dictionary";
-  }
-}
-
 }  // namespace
 
 std::string_view LevelName(int level) {
@@ -100,79 +79,6 @@ std::string_view CodeReason(int code) {
   }
 }
 
-std::string DictionaryName(const quarvel_match &match) {
-  const std::string_view prefix = Field(match.prefix);
-  if (!prefix.empty()) return std::string(prefix);
-  return "slot " + std::to_string(match.slot);
-}
-
-// The parts of the engine's variant text that the rule itself stands for:
-// the text without the parts DescribeMatch words from the variant bits.
-std::string RuleParts(std::string_view variant) {
-  std::string parts;
-  while (!variant.empty()) {
-    const size_t comma = variant.find(", ");
-    const std::string_view part = variant.substr(0, comma);
-    variant = comma == std::string_view::npos ? std::string_view() : variant.substr(comma + 2);
-    if (part == "lower-cased" || part == "reversed" || part == "as given" ||
-        part.starts_with("suffix ") || part.starts_with("prefix ")) {
-      continue;
-    }
-    if (!parts.empty()) parts += ", ";
-    parts += part;
-  }
-  return parts;
-}
-
-std::string DescribeMatch(const quarvel_match &match) {
-  // A pattern is no word; the engine names it ("keyboard walk 'qwerty'").
-  if (match.kind == QUARVEL_MATCH_PATTERN) return std::string(Field(match.variant));
-  std::string noun;
-  switch (match.kind) {
-    case QUARVEL_MATCH_PERSONAL:
-      noun = "the personal dictionary word";
-      break;
-    case QUARVEL_MATCH_CONTEXT:
-      noun = "the context word";
-      break;
-    default:
-      noun = "the dictionary word";
-  }
-  noun += " '";
-  noun += Field(match.word);
-  noun += "'";
-
-  std::string forms;
-  if (match.variants & QUARVEL_VARIANT_REVERSED) forms = "reversed";
-  if (match.variants & QUARVEL_VARIANT_LOWERCASED) {
-    forms += forms.empty() ? "lower-cased" : ", lower-cased";
-  }
-  std::string text = forms.empty() ? noun : forms + " form of " + noun;
-  // The extended search says in its own words what it undid.
-  if (match.variants & QUARVEL_VARIANT_EXTENDED) {
-    return noun + " (" + std::string(Field(match.variant)) + ")";
-  }
-  if (match.variants & QUARVEL_VARIANT_RULE) {
-    text += ", by rule '";
-    text += Field(match.rule);
-    text += "'";
-    const std::string rule_parts = RuleParts(Field(match.variant));
-    if (!rule_parts.empty()) text += " (" + rule_parts + ")";
-  }
-  // The number search appends (or prepends) a number to the password: the
-  // stored word holds the number, which the password lacks.
-  const std::string_view affix = Field(match.affix);
-  if (!affix.empty() && (match.variants & QUARVEL_VARIANT_SUFFIX)) {
-    text += " without its suffix ";
-    text += affix;
-  } else if (!affix.empty() && (match.variants & QUARVEL_VARIANT_PREFIX)) {
-    text += " without its prefix ";
-    text += affix;
-  }
-  if (match.variants == 0) text += " as given";
-  return text;
-}
-
 namespace {
 
 void AppendNumber(std::string &out, long long value) {
@@ -183,58 +89,14 @@ void AppendNumber(std::string &out, long long value) {
 
 }  // namespace
 
-void AppendLostPoints(std::string &out, const quarvel_result &result,
-                      const quarvel_settings &settings) {
-  for (int stage = 2; stage <= 6; ++stage) {
-    const int lost = result.stage_score[stage - 2] - result.stage_score[stage - 1];
-    if (lost <= 0) continue;
+void AppendLostPoints(std::string &out, const quarvel_result &result) {
+  for (const quarvel_reason &reason : ReasonsOf(result)) {
+    if (reason.points <= 0) continue;
     out += "; -";
-    AppendNumber(out, lost);
+    AppendNumber(out, reason.points);
     out += ' ';
-    switch (stage) {
-      case 2:
-        out += "only ";
-        AppendNumber(out, result.distinct);
-        out += " distinct characters (fewer than ";
-        AppendNumber(out, settings.min_diff);
-        out += ')';
-        break;
-      case 3:
-        AppendNumber(out, result.rept_ncr);
-        out += " repeated two-character pieces (more than ";
-        AppendNumber(out, settings.min_rept);
-        out += ')';
-        break;
-      case 4:
-        AppendNumber(out, result.cts_ncr);
-        out += " neighbours in sequence (more than ";
-        AppendNumber(out, settings.min_step);
-        out += ')';
-        break;
-      default:
-        out += stage == 5 && result.match.kind == QUARVEL_MATCH_BREACH
-                   ? BreachReason(result)
-                   : DictionaryReason(stage, result.match);
-    }
+    out += ReasonText(result, reason);
   }
-}
-
-std::string FormatGrouped(uint64_t value) {
-  std::string digits = std::to_string(value);
-  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return digits;
-}
-
-std::string BreachReason(const quarvel_result &result) {
-  const quarvel_match &m = result.match;
-  std::string text = "seen " + FormatGrouped(result.breach_count) +
-                     (result.breach_count == 1 ? " time" : " times") +
-                     " in the leaked-password list '" + std::string(Field(m.prefix)) + "'";
-  const std::string_view variant = Field(m.variant);
-  if (variant != "as given") {
-    text += " as '" + std::string(Field(m.word)) + "' (" + std::string(variant) + ")";
-  }
-  return text;
 }
 
 std::vector<std::string_view> NistFailureNames(unsigned failures) {
@@ -250,7 +112,7 @@ std::vector<std::string_view> NistFailureNames(unsigned failures) {
 }
 
 void AppendHumanLine(std::string &out, EntryLabel label, std::string_view password,
-                     const quarvel_result &result, const quarvel_settings &settings) {
+                     const quarvel_result &result) {
   out += label.kind;
   out += ' ';
   AppendNumber(out, static_cast<long long>(label.position));
@@ -279,7 +141,7 @@ void AppendHumanLine(std::string &out, EntryLabel label, std::string_view passwo
   out += result.pw_len == 1 ? " byte in " : " bytes in ";
   AppendNumber(out, result.pw_ncr);
   out += result.pw_ncr == 1 ? " class" : " classes";
-  AppendLostPoints(out, result, settings);
+  AppendLostPoints(out, result);
   out += '\n';
 }
 
@@ -293,6 +155,89 @@ void SetText(Json &node, std::string_view text) {
   target.assign(text);
 }
 
+// Wipes every string below node.
+void WipeStrings(Json &node) {
+  if (node.is_string()) {
+    SetText(node, "");
+  } else if (node.is_structured()) {
+    for (Json &child : node) WipeStrings(child);
+  }
+}
+
+// Which members of a step its code uses (quarvel/engine.h).
+struct StepMembers {
+  bool piece, count, count2, arg;
+};
+
+StepMembers MembersOf(int code) {
+  switch (code) {
+    case QUARVEL_STEP_RULE:
+      return {false, true, false, true};
+    case QUARVEL_STEP_CUT_FIRST:
+    case QUARVEL_STEP_CUT_LAST:
+      return {false, true, false, false};
+    case QUARVEL_STEP_READ_AS:
+    case QUARVEL_STEP_DROPPED:
+    case QUARVEL_STEP_SUFFIX:
+    case QUARVEL_STEP_PREFIX:
+      return {false, false, false, true};
+    case QUARVEL_STEP_INSIDE:
+      return {false, true, true, false};
+    case QUARVEL_STEP_CUT_START:
+    case QUARVEL_STEP_CUT_END:
+    case QUARVEL_STEP_PATTERN:
+      return {true, false, false, true};
+    default: {
+      // A code this version does not know: every member, as is.
+      const bool unknown = StepName(code).empty();
+      return {unknown, unknown, unknown, unknown};
+    }
+  }
+}
+
+// A code by its stable name, or its number when this version has none.
+Json CodeNode(std::string_view name, int code) {
+  if (name.empty()) return code;
+  return std::string(name);
+}
+
+Json StepsNode(const quarvel_result &result) {
+  Json steps = Json::array();
+  for (const quarvel_step &s : StepsOf(result)) {
+    const StepMembers use = MembersOf(s.code);
+    Json step = Json::object();
+    step["code"] = CodeNode(StepName(s.code), s.code);
+    if (use.piece) step["piece"] = CodeNode(PieceName(s.piece), s.piece);
+    if (use.count) step["count"] = s.count;
+    if (use.count2) step["count2"] = s.count2;
+    if (use.arg) step["arg"] = std::string(Field(s.arg));
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+Json ReasonsNode(const quarvel_result &result) {
+  Json reasons = Json::array();
+  for (const quarvel_reason &r : ReasonsOf(result)) {
+    Json reason = {
+        {"stage", r.stage}, {"code", CodeNode(ReasonName(r.code), r.code)}, {"points", r.points}};
+    switch (r.code) {
+      case QUARVEL_REASON_FEW_DISTINCT:
+      case QUARVEL_REASON_REPEATS:
+      case QUARVEL_REASON_SEQUENCES:
+      case QUARVEL_REASON_LEVEL_CAPPED:
+        reason["value"] = r.value;
+        reason["limit"] = r.limit;
+        break;
+      default:
+        break;
+    }
+    reason["text"] = ReasonText(result, r);
+    reasons.push_back(std::move(reason));
+  }
+  return reasons;
+}
+
 // The objects of one thread, kept from line to line: their keys are made
 // once, and a line only replaces values.
 struct JsonLine {
@@ -301,24 +246,32 @@ struct JsonLine {
   Json match;
 
   JsonLine() {
-    entry = {{"line", 0},         {"code", 0},        {"level", 0},      {"fields", nullptr},
-             {"stages", nullptr}, {"match", nullptr}, {"nist", nullptr}, {"answer", ""}};
+    entry = {{"line", 0},         {"code", 0},         {"level", 0},
+             {"fields", nullptr}, {"stages", nullptr}, {"reasons", nullptr},
+             {"match", nullptr},  {"nist", nullptr},   {"answer", ""}};
     fields = {{"RT_LEVEL", 0}, {"PW_LEN", 0},      {"PW_NCR", 0},   {"REPT_NCR", 0},
               {"CTS_NCR", 0},  {"DICT_FD_CNT", 0}, {"PDICT_FD", ""}};
-    match = {{"kind", ""},       {"slot", 0},   {"prefix", ""},  {"word", ""},
-             {"rule", ""},       {"affix", ""}, {"variant", ""}, {"variants", Json::array()},
-             {"breach_count", 0}};
+    match = {{"kind", ""},        {"slot", 0},
+             {"prefix", ""},      {"word", ""},
+             {"rule", ""},        {"affix", ""},
+             {"variant", ""},     {"variants", Json::array()},
+             {"breach_count", 0}, {"steps", Json::array()}};
   }
   ~JsonLine() { Wipe(); }
   JsonLine(const JsonLine &) = delete;
   JsonLine &operator=(const JsonLine &) = delete;
 
   // Wipes the texts that came from a password: the answer, the matched word
-  // and its variant, and the password when it was shown.
+  // and its variant, the steps and reasons that quote them, and the password
+  // when it was shown.
   void Wipe() {
     for (Json *node : {&entry["answer"], &match["word"], &match["affix"], &match["variant"]}) {
       SetText(*node, "");
     }
+    WipeStrings(match["steps"]);
+    match["steps"] = Json::array();
+    WipeStrings(entry["reasons"]);
+    entry["reasons"] = nullptr;
     if (entry.contains("password")) {
       SetText(entry["password"], "");
       entry.erase("password");
@@ -350,6 +303,7 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
   if (graded) {
     std::swap(entry["fields"], line.fields);
     entry["stages"] = result.stage_score;
+    entry["reasons"] = ReasonsNode(result);
   }
 
   const quarvel_match &m = result.match;
@@ -381,6 +335,7 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
       if (m.variants & bit) variants.push_back(name);
     }
     j["breach_count"] = m.kind == QUARVEL_MATCH_BREACH ? result.breach_count : 0;
+    j["steps"] = StepsNode(result);
     std::swap(entry["match"], line.match);
   }
   if (graded && result.size >= offsetof(quarvel_result, nist_min_length) + sizeof(int)) {

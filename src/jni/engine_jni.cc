@@ -6,13 +6,15 @@
 // owns (on the stack, or on the heap when it is long), which is wiped before
 // the method returns; the JVM never hands out a pointer into its own copy.
 // The result record on the stack is wiped too, once its members have been
-// copied into the Java arrays.
+// copied into the Java arrays (the numbers of its reasons and steps, and the
+// steps' texts, which may quote the password as the variant text does).
 //
 // No lock is taken: the engine serves any number of threads. Quarvel.java
 // keeps the environment alive while a call runs (close waits for them).
 
 #include <jni.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -40,11 +42,27 @@ enum NumberIndex : jsize {
   kMatchKind = kStageScore + 6,
   kMatchSlot,
   kMatchChanges,
-  kNumberCount
+  // The reasons (stage, code, points, value, limit) and the match steps
+  // (code, piece, count, count2), each after its count.
+  kReasonCount,
+  kReasons,
+  kStepCount = kReasons + QUARVEL_MAX_REASONS * 5,
+  kSteps,
+  kNumberCount = kSteps + QUARVEL_MAX_STEPS * 4
 };
 
 // The members of the String[] that nativeCheck fills.
-enum TextIndex : jsize { kAnswer, kPrefix, kWord, kRule, kAffix, kVariant, kTextCount };
+// The steps' texts follow, from kStepArg on.
+enum TextIndex : jsize {
+  kAnswer,
+  kPrefix,
+  kWord,
+  kRule,
+  kAffix,
+  kVariant,
+  kStepArg,
+  kTextCount = kStepArg + QUARVEL_MAX_STEPS
+};
 
 // Passwords up to this many bytes (and the terminator) are copied to the
 // stack; the engine refuses anything longer than 257.
@@ -138,7 +156,7 @@ jstring ToJavaString(JNIEnv *env, const char (&text)[N]) noexcept {
 
 // Sets texts[index] to text; false when the JVM is out of memory.
 template <std::size_t N>
-bool SetText(JNIEnv *env, jobjectArray texts, TextIndex index, const char (&text)[N]) noexcept {
+bool SetText(JNIEnv *env, jobjectArray texts, jsize index, const char (&text)[N]) noexcept {
   jstring string = ToJavaString(env, text);
   if (string == nullptr) return false;
   env->SetObjectArrayElement(texts, index, string);
@@ -214,6 +232,27 @@ void Deliver(JNIEnv *env, const quarvel_result &result, jintArray numbers,
   values[kMatchKind] = result.match.kind;
   values[kMatchSlot] = result.match.slot;
   values[kMatchChanges] = static_cast<jint>(result.match.variants);
+  const int reasons = std::clamp(result.reason_count, 0, QUARVEL_MAX_REASONS);
+  values[kReasonCount] = reasons;
+  for (int i = 0; i < reasons; ++i) {
+    const quarvel_reason &r = result.reasons[i];
+    jint *at = values + kReasons + i * 5;
+    at[0] = r.stage;
+    at[1] = r.code;
+    at[2] = r.points;
+    at[3] = r.value;
+    at[4] = r.limit;
+  }
+  const int steps = std::clamp(result.step_count, 0, QUARVEL_MAX_STEPS);
+  values[kStepCount] = steps;
+  for (int i = 0; i < steps; ++i) {
+    const quarvel_step &s = result.match_steps[i];
+    jint *at = values + kSteps + i * 4;
+    at[0] = s.code;
+    at[1] = s.piece;
+    at[2] = s.count;
+    at[3] = s.count2;
+  }
   env->SetIntArrayRegion(numbers, 0, kNumberCount, values);
 
   if (!SetText(env, texts, kAnswer, result.answer)) return;
@@ -222,7 +261,10 @@ void Deliver(JNIEnv *env, const quarvel_result &result, jintArray numbers,
   if (!SetText(env, texts, kWord, result.match.word)) return;
   if (!SetText(env, texts, kRule, result.match.rule)) return;
   if (!SetText(env, texts, kAffix, result.match.affix)) return;
-  SetText(env, texts, kVariant, result.match.variant);
+  if (!SetText(env, texts, kVariant, result.match.variant)) return;
+  for (int i = 0; i < steps; ++i) {
+    if (!SetText(env, texts, kStepArg + i, result.match_steps[i].arg)) return;
+  }
 }
 
 }  // namespace

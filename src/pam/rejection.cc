@@ -1,9 +1,11 @@
-// Rejection reasons, from the engine's result.
+// Rejection reasons, from the reason and step codes of the engine's result.
 
 #include "pam/rejection.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <span>
 
 #include "pam/context_words.h"
 
@@ -20,51 +22,95 @@ constexpr int kEnoughClasses = 3;
 // The stages in the order the engine scores them (stage_score[0..5]).
 enum Stage { kLengthAndClasses, kDistinct, kRepeats, kSequences, kDictionary, kPersonal };
 
-// "(reversed, with a number added, ...)" for the variant bits and rule of a
-// match, told from the password's side: the rules trim the password's ends
-// ("[", "]"), purge a class of characters from it ("/?p@?p") or read its
-// look-alike characters back as letters ("/0s0o"). Empty when the password
-// was the word as stored, lower case aside.
-std::string VariantNote(const quarvel_match &match) {
-  const std::string_view rule(match.rule, strnlen(match.rule, sizeof(match.rule)));
-  std::string note;
-  auto add = [&note](std::string_view phrase) {
-    if (note.find(phrase) != std::string::npos) return;
-    note.append(note.empty() ? " (" : ", ").append(phrase);
-  };
-  if ((match.variants & QUARVEL_VARIANT_REVERSED) != 0) add("reversed");
-  if ((match.variants & QUARVEL_VARIANT_RULE) != 0) {
-    if (!rule.empty() && (rule.front() == '[' || rule.front() == ']')) {
-      add("with characters added");
-    } else if (rule.substr(0, 2) == "/?") {
-      add("with symbols added");
-    } else {
-      add("with look-alike characters");
-    }
+// How the password differs from the word, told from the password's side,
+// in a fixed order whatever the order of the steps.
+enum Difference { kReversed, kTwice, kCharacters, kSymbols, kLookAlike, kNumber, kDifferences };
+
+constexpr std::string_view kDifferencePhrases[kDifferences] = {"reversed",
+                                                               "written twice",
+                                                               "with characters added",
+                                                               "with symbols added",
+                                                               "with look-alike characters",
+                                                               "with a number added"};
+
+// The difference a step makes; kDifferences for none worth telling (the
+// case of letters, a rule step, which the steps after it tell).
+Difference DifferenceOf(const quarvel_step &step) {
+  switch (step.code) {
+    case QUARVEL_STEP_REVERSED:
+      return kReversed;
+    case QUARVEL_STEP_DOUBLED:
+      return kTwice;
+    case QUARVEL_STEP_CUT_FIRST:
+    case QUARVEL_STEP_CUT_LAST:
+    case QUARVEL_STEP_DROPPED:
+    case QUARVEL_STEP_INSIDE:
+      return kCharacters;
+    case QUARVEL_STEP_PUNCTUATION_REMOVED:
+    case QUARVEL_STEP_SYMBOLS_REMOVED:
+    case QUARVEL_STEP_NON_ALNUM_REMOVED:
+      return kSymbols;
+    case QUARVEL_STEP_READ_AS:
+      return kLookAlike;
+    case QUARVEL_STEP_SUFFIX:
+    case QUARVEL_STEP_PREFIX:
+      return kNumber;
+    case QUARVEL_STEP_CUT_START:
+    case QUARVEL_STEP_CUT_END:
+      return step.piece == QUARVEL_PIECE_SYMBOLS ? kSymbols : kNumber;
+    default:
+      return kDifferences;
   }
-  if ((match.variants & (QUARVEL_VARIANT_PREFIX | QUARVEL_VARIANT_SUFFIX)) != 0) {
-    add("with a number added");
+}
+
+std::span<const quarvel_step> StepsOf(const quarvel_result &result) {
+  if (result.size < sizeof(quarvel_result)) return {};
+  const int n = std::clamp(result.step_count, 0, QUARVEL_MAX_STEPS);
+  return {result.match_steps, static_cast<size_t>(n)};
+}
+
+std::span<const quarvel_reason> ReasonsOf(const quarvel_result &result) {
+  if (result.size < sizeof(quarvel_result)) return {};
+  const int n = std::clamp(result.reason_count, 0, QUARVEL_MAX_REASONS);
+  return {result.reasons, static_cast<size_t>(n)};
+}
+
+// " (reversed, with a number added)" for the steps of a match; empty when
+// the password was the word as stored, case aside.
+std::string DifferenceNote(std::span<const quarvel_step> steps) {
+  bool seen[kDifferences + 1] = {};
+  for (const quarvel_step &step : steps) seen[DifferenceOf(step)] = true;
+  std::string note;
+  for (int d = 0; d < kDifferences; ++d) {
+    if (seen[d]) note.append(note.empty() ? " (" : ", ").append(kDifferencePhrases[d]);
   }
   if (!note.empty()) note.push_back(')');
   return note;
 }
 
-std::string MatchReason(const quarvel_match &match, std::string_view login) {
+// Why a reason of the dictionary or personal stage refuses the password.
+std::string MatchReason(const quarvel_result &result, int code, std::string_view login) {
+  const quarvel_match &match = result.match;
   const std::string_view word(match.word, strnlen(match.word, sizeof(match.word)));
   std::string base;
-  switch (match.kind) {
-    case QUARVEL_MATCH_PERSONAL:
+  switch (code) {
+    case QUARVEL_REASON_PERSONAL:
       base = "it is based on a word of the personal dictionary";
       break;
-    case QUARVEL_MATCH_CONTEXT:
+    case QUARVEL_REASON_CONTEXT:
       base = word == NormalizedWord(login) ? "it is based on your user name"
                                            : "it is based on your personal information";
       break;
+    case QUARVEL_REASON_BREACH:
+      base = "it is based on a leaked password";
+      break;
+    case QUARVEL_REASON_PATTERN:
+      return "it is a keyboard pattern, a sequence or a date";
     default:
       base = "it is based on a dictionary word";
       break;
   }
-  return base + VariantNote(match);
+  return base + DifferenceNote(StepsOf(result));
 }
 
 std::string StageReason(const quarvel_result &result, int stage, int min_level) {
@@ -96,12 +142,17 @@ Verdict Judge(const quarvel_result &result, size_t length, int min_level, std::s
   if (result.code != QUARVEL_OK) {
     return {Outcome::kUnchecked, "the engine answered " + std::to_string(result.code)};
   }
-  if (result.match.kind == QUARVEL_MATCH_UNREADABLE) {
-    return {Outcome::kUnchecked, "a dictionary could not be read"};
+  const std::span<const quarvel_reason> reasons = ReasonsOf(result);
+  for (const quarvel_reason &reason : reasons) {
+    if (reason.code == QUARVEL_REASON_UNREADABLE) {
+      return {Outcome::kUnchecked, "a dictionary could not be read"};
+    }
   }
   if (result.level >= min_level) return {Outcome::kAccepted, {}};
-  if (result.match.kind != QUARVEL_MATCH_NONE) {
-    return {Outcome::kRefused, MatchReason(result.match, login)};
+  for (const quarvel_reason &reason : reasons) {
+    if (reason.stage == 5 || reason.stage == 6) {
+      return {Outcome::kRefused, MatchReason(result, reason.code, login)};
+    }
   }
   for (int stage = 0; stage < static_cast<int>(std::size(result.stage_score)); ++stage) {
     if (result.stage_score[stage] < min_level) {

@@ -19,13 +19,16 @@ enum class Outcome {
 struct Verdict {
   Outcome outcome = Outcome::kUnchecked;
   // Put together from fixed phrases only, so it can never hold any part of
-  // the password: never the matched word, the affix or the variant text.
+  // the password: never the matched word, a step's text or the variant text.
   std::string reason;
 };
 
 // Judges a result of quarvel_check_context for a password of length bytes:
-// refused below min_level. A match found in the dictionary stage gives the
-// reason; otherwise the first stage whose score fell below min_level does.
+// refused below min_level. The reason comes from the result's codes: a
+// reason of the dictionary or personal stage, told with the differences its
+// match steps make; otherwise the first stage whose score fell below
+// min_level. The result holds its reasons and steps (for an older library,
+// FillMissingExplanation derives them first).
 // login is the user's login name, to tell it from the other context words.
 Verdict Judge(const quarvel_result &result, size_t length, int min_level, std::string_view login);
 

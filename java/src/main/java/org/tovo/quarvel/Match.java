@@ -2,6 +2,7 @@ package org.tovo.quarvel;
 
 import java.util.Collections;
 import java.util.EnumSet;
+import java.util.List;
 import java.util.Objects;
 import java.util.Set;
 
@@ -86,6 +87,7 @@ public final class Match {
   private final String affix;
   private final Set<Change> changes;
   private final String variant;
+  private final List<Step> steps;
 
   Match(
       Kind kind,
@@ -95,7 +97,8 @@ public final class Match {
       String rule,
       String affix,
       Set<Change> changes,
-      String variant) {
+      String variant,
+      List<Step> steps) {
     this.kind = kind;
     this.slot = slot;
     this.prefix = prefix;
@@ -104,6 +107,7 @@ public final class Match {
     this.affix = affix;
     this.changes = changes;
     this.variant = variant;
+    this.steps = List.copyOf(steps);
   }
 
   /** Where the word was stored. */
@@ -156,6 +160,15 @@ public final class Match {
     return variant;
   }
 
+  /**
+   * How the password was turned into the word, step by step as codes, in the order the search
+   * applied them; empty when it matched as given (or the library does not give steps). A front end
+   * words these in its own language instead of reading {@link #variant()}. Read-only.
+   */
+  public List<Step> steps() {
+    return steps;
+  }
+
   /** The kind, the word and the variant, e.g. {@code "DICTIONARY slot 0 'dragon' (as given)"}. */
   @Override
   public String toString() {
@@ -176,12 +189,13 @@ public final class Match {
         && rule.equals(that.rule)
         && affix.equals(that.affix)
         && changes.equals(that.changes)
-        && variant.equals(that.variant);
+        && variant.equals(that.variant)
+        && steps.equals(that.steps);
   }
 
   /** A hash of all members. */
   @Override
   public int hashCode() {
-    return Objects.hash(kind, slot, prefix, word, rule, affix, changes, variant);
+    return Objects.hash(kind, slot, prefix, word, rule, affix, changes, variant, steps);
   }
 }

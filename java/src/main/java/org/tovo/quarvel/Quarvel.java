@@ -3,7 +3,9 @@ package org.tovo.quarvel;
 import java.nio.charset.Charset;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.List;
 import java.util.Objects;
 
 /**
@@ -77,10 +79,20 @@ public final class Quarvel implements AutoCloseable {
   private static final int PDICT_FD = 7;
   private static final int DISTINCT = 8;
   private static final int STAGE_SCORE = 9;
-  private static final int MATCH_KIND = STAGE_SCORE + Strength.STAGES;
+  static final int MATCH_KIND = STAGE_SCORE + Strength.STAGES;
   private static final int MATCH_SLOT = MATCH_KIND + 1;
   private static final int MATCH_CHANGES = MATCH_KIND + 2;
-  private static final int NUMBERS = MATCH_KIND + 3;
+  // The reasons (stage, code, points, value, limit each) and the match steps (code, piece, count,
+  // count2 each; their texts are in texts[STEP_ARG + i]), each after its count.
+  static final int MAX_REASONS = 8;
+  static final int REASON_MEMBERS = 5;
+  static final int MAX_STEPS = 24;
+  static final int STEP_MEMBERS = 4;
+  static final int REASON_COUNT = MATCH_KIND + 3;
+  static final int REASONS = REASON_COUNT + 1;
+  static final int STEP_COUNT = REASONS + MAX_REASONS * REASON_MEMBERS;
+  static final int STEPS = STEP_COUNT + 1;
+  static final int NUMBERS = STEPS + MAX_STEPS * STEP_MEMBERS;
 
   // The texts that nativeCheck writes into its String[]; the match's only when there is one.
   private static final int ANSWER = 0;
@@ -89,7 +101,8 @@ public final class Quarvel implements AutoCloseable {
   private static final int RULE = 3;
   private static final int AFFIX = 4;
   private static final int VARIANT = 5;
-  private static final int TEXTS = 6;
+  static final int STEP_ARG = 6;
+  static final int TEXTS = STEP_ARG + MAX_STEPS;
 
   private static final int MATCH_NONE = 0;
 
@@ -295,8 +308,23 @@ public final class Quarvel implements AutoCloseable {
     if (texts[ANSWER] == null || code == 2001 || code == 2002) {
       throw new QuarvelException(code, "the engine refused the check: " + texts[ANSWER]);
     }
+    return decode(numbers, texts);
+  }
+
+  // The Strength of what nativeCheck wrote: numbers[NUMBERS] and texts[TEXTS] in the order above.
+  static Strength decode(int[] numbers, String[] texts) {
     Match match = null;
     if (numbers[MATCH_KIND] != MATCH_NONE) {
+      int stepCount = Math.max(0, Math.min(numbers[STEP_COUNT], MAX_STEPS));
+      List<Step> steps = new ArrayList<>(stepCount);
+      for (int i = 0; i < stepCount; i++) {
+        int at = STEPS + i * STEP_MEMBERS;
+        String arg = texts[STEP_ARG + i];
+        steps.add(
+            new Step(
+                numbers[at], numbers[at + 1], numbers[at + 2], numbers[at + 3],
+                arg == null ? "" : arg));
+      }
       match =
           new Match(
               Match.Kind.of(numbers[MATCH_KIND]),
@@ -306,10 +334,19 @@ public final class Quarvel implements AutoCloseable {
               texts[RULE],
               texts[AFFIX],
               Match.Change.of(numbers[MATCH_CHANGES]),
-              texts[VARIANT]);
+              texts[VARIANT],
+              steps);
+    }
+    int reasonCount = Math.max(0, Math.min(numbers[REASON_COUNT], MAX_REASONS));
+    List<Reason> reasons = new ArrayList<>(reasonCount);
+    for (int i = 0; i < reasonCount; i++) {
+      int at = REASONS + i * REASON_MEMBERS;
+      reasons.add(
+          new Reason(
+              numbers[at], numbers[at + 1], numbers[at + 2], numbers[at + 3], numbers[at + 4]));
     }
     return new Strength(
-        code,
+        numbers[CODE],
         numbers[LEVEL],
         numbers[PW_LEN],
         numbers[PW_NCR],
@@ -320,7 +357,8 @@ public final class Quarvel implements AutoCloseable {
         numbers[DISTINCT],
         Arrays.copyOfRange(numbers, STAGE_SCORE, STAGE_SCORE + Strength.STAGES),
         match,
-        texts[ANSWER]);
+        texts[ANSWER],
+        reasons);
   }
 
   // Passes the gate, or throws when the environment is closed; answers the slot to leave by.

@@ -1,6 +1,7 @@
 package org.tovo.quarvel;
 
 import java.util.Arrays;
+import java.util.List;
 import java.util.Objects;
 
 /**
@@ -32,6 +33,7 @@ public final class Strength {
   private final int[] stageScores;
   private final Match match;
   private final String answer;
+  private final List<Reason> reasons;
 
   // Takes stageScores over: the caller hands in an array of its own.
   Strength(
@@ -46,7 +48,8 @@ public final class Strength {
       int distinct,
       int[] stageScores,
       Match match,
-      String answer) {
+      String answer,
+      List<Reason> reasons) {
     this.code = code;
     this.level = level;
     this.pwLen = pwLen;
@@ -59,6 +62,7 @@ public final class Strength {
     this.stageScores = stageScores;
     this.match = match;
     this.answer = answer;
+    this.reasons = List.copyOf(reasons);
   }
 
   /** 0 when the password was scored, else the code of the answer text (2000, 2009). */
@@ -135,6 +139,15 @@ public final class Strength {
     return match;
   }
 
+  /**
+   * Why points were lost, as codes: one for each stage of 2 to 6 that lost points, in stage order,
+   * and one of stage 0 when the level was capped; empty when none was lost (or the library does not
+   * give reasons). A front end words these in its own language. Read-only.
+   */
+  public List<Reason> reasons() {
+    return reasons;
+  }
+
   /** The answer text, e.g. {@code "RET_CD=0000:RT_LEVEL=3:..."} or {@code "RET_CD=2000"}. */
   public String answer() {
     return answer;
@@ -164,7 +177,8 @@ public final class Strength {
         && distinct == that.distinct
         && Arrays.equals(stageScores, that.stageScores)
         && Objects.equals(match, that.match)
-        && answer.equals(that.answer);
+        && answer.equals(that.answer)
+        && reasons.equals(that.reasons);
   }
 
   /** A hash of all members. */

@@ -1,0 +1,306 @@
+// The quarvel command's wording of explanations, from result records built
+// by hand: every step, piece and reason code, the JSON members, and the
+// codes derived for a record from an older library.
+
+#include <fstream>
+#include <initializer_list>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "base/explanation_fallback.h"
+#include "cli/report.h"
+#include "cli/wording.h"
+#include "quarvel/engine.h"
+
+namespace quarvel::cli {
+namespace {
+
+struct StepSpec {
+  int code;
+  int piece = 0;
+  int count = 0;
+  int count2 = 0;
+  const char *arg = "";
+};
+
+quarvel_result Record(int kind, const char *word, std::initializer_list<StepSpec> steps,
+                      unsigned variants = 0) {
+  quarvel_result r = {};
+  QUARVEL_RESULT_INIT(&r);
+  r.match.kind = kind;
+  r.match.slot = kind == QUARVEL_MATCH_DICTIONARY ? 0 : -1;
+  r.match.variants = variants;
+  snprintf(r.match.prefix, sizeof(r.match.prefix), "%s",
+           kind == QUARVEL_MATCH_DICTIONARY || kind == QUARVEL_MATCH_BREACH ? "dicts/words" : "");
+  snprintf(r.match.word, sizeof(r.match.word), "%s", word);
+  for (const StepSpec &s : steps) {
+    quarvel_step &step = r.match_steps[r.step_count++];
+    step.code = s.code;
+    step.piece = s.piece;
+    step.count = s.count;
+    step.count2 = s.count2;
+    snprintf(step.arg, sizeof(step.arg), "%s", s.arg);
+  }
+  return r;
+}
+
+TEST(CliWording, DescribesEveryStepAndPiece) {
+  constexpr int D = QUARVEL_MATCH_DICTIONARY;
+  constexpr unsigned X = QUARVEL_VARIANT_EXTENDED;
+  struct Case {
+    quarvel_result record;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {Record(D, "dragon", {}), "the dictionary word 'dragon' as given"},
+      {Record(QUARVEL_MATCH_CONTEXT, "jsmith", {}), "the context word 'jsmith' as given"},
+      {Record(QUARVEL_MATCH_PERSONAL, "rex", {{QUARVEL_STEP_LOWERCASED}}),
+       "lower-cased form of the personal dictionary word 'rex'"},
+      // The standard passes: forms first (reversed before the case), then
+      // the rule and what it did, then the number the word adds.
+      {Record(D, "dragon",
+              {{QUARVEL_STEP_LOWERCASED},
+               {QUARVEL_STEP_REVERSED},
+               {QUARVEL_STEP_RULE, 0, 17, 0, "[["},
+               {QUARVEL_STEP_CUT_FIRST, 0, 2},
+               {QUARVEL_STEP_SUFFIX, 0, 0, 0, "12"}}),
+       "reversed, lower-cased form of the dictionary word 'dragon', by rule '[[' (first 2 "
+       "characters removed) without its suffix 12"},
+      {Record(D, "tiger", {{QUARVEL_STEP_RULE, 0, 3, 0, "]"}, {QUARVEL_STEP_CUT_LAST, 0, 1}}),
+       "the dictionary word 'tiger', by rule ']' (last 1 character removed)"},
+      {Record(D, "sunshine",
+              {{QUARVEL_STEP_RULE, 0, 9, 0, "/5s5s/1s1i"},
+               {QUARVEL_STEP_READ_AS, 0, 0, 0, "5s"},
+               {QUARVEL_STEP_READ_AS, 0, 0, 0, "1i"}}),
+       "the dictionary word 'sunshine', by rule '/5s5s/1s1i' ('5' read as 's', '1' read as "
+       "'i')"},
+      {Record(D, "hello",
+              {{QUARVEL_STEP_RULE, 0, 20, 0, "/?p@?p"}, {QUARVEL_STEP_PUNCTUATION_REMOVED}}),
+       "the dictionary word 'hello', by rule '/?p@?p' (punctuation removed)"},
+      {Record(D, "hello",
+              {{QUARVEL_STEP_RULE, 0, 21, 0, "/?s@?s"}, {QUARVEL_STEP_SYMBOLS_REMOVED}}),
+       "the dictionary word 'hello', by rule '/?s@?s' (symbols removed)"},
+      {Record(D, "hello",
+              {{QUARVEL_STEP_RULE, 0, 22, 0, "/?X@?X"}, {QUARVEL_STEP_NON_ALNUM_REMOVED}}),
+       "the dictionary word 'hello', by rule '/?X@?X' (non-alphanumeric characters removed)"},
+      {Record(D, "7tiger", {{QUARVEL_STEP_PREFIX, 0, 0, 0, "7"}, {QUARVEL_STEP_REVERSED}}),
+       "reversed form of the dictionary word '7tiger' without its prefix 7"},
+      // The extended search: every step in parentheses, in order.
+      {Record(D, "dragon",
+              {{QUARVEL_STEP_CAPITALISED},
+               {QUARVEL_STEP_READ_AS, 0, 0, 0, "4a"},
+               {QUARVEL_STEP_CUT_END, QUARVEL_PIECE_YEAR, 0, 0, "2024"},
+               {QUARVEL_STEP_CUT_END, QUARVEL_PIECE_SYMBOLS, 0, 0, "!!"}},
+              X),
+       "the dictionary word 'dragon' (capitalised, '4' read as 'a', year 2024 and '!!' cut from "
+       "the end)"},
+      {Record(D, "monkey",
+              {{QUARVEL_STEP_UPPERCASED},
+               {QUARVEL_STEP_CUT_START, QUARVEL_PIECE_DIGITS, 0, 0, "12"},
+               {QUARVEL_STEP_CUT_END, QUARVEL_PIECE_DATE, 0, 0, "1987-06-14"}},
+              X),
+       "the dictionary word 'monkey' (upper-cased, digits 12 cut from the start, date "
+       "1987-06-14 cut from the end)"},
+      {Record(
+           D, "shadow",
+           {{QUARVEL_STEP_REVERSED}, {QUARVEL_STEP_DROPPED, 0, 0, 0, "."}, {QUARVEL_STEP_DOUBLED}},
+           X),
+       "the dictionary word 'shadow' (reversed, '.' dropped, written twice)"},
+      // Without the extended bit, its steps still say where they come from.
+      {Record(D, "football", {{QUARVEL_STEP_INSIDE, 0, 1, 2}}),
+       "the dictionary word 'football' (inside the password (1 before, 2 after))"},
+      {Record(D, "summer", {}, X), "the dictionary word 'summer' (found by the extended search)"},
+      {Record(QUARVEL_MATCH_PATTERN, "",
+              {{QUARVEL_STEP_PATTERN, QUARVEL_PIECE_KEYBOARD_WALK, 0, 0, "qwerty"},
+               {QUARVEL_STEP_PATTERN, QUARVEL_PIECE_SEQUENCE, 0, 0, "abcd"},
+               {QUARVEL_STEP_PATTERN, QUARVEL_PIECE_RUN, 0, 0, "aaaa"}}),
+       "keyboard walk 'qwerty', sequence 'abcd', run 'aaaa'"},
+      {Record(QUARVEL_MATCH_PATTERN, "",
+              {{QUARVEL_STEP_PATTERN, QUARVEL_PIECE_DATE, 0, 0, "1987-06-14"},
+               {QUARVEL_STEP_PATTERN, QUARVEL_PIECE_DIGITS, 0, 0, "1234"},
+               {QUARVEL_STEP_PATTERN, QUARVEL_PIECE_SYMBOLS, 0, 0, "!!"}}),
+       "date 1987-06-14, digits 1234, '!!'"},
+  };
+  for (const Case &c : cases) EXPECT_EQ(DescribeMatch(c.record), c.expected);
+
+  // The steps alone, as explain's "read as:" and a breach hit tell them.
+  EXPECT_EQ(StepsText(StepsOf(cases[3].record)),
+            "lower-cased, reversed, first 2 characters removed, suffix 12");
+  EXPECT_EQ(StepsText(StepsOf(cases[0].record)), "as given");
+}
+
+// The reasons on a check line, and the same texts and codes in JSON.
+TEST(CliWording, ReasonsOnTheLineAndInJson) {
+  quarvel_result r = Record(QUARVEL_MATCH_BREACH, "hunter2", {{QUARVEL_STEP_CUT_LAST, 0, 3}});
+  r.breach_count = 3861;
+  r.level = 1;
+  r.pw_len = 10;
+  r.pw_ncr = 2;
+  const int scores[6] = {4, 3, 2, 1, 0, 0};
+  std::copy(std::begin(scores), std::end(scores), r.stage_score);
+  r.reasons[0] = {2, QUARVEL_REASON_FEW_DISTINCT, 1, 3, 5};
+  r.reasons[1] = {3, QUARVEL_REASON_REPEATS, 1, 4, 2};
+  r.reasons[2] = {4, QUARVEL_REASON_SEQUENCES, 1, 6, 3};
+  r.reasons[3] = {5, QUARVEL_REASON_BREACH, 1, 0, 0};
+  r.reasons[4] = {0, QUARVEL_REASON_LEVEL_CAPPED, 0, 3, 2};
+  r.reason_count = 5;
+  std::string line;
+  AppendHumanLine(line, {"argument", 1}, "", r);
+  EXPECT_EQ(line,
+            "argument 1: level 1 (weak), base score 4 for 10 bytes in 2 classes; -1 only 3 "
+            "distinct characters (fewer than 5); -1 4 repeated two-character pieces (more than "
+            "2); -1 6 neighbours in sequence (more than 3); -1 seen 3,861 times in the "
+            "leaked-password list 'dicts/words' as 'hunter2' (last 3 characters removed)\n");
+
+  std::string out;
+  AppendJsonLine(out, {"line", 7}, "", r);
+  const auto json = nlohmann::json::parse(out);
+  ASSERT_EQ(json["reasons"].size(), 5u);
+  EXPECT_EQ(json["reasons"][0],
+            nlohmann::json::parse(R"x({"stage": 2, "code": "few_distinct", "points": 1,
+              "value": 3, "limit": 5, "text": "only 3 distinct characters (fewer than 5)"
+})x"));
+  EXPECT_EQ(json["reasons"][3]["code"], "breach");
+  EXPECT_FALSE(json["reasons"][3].contains("value"));
+  EXPECT_EQ(json["reasons"][4]["code"], "level_capped");
+  EXPECT_EQ(json["reasons"][4]["text"],
+            "a found password is rated at most level 2 (the score gave level 3)");
+  EXPECT_EQ(json["match"]["steps"], nlohmann::json::parse(R"x([{"code":"cut_last","count":3}])x"));
+  EXPECT_EQ(json["match"]["breach_count"], 3861);
+
+  // The other stage-5 and stage-6 reasons, one at a time.
+  const std::pair<quarvel_reason, std::string> more[] = {
+      {{5, QUARVEL_REASON_DICTIONARY, 1, 0, 0},
+       "in dictionary dicts/words: the dictionary word 'hunter2' (last 3 characters removed)"},
+      {{5, QUARVEL_REASON_CONTEXT, 1, 0, 0},
+       "close to a context word: the dictionary word 'hunter2' (last 3 characters removed)"},
+      {{5, QUARVEL_REASON_UNREADABLE, 1, 0, 0},
+       "dictionary dicts/words could not be read, which counts as found"},
+      {{6, QUARVEL_REASON_PERSONAL, 1, 0, 0}, "in the personal dictionary"},
+  };
+  for (const auto &[reason, text] : more) EXPECT_EQ(ReasonText(r, reason), text);
+}
+
+// Each step code's members in JSON: the ones engine.h says it uses.
+TEST(CliWording, JsonStepMembers) {
+  quarvel_result r = Record(QUARVEL_MATCH_DICTIONARY, "dragon",
+                            {{QUARVEL_STEP_RULE, 0, 17, 0, "]]"},
+                             {QUARVEL_STEP_READ_AS, 0, 0, 0, "0o"},
+                             {QUARVEL_STEP_INSIDE, 0, 1, 2},
+                             {QUARVEL_STEP_CUT_END, QUARVEL_PIECE_YEAR, 0, 0, "2024"},
+                             {QUARVEL_STEP_PATTERN, QUARVEL_PIECE_KEYBOARD_WALK, 0, 0, "qwe"},
+                             {QUARVEL_STEP_DOUBLED},
+                             {99, 1, 2, 3, "?"}});
+  r.level = 2;
+  std::string out;
+  AppendJsonLine(out, {"line", 1}, "", r);
+  EXPECT_EQ(nlohmann::json::parse(out)["match"]["steps"], nlohmann::json::parse(R"x([
+      {"code": "rule", "count": 17, "arg": "]]"},
+      {"code": "read_as", "arg": "0o"},
+      {"code": "inside", "count": 1, "count2": 2},
+      {"code": "cut_end", "piece": "year", "arg": "2024"},
+      {"code": "pattern", "piece": "keyboard_walk", "arg": "qwe"},
+      {"code": "doubled"},
+      {"code": 99, "piece": "digits", "count": 2, "count2": 3, "arg": "?"}])x"));
+}
+
+// The names in JSON are the ones engine.h gives each code in parentheses.
+TEST(CliWording, NamesAreTheHeaders) {
+  std::ifstream header(QUARVEL_ENGINE_HEADER);
+  ASSERT_TRUE(header) << QUARVEL_ENGINE_HEADER;
+  std::stringstream text;
+  text << header.rdbuf();
+  const std::string all = text.str();
+  const std::regex define(R"x(#define QUARVEL_(REASON|STEP|PIECE)_\w+ (\d+) +/\* \("(\w+)"\))x");
+  std::map<std::string, int> seen;
+  for (std::sregex_iterator it(all.begin(), all.end(), define), end; it != end; ++it) {
+    const std::string family = (*it)[1];
+    const int code = std::stoi((*it)[2]);
+    const std::string name = (*it)[3];
+    const std::string_view ours = family == "REASON" ? ReasonName(code)
+                                  : family == "STEP" ? StepName(code)
+                                                     : PieceName(code);
+    EXPECT_EQ(ours, name) << family << " " << code;
+    ++seen[family];
+  }
+  EXPECT_EQ(seen["REASON"], QUARVEL_REASON_LEVEL_CAPPED);
+  EXPECT_EQ(seen["STEP"], QUARVEL_STEP_PATTERN);
+  EXPECT_EQ(seen["PIECE"], QUARVEL_PIECE_RUN);
+  EXPECT_EQ(StepName(0), "");
+  EXPECT_EQ(ReasonName(QUARVEL_REASON_LEVEL_CAPPED + 1), "");
+}
+
+// A record from a library that leaves the codes empty: the codes come from
+// its scores, fields, variant bits, affix and rule text.
+TEST(ExplanationFallback, DerivesCodesFromAnOlderRecord) {
+  struct Case {
+    unsigned variants;
+    const char *rule;
+    const char *affix;
+    std::vector<std::string> steps;  // "name:count:arg"
+  };
+  const Case cases[] = {
+      {0, ":", "", {}},
+      {QUARVEL_VARIANT_LOWERCASED | QUARVEL_VARIANT_REVERSED | QUARVEL_VARIANT_RULE,
+       "[[",
+       "",
+       {"lowercased:0:", "reversed:0:", "rule:0:[[", "cut_first:2:"}},
+      {QUARVEL_VARIANT_RULE, "]", "", {"rule:0:]", "cut_last:1:"}},
+      {QUARVEL_VARIANT_RULE,
+       "/0s0o/3s3e",
+       "",
+       {"rule:0:/0s0o/3s3e", "read_as:0:0o", "read_as:0:3e"}},
+      {QUARVEL_VARIANT_RULE, "/?s@?s", "", {"rule:0:/?s@?s", "symbols_removed:0:"}},
+      {QUARVEL_VARIANT_RULE, "$1", "", {"rule:0:$1"}},
+      {QUARVEL_VARIANT_SUFFIX | QUARVEL_VARIANT_REVERSED,
+       ":",
+       "99",
+       {"suffix:0:99", "reversed:0:"}},
+      {QUARVEL_VARIANT_PREFIX, ":", "7", {"prefix:0:7"}},
+      {QUARVEL_VARIANT_EXTENDED | QUARVEL_VARIANT_LOWERCASED | QUARVEL_VARIANT_CUT_END,
+       ":",
+       "",
+       {}},
+  };
+  for (const Case &c : cases) {
+    quarvel_result r = Record(QUARVEL_MATCH_DICTIONARY, "word", {}, c.variants);
+    r.size = QUARVEL_RESULT_V2_SIZE;
+    r.step_count = 5;  // beyond the older size: not the library's
+    snprintf(r.match.rule, sizeof(r.match.rule), "%s", c.rule);
+    snprintf(r.match.affix, sizeof(r.match.affix), "%s", c.affix);
+    const int scores[6] = {4, 3, 3, 2, 1, 1};
+    std::copy(std::begin(scores), std::end(scores), r.stage_score);
+    r.distinct = 3;
+    r.cts_ncr = 5;
+    FillMissingExplanation(r, {4, 2, 3});
+    std::vector<std::string> steps;
+    for (const quarvel_step &s : StepsOf(r)) {
+      steps.push_back(std::string(StepName(s.code)) + ":" + std::to_string(s.count) + ":" + s.arg);
+    }
+    EXPECT_EQ(steps, c.steps) << c.rule;
+    ASSERT_EQ(r.reason_count, 3);
+    EXPECT_EQ(ReasonText(r, r.reasons[0]), "only 3 distinct characters (fewer than 4)");
+    EXPECT_EQ(ReasonText(r, r.reasons[1]), "5 neighbours in sequence (more than 3)");
+    EXPECT_EQ(r.reasons[2].stage, 5);
+    EXPECT_EQ(r.reasons[2].code, QUARVEL_REASON_DICTIONARY);
+  }
+  // A record that holds codes keeps them.
+  quarvel_result r = Record(QUARVEL_MATCH_DICTIONARY, "word", {{QUARVEL_STEP_CAPITALISED}},
+                            QUARVEL_VARIANT_LOWERCASED);
+  r.reasons[0] = {5, QUARVEL_REASON_DICTIONARY, 1, 0, 0};
+  r.reason_count = 1;
+  r.stage_score[0] = 1;
+  FillMissingExplanation(r, {});
+  EXPECT_EQ(r.step_count, 1);
+  EXPECT_EQ(r.match_steps[0].code, QUARVEL_STEP_CAPITALISED);
+  EXPECT_EQ(r.reason_count, 1);
+}
+
+}  // namespace
+}  // namespace quarvel::cli
