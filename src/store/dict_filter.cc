@@ -30,6 +30,7 @@
 
 #include "format/coding.h"
 #include "format/dict_layout.h"
+#include "format/file_io.h"
 
 namespace quarvel {
 namespace {

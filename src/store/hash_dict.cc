@@ -37,7 +37,7 @@
 #include <cstring>
 
 #include "format/coding.h"
-#include "format/dict_layout.h"
+#include "format/file_io.h"
 
 namespace quarvel {
 namespace {
@@ -64,15 +64,7 @@ int IndexBitsFor(uint64_t keys) {
 uint64_t BucketOf(uint64_t key, int bits) { return bits == 0 ? 0 : key >> (64 - bits); }
 
 bool PWriteAll(int fd, const unsigned char *bytes, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t n = pwrite(fd, bytes, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return true;
+  return WriteAllAtFd(fd, offset, std::span(bytes, size));
 }
 
 bool PReadAll(int fd, unsigned char *bytes, size_t size, uint64_t offset) {
