@@ -18,6 +18,7 @@
 #include "quarvel/engine.h"
 #include "quarvel/gconfig.h"
 #include "store/dictionary.h"
+#include "store/dictionary_cache.h"
 #include "store/hash_dict.h"
 
 namespace quarvel::engine {
@@ -47,9 +48,6 @@ struct Snapshot {
   uint64_t breach_min_count = 1;
   NistSettings nist;
 };
-
-// Largest delay before a check sees a dictionary replaced on disk.
-inline constexpr int64_t kRevalidateNanoseconds = QUARVEL_REVALIDATE_MS * 1'000'000LL;
 
 // The snapshot a check runs on, held for the check's length: by the calling
 // thread's cache of snapshots (whose lock it holds), or owned.

@@ -11,9 +11,9 @@
 #include "quarvel/search.h"
 #include "search/breach.h"
 #include "search/rule_table.h"
+#include "store/dictionary_cache.h"
 #include "store/dictmanger_internal.h"
 #include "verify/api_lock.h"
-#include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
 
 namespace {
@@ -87,13 +87,13 @@ bool quarvel::verify::DictionaryOpens(const char *prefix) {
     if (pwp != nullptr) PWClose(pwp);
     return pwp != nullptr;
   }
-  const auto dictionary = SearchedDictionary(prefix, /*look_now=*/true);
+  const auto dictionary = CachedDictionary(prefix, /*look_now=*/true);
   if (!dictionary->ok()) ReportUnreadable(*dictionary);
   return dictionary->ok();
 }
 
 bool quarvel::verify::DictionaryOpensSilently(const char *prefix) {
-  return SearchedDictionary(prefix, /*look_now=*/true)->ok();
+  return CachedDictionary(prefix, /*look_now=*/true)->ok();
 }
 
 extern "C" const char *LoadConfigFile(void) noexcept {

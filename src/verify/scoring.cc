@@ -11,7 +11,7 @@
 #include "engine/scorer.h"
 #include "quarvel/pwanalysis.h"
 #include "search/rule_table.h"
-#include "verify/legacy_dictionaries.h"
+#include "store/dictionary_cache.h"
 #include "verify/pwanalysis_internal.h"
 #include "verify/stdout_trace.h"
 
@@ -42,14 +42,14 @@ const char *Score(const char *password, size_t length) {
   settings.extended = Read(search::EXTENDED);
   settings.search = search::CurrentSettings();
 
-  verify::NoticeDictionaryChanges();
+  quarvel::NoticeDictionaryChanges();
   std::shared_ptr<const engine::Dictionary> held[kDictSlots + 1];
   engine::DictionaryRef refs[kDictSlots];
   size_t n = 0;
   for (int slot = 0; slot < kDictSlots; ++slot) {
     const char *prefix = std::atomic_ref(dict[slot]).load(std::memory_order_relaxed);
     if (prefix == nullptr || prefix[0] == '\0') continue;
-    held[n] = verify::SearchedDictionary(prefix);
+    held[n] = quarvel::CachedDictionary(prefix);
     refs[n] = {prefix, slot, held[n].get(), false};
     ++n;
   }
@@ -58,7 +58,7 @@ const char *Score(const char *password, size_t length) {
   request.settings = &settings;
   request.dictionaries = std::span(refs, n);
   if (Read(USEPROFILE) != 0) {
-    held[kDictSlots] = verify::SearchedDictionary(verify::kProfilePrefix);
+    held[kDictSlots] = quarvel::CachedDictionary(verify::kProfilePrefix);
     profile = {verify::kProfilePrefix, -1, held[kDictSlots].get(), false};
     request.profile = &profile;
   }
@@ -72,7 +72,7 @@ const char *Score(const char *password, size_t length) {
   request.breach_min_count = verify::breach_min_count;
   const verify::StdoutTrace trace;
   request.trace = trace.sink();
-  request.unreadable = verify::ReportUnreadable;
+  request.unreadable = quarvel::ReportUnreadable;
 
   quarvel_result result{};
   result.size = sizeof(result);

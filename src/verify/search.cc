@@ -10,9 +10,9 @@
 #include "quarvel/search.h"
 #include "search/rule_table.h"
 #include "search/word_search.h"
+#include "store/dictionary_cache.h"
 #include "store/dictmanger_internal.h"
 #include "verify/api_lock.h"
-#include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
 #include "verify/stdout_trace.h"
 
@@ -33,10 +33,10 @@ extern "C" const char *DictFindPW(const char *word, const char *prefix) noexcept
   std::shared_lock state(verify::state_lock);
   if (prefix == nullptr) return "1001";
   try {
-    verify::NoticeDictionaryChanges();
-    const auto dictionary = verify::SearchedDictionary(prefix);
+    quarvel::NoticeDictionaryChanges();
+    const auto dictionary = quarvel::CachedDictionary(prefix);
     if (!dictionary->ok()) {
-      verify::ReportUnreadable(*dictionary);
+      quarvel::ReportUnreadable(*dictionary);
       return "1001";
     }
     const verify::StdoutTrace stdout_trace;
