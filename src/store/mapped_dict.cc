@@ -1,5 +1,5 @@
 // Dictionaries served from read-only maps: decodes what the writer in
-// dictmanger.cc (and DictWriter) produces, with the same checks as GetPW.
+// pw_writer.cc (and DictWriter) produces, with the same checks as GetPW.
 
 #include "store/mapped_dict.h"
 
