@@ -159,10 +159,7 @@ bool Dictionary::ContainsKeyed(const char *word, uint64_t key) const {
 }
 
 bool Dictionary::Stale(const timespec &now) const {
-  if (racy_ && Nanoseconds(now) - Nanoseconds(read_at_) > kQuietNanoseconds) return true;
-  const Identities current = {IdentityOfPath(prefix_ + ".pwd"), IdentityOfPath(prefix_ + ".pwi"),
-                              IdentityOfPath(prefix_ + ".hwm")};
-  return current != files_;
+  return FilesStale(files_, read_at_, racy_, IdentitiesOfPrefix(prefix_), now, kQuietNanoseconds);
 }
 
 }  // namespace quarvel::engine

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "format/dict_layout.h"
+#include "format/file_identity.h"
 #include "quarvel/dictmanger.h"
 #include "store/pw_descriptor.h"
 #include "store/pw_reader.h"
@@ -18,12 +19,10 @@ namespace quarvel {
 // reading actually holds (0 when it is not open for reading).
 uint64_t ReadableBlockCount(PackedDict *pwp);
 
-// File times advance in clock ticks of a few milliseconds, so a file
-// rewritten within the tick in which it was read can keep its size and its
-// times. A dictionary whose files changed less than this long before they are
+// A dictionary whose files changed less than this long before they are
 // read is read from its files, and decoded into memory only at a later open,
-// once its files have been quiet for longer.
-inline constexpr int64_t kDefaultRacyNanoseconds = 100'000'000;
+// once its files have been quiet for longer (ChangedJustBefore).
+inline constexpr int64_t kDefaultRacyNanoseconds = kQuietNanoseconds;
 
 // Dictionaries opened for reading are served from memory, decoded once and
 // revalidated against their files at every open. Switching this off reads
