@@ -11,7 +11,7 @@
 // Each thread keeps the entries it used, so that checks on several cores take
 // no lock in the common case.
 //
-// PWOpen's decoded copies (dict_cache.h) are a separate layer: they are
+// PWOpen's decoded copies (pw_decoded_cache.h) are a separate layer: they are
 // revalidated at every open against the files actually opened.
 #ifndef QUARVEL_SRC_STORE_DICTIONARY_CACHE_H_
 #define QUARVEL_SRC_STORE_DICTIONARY_CACHE_H_

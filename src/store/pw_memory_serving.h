@@ -1,5 +1,5 @@
 // Serving the descriptor of PWOpen from memory: while a dictionary opened
-// for reading has a decoded copy (from the cache in dict_cache.h), GetPW and
+// for reading has a decoded copy (from the cache in pw_decoded_cache.h), GetPW and
 // FindPW answer from it instead of reading the files.
 #ifndef QUARVEL_SRC_STORE_PW_MEMORY_SERVING_H_
 #define QUARVEL_SRC_STORE_PW_MEMORY_SERVING_H_

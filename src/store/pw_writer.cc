@@ -11,7 +11,7 @@
 #include "format/coding.h"
 #include "format/dict_layout.h"
 #include "format/file_identity.h"
-#include "store/dict_cache.h"
+#include "store/pw_decoded_cache.h"
 #include "store/pw_descriptor.h"
 #include "store/pw_memory_serving.h"
 #include "store/write_generation.h"

@@ -7,8 +7,8 @@
 // revalidates at every open against the descriptors it opened (not on a
 // delay), keeps decoded copies of up to 256 MiB of files (not maps), and
 // remembers which files could not be decoded.
-#ifndef QUARVEL_SRC_STORE_DICT_CACHE_H_
-#define QUARVEL_SRC_STORE_DICT_CACHE_H_
+#ifndef QUARVEL_SRC_STORE_PW_DECODED_CACHE_H_
+#define QUARVEL_SRC_STORE_PW_DECODED_CACHE_H_
 
 #include <memory>
 #include <string_view>
@@ -35,4 +35,4 @@ void ForgetDecoded(const FileIdentity &data, const FileIdentity &index);
 
 }  // namespace quarvel
 
-#endif  // QUARVEL_SRC_STORE_DICT_CACHE_H_
+#endif  // QUARVEL_SRC_STORE_PW_DECODED_CACHE_H_

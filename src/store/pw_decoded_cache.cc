@@ -1,6 +1,6 @@
 // The cache of decoded dictionaries behind PWOpen.
 
-#include "store/dict_cache.h"
+#include "store/pw_decoded_cache.h"
 
 #include <time.h>
 
