@@ -9,7 +9,6 @@
 #include "store/hash_dict.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -260,17 +259,16 @@ std::shared_ptr<const HashDict> HashDict::Open(const std::string &path, std::str
                                                 : ": too large to map in this process");
     return nullptr;
   }
-  void *map = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, fd, 0);
+  std::string why;
+  std::unique_ptr<FileMap> map = FileMap::Map(fd, size, &why);
   close(fd);
-  if (map == MAP_FAILED) {
-    *error = path + ": cannot map: " + std::strerror(errno);
+  if (map == nullptr) {
+    *error = path + ": " + why;
     return nullptr;
   }
   std::shared_ptr<HashDict> dict(new HashDict);
-  dict->map_ = map;
-  dict->map_size_ = static_cast<size_t>(size);
-  std::string why;
-  if (!dict->Parse({static_cast<const unsigned char *>(map), static_cast<size_t>(size)}, &why)) {
+  dict->map_ = std::move(map);
+  if (!dict->Parse(dict->map_->bytes(), &why)) {
     *error = path + ": " + why;
     return nullptr;
   }
@@ -283,9 +281,7 @@ std::unique_ptr<HashDict> HashDict::View(std::span<const unsigned char> bytes, s
   return dict;
 }
 
-HashDict::~HashDict() {
-  if (map_ != nullptr) munmap(map_, map_size_);
-}
+HashDict::~HashDict() = default;
 
 bool HashDict::Parse(std::span<const unsigned char> bytes, std::string *error) {
   auto fail = [error](const char *why) {

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "format/file_io.h"
 #include "format/hash_layout.h"
 #include "format/key_filter.h"
 
@@ -111,8 +112,7 @@ class HashDict {
   HashDict() = default;
   bool Parse(std::span<const unsigned char> bytes, std::string *error);
 
-  void *map_ = nullptr;
-  size_t map_size_ = 0;
+  std::unique_ptr<FileMap> map_;  // when opened from a file
   const unsigned char *keys_ = nullptr;
   const unsigned char *counts_ = nullptr;
   const unsigned char *index_ = nullptr;
