@@ -402,7 +402,7 @@ TEST_F(DictTest, WideLayoutReadsLikeTheStandardOne) {
 
   FILE *f = fopen((Prefix() + ".pwi").c_str(), "rb");
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(_PWIsBroken64(f), 1);
+  EXPECT_TRUE(quarvel::IsWideIndex(f));
   fclose(f);
 
   PackedDict *pwp = PWOpen(Prefix().c_str(), "rb");
@@ -422,9 +422,9 @@ TEST_F(DictTest, LayoutTest) {
   ASSERT_EQ(Build(Prefix(), {"a", "b"}), 0);
   FILE *f = fopen((Prefix() + ".pwi").c_str(), "rb");
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(_PWIsBroken64(f), 0);  // 16 bytes: too short for a wide header
+  EXPECT_FALSE(quarvel::IsWideIndex(f));  // 16 bytes: too short for a wide header
   fclose(f);
-  EXPECT_EQ(_PWIsBroken64(nullptr), 0);
+  EXPECT_FALSE(quarvel::IsWideIndex(nullptr));
 }
 
 // ---------------------------------------------------------------------------

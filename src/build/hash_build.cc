@@ -24,6 +24,7 @@
 
 #include "build/word_runs.h"
 #include "format/coding.h"
+#include "format/file_io.h"
 #include "store/hash_dict.h"
 
 namespace quarvel::engine {
@@ -82,13 +83,8 @@ class Run {
       if (read_at_ == records_) return false;
       const uint64_t n = std::min<uint64_t>(kRunBuffer, records_ - read_at_);
       buffer_.resize(static_cast<size_t>(16 * n));
-      size_t done = 0;
-      while (done < buffer_.size()) {
-        const ssize_t got = pread(fd_, buffer_.data() + done, buffer_.size() - done,
-                                  static_cast<off_t>(16 * read_at_ + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) throw SystemFailure(kCannotRead, "cannot read a temporary file in", folder_);
-        done += static_cast<size_t>(got);
+      if (ReadAtFd(fd_, 16 * read_at_, buffer_) != buffer_.size()) {
+        throw SystemFailure(kCannotRead, "cannot read a temporary file in", folder_);
       }
       read_at_ += n;
       next_ = 0;

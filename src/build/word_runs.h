@@ -28,7 +28,7 @@
 
 #include "base/secure_wipe.h"
 #include "build/word_pool.h"
-#include "format/dict_layout.h"
+#include "format/file_io.h"
 #include "quarvel/dictmanger.h"
 
 namespace quarvel::engine {
@@ -293,13 +293,16 @@ class KeyFile {
     if (used_ > 0) Flush();
     if (failed_) return false;
     for (uint64_t at = 0;;) {
-      const ssize_t n =
-          pread(fd_, buffer_.data(), buffer_.size() * sizeof(uint64_t), static_cast<off_t>(at));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 || n % sizeof(uint64_t) != 0) return false;
+      int error = 0;
+      const size_t n = ReadAtFd(
+          fd_, at,
+          std::span(reinterpret_cast<unsigned char *>(buffer_.data()),
+                    buffer_.size() * sizeof(uint64_t)),
+          &error);
+      if (error != 0 || n % sizeof(uint64_t) != 0) return false;
       if (n == 0) return true;
-      at += static_cast<uint64_t>(n);
-      for (size_t i = 0; i < static_cast<size_t>(n) / sizeof(uint64_t); ++i) emit(buffer_[i]);
+      at += n;
+      for (size_t i = 0; i < n / sizeof(uint64_t); ++i) emit(buffer_[i]);
     }
   }
 

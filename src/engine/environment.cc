@@ -10,7 +10,6 @@
 #include <filesystem>
 
 #include "quarvel/gconfig.h"
-#include "store/dictmanger_internal.h"
 
 namespace quarvel::engine {
 namespace {
@@ -154,16 +153,16 @@ void Environment::Revalidate() const {
   next_check_ns_.store(now + kRevalidateNanoseconds, std::memory_order_relaxed);
   seen_generation_.store(generation, std::memory_order_relaxed);
 
-  timespec wall;
-  clock_gettime(CLOCK_REALTIME, &wall);
   std::shared_ptr<Snapshot> renewed;
-  auto renew = [&](DictSlot &slot) {
-    if (!slot.dict->Stale(wall)) return;
-    slot.dict = Dictionary::Open(slot.path);
+  // The cache looks at the files; a dictionary it hands back that is not the
+  // one held was replaced.
+  auto renew = [&](DictSlot &slot) { slot.dict = RevalidatedDictionary(slot.path, slot.dict); };
+  auto replaced = [&](const DictSlot &slot) {
+    return RevalidatedDictionary(slot.path, slot.dict) != slot.dict;
   };
   bool stale = false;
-  for (const DictSlot &slot : snapshot->slots) stale |= slot.dict->Stale(wall);
-  if (snapshot->profile) stale |= snapshot->profile->dict->Stale(wall);
+  for (const DictSlot &slot : snapshot->slots) stale |= replaced(slot);
+  if (snapshot->profile) stale |= replaced(*snapshot->profile);
   if (!stale) return;
   renewed = std::make_shared<Snapshot>(*snapshot);
   for (DictSlot &slot : renewed->slots) renew(slot);
@@ -175,7 +174,7 @@ void Environment::DictionaryRebuilt(const std::string &path) {
   const std::string resolved = Resolve(path);
   std::lock_guard lock(update_mutex_);
   auto renewed = std::make_shared<Snapshot>(*current_.load(std::memory_order_acquire));
-  std::shared_ptr<const Dictionary> dict = Dictionary::Open(resolved, /*trusted=*/true);
+  std::shared_ptr<const Dictionary> dict = DictionaryWritten(resolved);
   for (DictSlot &slot : renewed->slots) {
     if (slot.path == resolved) slot.dict = dict;
   }

@@ -15,11 +15,9 @@
 #include "engine/snapshot.h"
 #include "engine/snapshot_cache.h"
 #include "quarvel/engine.h"
+#include "store/dictionary_cache.h"
 
 namespace quarvel::engine {
-
-// Largest delay before a check sees a dictionary replaced on disk.
-inline constexpr int64_t kRevalidateNanoseconds = QUARVEL_REVALIDATE_MS * 1'000'000LL;
 
 // The snapshot a check runs on, held for the check's length: by the calling
 // thread's cache of snapshots (whose lock it holds), or owned.

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "search/breach.h"
+#include "store/dictionary_cache.h"
 
 namespace quarvel::engine {
 namespace {
@@ -66,7 +67,7 @@ class Loader {
     s.slot = slot;
     s.configured = configured;
     s.path = ResolveUnder(root_, configured);
-    s.dict = options_.open ? options_.open(s.path) : Dictionary::Open(s.path);
+    s.dict = options_.open ? options_.open(s.path) : ReopenedDictionary(s.path);
     return s;
   }
 

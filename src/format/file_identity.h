@@ -64,10 +64,17 @@ inline int64_t Nanoseconds(const timespec &t) {
   return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
+// Data, index and mark file of the dictionary at prefix, by path.
+inline Identities IdentitiesOfPrefix(const std::string &prefix) {
+  return {IdentityOfPath(prefix + ".pwd"), IdentityOfPath(prefix + ".pwi"),
+          IdentityOfPath(prefix + ".hwm")};
+}
+
 // File times advance in clock ticks of a few milliseconds, so a file
 // rewritten within the tick in which it was read can keep its size and its
 // times. Files changed less than quiet_ns before read_at may still change
 // unseen; a file system that keeps whole seconds gets two seconds.
+// kQuietNanoseconds is the window every dictionary reader uses by default.
 inline bool ChangedJustBefore(const Identities &files, const timespec &read_at, int64_t quiet_ns) {
   for (const FileIdentity &file : files) {
     if (!file.exists) continue;
@@ -78,6 +85,17 @@ inline bool ChangedJustBefore(const Identities &files, const timespec &read_at, 
     if (latest > Nanoseconds(read_at) - quiet) return true;
   }
   return false;
+}
+
+inline constexpr int64_t kQuietNanoseconds = 100'000'000;
+
+// Revalidation of what a reader read: true when files read at read_at (racy:
+// they had changed just before) are no longer those now at their paths
+// (current), or were racy and have been quiet for quiet_ns since.
+inline bool FilesStale(const Identities &read, const timespec &read_at, bool racy,
+                       const Identities &current, const timespec &now, int64_t quiet_ns) {
+  if (racy && Nanoseconds(now) - Nanoseconds(read_at) > quiet_ns) return true;
+  return current != read;
 }
 
 }  // namespace quarvel

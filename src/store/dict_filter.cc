@@ -1,22 +1,5 @@
-// The dictionary filter file, PREFIX.pwf (all integers little-endian):
-//
-//   OFFSET  SIZE  MEANING
-//   0       4     magic 0x66777051 (bytes 51 70 77 66, "Qpwf")
-//   4       4     version, 1
-//   8       8     size of the data file it was built from
-//   16      8     size of the index file
-//   24      8     modification time of the data file, nanoseconds since 1970
-//   32      8     modification time of the index file
-//   40      8     checksum (FNV-1a, 64 bits) of the index file's first 20 bytes
-//   48      4     flags: bit 0 set when the words were found in order, every
-//                 block readable and the marks exact (MappedDict::InOrder)
-//   52      4     pad, 0
-//   56      ...   the key filter image (key_filter.cc) of WordKey of every
-//                 word a search can reach
-//
-// Renaming keeps a file's size and modification time, so a filter built
-// for staged files stays valid once they are moved into place; any rewrite
-// of the dictionary changes its times and makes the filter stale.
+// The dictionary filter file, PREFIX.pwf: reading, building and writing the
+// layout of format/filter_layout.h.
 
 #include "store/dict_filter.h"
 
@@ -30,27 +13,13 @@
 
 #include "format/coding.h"
 #include "format/dict_layout.h"
+#include "format/file_io.h"
+#include "format/filter_layout.h"
 
 namespace quarvel {
 namespace {
 
-constexpr uint32_t kMagic = 0x66777051;
-constexpr uint32_t kVersion = 1;
-constexpr size_t kStampBytes = 48;
-constexpr size_t kHeaderBytes = 56;
-constexpr uint32_t kInOrder = 1;
-
-void EncodeStamp(const FilterStamp &stamp, bool in_order, unsigned char (&out)[kHeaderBytes]) {
-  EncodeFixed32(out, kMagic);
-  EncodeFixed32(out + 4, kVersion);
-  EncodeFixed64(out + 8, stamp.data_bytes);
-  EncodeFixed64(out + 16, stamp.index_bytes);
-  EncodeFixed64(out + 24, static_cast<uint64_t>(stamp.data_modified_ns));
-  EncodeFixed64(out + 32, static_cast<uint64_t>(stamp.index_modified_ns));
-  EncodeFixed64(out + 40, stamp.header_sum);
-  EncodeFixed32(out + 48, in_order ? kInOrder : 0);
-  EncodeFixed32(out + 52, 0);
-}
+constexpr size_t kHeaderBytes = kFilterHeaderBytes;
 
 }  // namespace
 
@@ -81,16 +50,16 @@ std::unique_ptr<DictFilter> DictFilter::Load(const std::string &prefix, const Fi
   if (map == nullptr) return nullptr;
   const std::span<const unsigned char> bytes = map->bytes();
   unsigned char expected[kHeaderBytes];
-  EncodeStamp(stamp, false, expected);
-  if (std::memcmp(bytes.data(), expected, kStampBytes) != 0) return nullptr;
-  const uint32_t flags = DecodeFixed32(bytes.data() + 48);
+  EncodeFilterHeader(stamp, false, expected);
+  if (std::memcmp(bytes.data(), expected, kFilterStampBytes) != 0) return nullptr;
+  const uint32_t flags = DecodeFilterFlags(bytes.first<kFilterHeaderBytes>());
   std::unique_ptr<KeyFilter> filter = KeyFilter::View(bytes.subspan(kHeaderBytes));
   if (filter == nullptr) return nullptr;
   map->AdviseRandom();
   std::unique_ptr<DictFilter> result(new DictFilter);
   result->map_ = std::move(map);
   result->filter_ = std::move(filter);
-  result->in_order_ = (flags & kInOrder) != 0;
+  result->in_order_ = (flags & kFilterInOrder) != 0;
   return result;
 }
 
@@ -127,7 +96,7 @@ bool DictFilter::Write(const std::string &prefix, const FilterStamp &stamp) cons
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   unsigned char header[kHeaderBytes];
-  EncodeStamp(stamp, in_order_, header);
+  EncodeFilterHeader(stamp, in_order_, header);
   const std::span<const unsigned char> image = filter_->bytes();
   // Readable by whoever may read the dictionary.
   bool ok = fchmod(fd, data.st_mode & 0666) == 0 && WriteAllFd(fd, header) && WriteAllFd(fd, image);

@@ -11,23 +11,11 @@
 #include <string_view>
 
 #include "format/file_identity.h"
+#include "format/filter_layout.h"
 #include "format/key_filter.h"
 #include "store/mapped_dict.h"
 
 namespace quarvel {
-
-inline constexpr char kFilterExtension[] = ".pwf";
-
-// What a filter file says about the dictionary files it was built from.
-struct FilterStamp {
-  uint64_t data_bytes = 0;
-  uint64_t index_bytes = 0;
-  int64_t data_modified_ns = 0;
-  int64_t index_modified_ns = 0;
-  uint64_t header_sum = 0;  // of the index file's first 20 bytes (or fewer)
-
-  bool operator==(const FilterStamp &) const = default;
-};
 
 // The stamp of the dictionary whose data and index files have identities
 // data and index, the index being open as index_fd.

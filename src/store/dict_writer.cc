@@ -1,15 +1,7 @@
-// The reentrant dictionary writer. The bytes are those of the layout at the
-// top of dictmanger.cc, where the process-wide writer (PWOpen, PutPW, PWClose)
-// is; the wide layout that this writer alone produces is, in the index file:
-//
-//   OFFSET   SIZE  MEANING
-//   0        8     magic 0x70775631
-//   8        8     word count N (below 2^32)
-//   16       2     block length, always 16
-//   18       2     pad, 0
-//   20+8*b   8     data-file offset of block b, for b = 0 .. floor(N/16)
-//
-// and in the mark file 256 entries of 8 bytes. Blocks are written as they
+// The reentrant dictionary writer. The bytes are those of the layouts in
+// format/dict_layout.h, the same as the process-wide writer (PWOpen, PutPW,
+// PWClose in pw_writer.cc) writes; the wide layout (8-byte words count,
+// offsets and marks) is written by this writer alone. Blocks are written as they
 // fill, so the layout is known only once a block starts at wide_threshold or
 // beyond: the standard entries written until then are widened in place, from
 // the last to the first, since entry b only ever moves to a later position.
@@ -26,13 +18,11 @@
 
 #include "base/secure_wipe.h"
 #include "format/coding.h"
-#include "store/dictmanger_internal.h"
+#include "format/dict_layout.h"
 
 namespace quarvel {
 namespace {
 
-constexpr size_t kHeaderBytes = 12;
-constexpr size_t kWideHeaderBytes = 20;
 constexpr size_t kMaxWord = PACKED_DICT_MAX_WORD;
 // Entries widened per read and write when switching layouts.
 constexpr uint64_t kWidenChunk = 4096;
@@ -58,9 +48,8 @@ DictWriter::DictWriter(UniqueFile data, UniqueFile index, UniqueFile mark, uint6
     return;
   }
   // The header's place; its final content is written by Finish.
-  unsigned char header[kHeaderBytes] = {};
-  EncodeFixed32(header, PACKED_DICT_MAGIC);
-  EncodeFixed16(header + 8, PACKED_DICT_BLOCK_WORDS);
+  unsigned char header[kIndexHeaderBytes];
+  EncodeIndexHeader({kDictMagic, 0, kBlockWords, 0}, header);
   if (!WriteAll(index_.get(), header)) failed_ = true;
 }
 
@@ -88,7 +77,7 @@ bool DictWriter::WriteBlock() {
   if (!wide_ && data_offset_ >= wide_threshold_ && !SwitchToWide()) return false;
   unsigned char entry[8];
   EncodeFixed64(entry, data_offset_);
-  if (!WriteAll(index_.get(), std::span(entry, wide_ ? 8 : 4))) return false;
+  if (!WriteAll(index_.get(), std::span(entry, IndexEntrySize(wide_)))) return false;
 
   std::array<unsigned char, kMaxBlockBytes> block;
   const size_t length = EncodeBlock(pending_, block);
@@ -108,34 +97,31 @@ bool DictWriter::SwitchToWide() {
   for (uint64_t end = blocks_; end > 0;) {
     const uint64_t begin = end - std::min(end, kWidenChunk);
     const size_t n = static_cast<size_t>(end - begin);
-    if (!SeekTo(index_.get(), kHeaderBytes + 4 * begin) ||
+    if (!SeekTo(index_.get(), IndexEntryOffset(/*wide=*/false, begin)) ||
         std::fread(narrow.data(), 1, 4 * n, index_.get()) != 4 * n) {
       return false;
     }
     for (size_t i = 0; i < n; ++i) EncodeFixed64(&widened[8 * i], DecodeFixed32(&narrow[4 * i]));
-    if (!SeekTo(index_.get(), kWideHeaderBytes + 8 * begin) ||
+    if (!SeekTo(index_.get(), IndexEntryOffset(/*wide=*/true, begin)) ||
         !WriteAll(index_.get(), std::span(widened.data(), 8 * n))) {
       return false;
     }
     end = begin;
   }
   wide_ = true;
-  return SeekTo(index_.get(), kWideHeaderBytes + 8 * blocks_);
+  return SeekTo(index_.get(), IndexEntryOffset(/*wide=*/true, blocks_));
 }
 
 bool DictWriter::WriteHeader() {
-  unsigned char header[kWideHeaderBytes] = {};
+  unsigned char header[kWideIndexHeaderBytes];
   size_t size;
   if (wide_) {
-    EncodeFixed64(header, PACKED_DICT_MAGIC);
-    EncodeFixed64(header + 8, word_count_);
-    EncodeFixed16(header + 16, PACKED_DICT_BLOCK_WORDS);
-    size = kWideHeaderBytes;
+    EncodeWideIndexHeader(word_count_, header);
+    size = kWideIndexHeaderBytes;
   } else {
-    EncodeFixed32(header, PACKED_DICT_MAGIC);
-    EncodeFixed32(header + 4, static_cast<uint32_t>(word_count_));
-    EncodeFixed16(header + 8, PACKED_DICT_BLOCK_WORDS);
-    size = kHeaderBytes;
+    EncodeIndexHeader({kDictMagic, static_cast<uint32_t>(word_count_), kBlockWords, 0},
+                      std::span(header).first<kIndexHeaderBytes>());
+    size = kIndexHeaderBytes;
   }
   return SeekTo(index_.get(), 0) && WriteAll(index_.get(), std::span(header, size));
 }
@@ -145,16 +131,9 @@ bool DictWriter::WriteMarks() {
   for (size_t c = 1; c < marks_.size(); ++c) {
     if (marks_[c] == 0) marks_[c] = marks_[c - 1];
   }
-  const size_t entry = wide_ ? 8 : 4;
-  std::vector<unsigned char> raw(256 * entry);
-  for (size_t c = 0; c < marks_.size(); ++c) {
-    if (wide_) {
-      EncodeFixed64(&raw[8 * c], marks_[c]);
-    } else {
-      EncodeFixed32(&raw[4 * c], marks_[c]);
-    }
-  }
-  return WriteAll(mark_.get(), raw);
+  std::array<unsigned char, kWideMarkBytes> raw;
+  const size_t size = EncodeMarks(marks_, wide_, raw);
+  return WriteAll(mark_.get(), std::span(raw.data(), size));
 }
 
 bool DictWriter::Finish() {

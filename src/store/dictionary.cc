@@ -12,12 +12,10 @@
 
 #include "format/coding.h"
 #include "store/dict_search.h"
-#include "store/dictmanger_internal.h"
+#include "format/file_io.h"
 
 namespace quarvel::engine {
 namespace {
-
-constexpr size_t kSlotBytes = PACKED_DICT_MAX_WORD + 1;
 
 std::atomic<uint64_t> g_decoded_data_bytes{kDecodedDataBytes};
 
@@ -40,7 +38,7 @@ class BlockReader {
         return nullptr;
       }
       std::array<unsigned char, kMaxBlockBytes> bytes;
-      const uint64_t offset = layout_.is_wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
+      const uint64_t offset = DecodeIndexEntry(layout_.is_wide, entry);
       const size_t got = ReadAtFd(data_fd_, offset, bytes);
       if (got == 0) return nullptr;
       DecodeBlock(std::span(bytes.data(), got), words_);
@@ -53,7 +51,7 @@ class BlockReader {
   int index_fd_, data_fd_;
   const DictLayout &layout_;
   uint64_t block_ = UINT64_MAX;
-  char words_[PACKED_DICT_BLOCK_WORDS][kSlotBytes];
+  BlockSlots words_;
 };
 
 }  // namespace
@@ -161,10 +159,7 @@ bool Dictionary::ContainsKeyed(const char *word, uint64_t key) const {
 }
 
 bool Dictionary::Stale(const timespec &now) const {
-  if (racy_ && Nanoseconds(now) - Nanoseconds(read_at_) > kQuietNanoseconds) return true;
-  const Identities current = {IdentityOfPath(prefix_ + ".pwd"), IdentityOfPath(prefix_ + ".pwi"),
-                              IdentityOfPath(prefix_ + ".hwm")};
-  return current != files_;
+  return FilesStale(files_, read_at_, racy_, IdentitiesOfPrefix(prefix_), now, kQuietNanoseconds);
 }
 
 }  // namespace quarvel::engine

@@ -94,9 +94,6 @@ class Dictionary {
 inline constexpr uint64_t kDecodedDataBytes = uint64_t{4} << 20;
 void SetDecodedDataBytes(uint64_t bytes);
 
-// How long files changed before they were read stay suspect.
-inline constexpr int64_t kQuietNanoseconds = 100'000'000;
-
 }  // namespace quarvel::engine
 
 #endif  // QUARVEL_SRC_STORE_DICTIONARY_H_

@@ -1,24 +1,5 @@
-// Hashed dictionary files.
-//
-// A hashed dictionary is one file, all integers little-endian:
-//
-//   OFFSET  SIZE  MEANING
-//   0       4     magic, the bytes "QVHS"
-//   4       4     version, 1
-//   8       8     n, the number of keys
-//   16      4     b, index bits (0 to 26)
-//   20      4     reserved, 0
-//   24      8     the minimum count the build kept
-//   32      8     F, bytes of the filter image (0: no filter)
-//   40      8     the file's size
-//   48      16    reserved, 0
-//   64      8n    the keys, strictly ascending: the first 8 bytes of each
-//                 SHA-1 digest read big-endian, stored little-endian
-//   ...     4n    the counts, in the keys' order (padded with zero bytes to
-//                 a multiple of 8)
-//   ...     8(2^b + 1)  the index: entry i is the number of keys whose top
-//                 b bits are below i; entry 0 is 0, the last is n
-//   ...     F     the key filter's image (key_filter.cc)
+// Hashed dictionary files: the writer and the reader of the layout in
+// format/hash_layout.h.
 //
 // A lookup takes the key's bucket from its top b bits, and searches the
 // keys between the bucket's index entries by bisection: with b chosen so
@@ -28,7 +9,6 @@
 #include "store/hash_dict.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,12 +17,13 @@
 #include <cstring>
 
 #include "format/coding.h"
-#include "format/dict_layout.h"
+#include "format/file_io.h"
+#include "format/hash_layout.h"
 
 namespace quarvel {
 namespace {
 
-constexpr int kMaxIndexBits = 26;
+constexpr int kMaxIndexBits = kHashDictMaxIndexBits;
 constexpr uint64_t kKeysPerBucket = 32;
 constexpr size_t kWriteBuffer = size_t{1} << 20;
 
@@ -53,8 +34,6 @@ int HexValue(char c) {
   return -1;
 }
 
-uint64_t Align8(uint64_t n) { return (n + 7) & ~uint64_t{7}; }
-
 int IndexBitsFor(uint64_t keys) {
   int bits = 0;
   while (bits < kMaxIndexBits && (uint64_t{1} << bits) * kKeysPerBucket < keys) ++bits;
@@ -64,15 +43,7 @@ int IndexBitsFor(uint64_t keys) {
 uint64_t BucketOf(uint64_t key, int bits) { return bits == 0 ? 0 : key >> (64 - bits); }
 
 bool PWriteAll(int fd, const unsigned char *bytes, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t n = pwrite(fd, bytes, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return true;
+  return WriteAllAtFd(fd, offset, std::span(bytes, size));
 }
 
 bool PReadAll(int fd, unsigned char *bytes, size_t size, uint64_t offset) {
@@ -204,7 +175,7 @@ bool HashDictWriter::Finish(uint64_t filter_budget, std::string *error) {
     return fail("cannot write the counts of");
 
   // The counts, copied behind the keys.
-  const uint64_t counts_at = kHashDictHeaderSize + 8 * count_;
+  const uint64_t counts_at = HashDictCountsAt(count_);
   std::vector<unsigned char> chunk(kWriteBuffer);
   for (uint64_t done = 0; done < counts_written_;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), counts_written_ - done));
@@ -212,7 +183,7 @@ bool HashDictWriter::Finish(uint64_t filter_budget, std::string *error) {
     if (!PWriteAll(fd_, chunk.data(), n, counts_at + done)) return fail("cannot write");
     done += n;
   }
-  const uint64_t index_at = Align8(counts_at + 4 * count_);
+  const uint64_t index_at = HashDictIndexAt(count_);
   const unsigned char zeros[8] = {};
   if (!PWriteAll(fd_, zeros, index_at - (counts_at + 4 * count_), counts_at + 4 * count_)) {
     return fail("cannot write");
@@ -253,14 +224,10 @@ bool HashDictWriter::Finish(uint64_t filter_budget, std::string *error) {
     filter_bytes = image.size();
   }
 
-  unsigned char header[kHashDictHeaderSize] = {};
-  EncodeFixed32(header, kHashDictMagic);
-  EncodeFixed32(header + 4, kHashDictVersion);
-  EncodeFixed64(header + 8, count_);
-  EncodeFixed32(header + 16, static_cast<uint32_t>(index_bits_));
-  EncodeFixed64(header + 24, min_count_);
-  EncodeFixed64(header + 32, filter_bytes);
-  EncodeFixed64(header + 40, filter_at + filter_bytes);
+  unsigned char header[kHashDictHeaderSize];
+  EncodeHashDictHeader({count_, static_cast<uint32_t>(index_bits_), min_count_, filter_bytes,
+                        filter_at + filter_bytes},
+                       header);
   if (!PWriteAll(fd_, header, sizeof(header), 0)) return fail("cannot write");
   if (ftruncate(fd_, static_cast<off_t>(filter_at + filter_bytes)) != 0 || fsync(fd_) != 0) {
     return fail("cannot write");
@@ -292,17 +259,16 @@ std::shared_ptr<const HashDict> HashDict::Open(const std::string &path, std::str
                                                 : ": too large to map in this process");
     return nullptr;
   }
-  void *map = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, fd, 0);
+  std::string why;
+  std::unique_ptr<FileMap> map = FileMap::Map(fd, size, &why);
   close(fd);
-  if (map == MAP_FAILED) {
-    *error = path + ": cannot map: " + std::strerror(errno);
+  if (map == nullptr) {
+    *error = path + ": " + why;
     return nullptr;
   }
   std::shared_ptr<HashDict> dict(new HashDict);
-  dict->map_ = map;
-  dict->map_size_ = static_cast<size_t>(size);
-  std::string why;
-  if (!dict->Parse({static_cast<const unsigned char *>(map), static_cast<size_t>(size)}, &why)) {
+  dict->map_ = std::move(map);
+  if (!dict->Parse(dict->map_->bytes(), &why)) {
     *error = path + ": " + why;
     return nullptr;
   }
@@ -315,32 +281,29 @@ std::unique_ptr<HashDict> HashDict::View(std::span<const unsigned char> bytes, s
   return dict;
 }
 
-HashDict::~HashDict() {
-  if (map_ != nullptr) munmap(map_, map_size_);
-}
+HashDict::~HashDict() = default;
 
 bool HashDict::Parse(std::span<const unsigned char> bytes, std::string *error) {
   auto fail = [error](const char *why) {
     *error = why;
     return false;
   };
-  if (bytes.size() < kHashDictHeaderSize) return fail("too short for a hashed dictionary");
+  HashDictHeader header;
+  if (const char *why = DecodeHashDictHeader(bytes, &header)) return fail(why);
   const unsigned char *h = bytes.data();
-  if (DecodeFixed32(h) != kHashDictMagic) return fail("not a hashed dictionary (bad magic)");
-  if (DecodeFixed32(h + 4) != kHashDictVersion) return fail("unknown hashed dictionary version");
-  const uint64_t n = DecodeFixed64(h + 8);
-  const uint32_t bits = DecodeFixed32(h + 16);
-  const uint64_t filter_bytes = DecodeFixed64(h + 32);
-  const uint64_t file_size = DecodeFixed64(h + 40);
+  const uint64_t n = header.key_count;
+  const uint32_t bits = header.index_bits;
+  const uint64_t filter_bytes = header.filter_bytes;
+  const uint64_t file_size = header.file_size;
   if (bits > kMaxIndexBits) return fail("index bits out of range");
   if (file_size != bytes.size()) return fail("the file's size disagrees with its header");
   // Every section must fit the file: n is bounded first so that no sum
   // below can overflow.
   const uint64_t size = bytes.size();
   if (n > size / 12) return fail("more keys than the file can hold");
-  const uint64_t counts_at = kHashDictHeaderSize + 8 * n;
-  const uint64_t index_at = Align8(counts_at + 4 * n);
-  const uint64_t index_bytes = 8 * ((uint64_t{1} << bits) + 1);
+  const uint64_t counts_at = HashDictCountsAt(n);
+  const uint64_t index_at = HashDictIndexAt(n);
+  const uint64_t index_bytes = HashDictIndexBytes(bits);
   if (index_at > size || index_bytes > size - index_at) return fail("index beyond the file");
   const uint64_t filter_at = index_at + index_bytes;
   if (filter_bytes != size - filter_at) return fail("sections do not fill the file");
@@ -367,7 +330,7 @@ bool HashDict::Parse(std::span<const unsigned char> bytes, std::string *error) {
   counts_ = h + counts_at;
   index_ = index;
   count_ = n;
-  min_count_ = DecodeFixed64(h + 24);
+  min_count_ = header.min_count;
   index_bits_ = static_cast<int>(bits);
   return true;
 }

@@ -2,7 +2,7 @@
 // SHA-1 hashes with occurrence counts, stored as the sorted 64-bit prefixes
 // of the hashes with a parallel array of counts, a bucket index over the
 // prefixes' top bits and a membership filter in front. One file,
-// <prefix>.hsh; its layout is described in hash_dict.cc and
+// <prefix>.hsh; its layout is described in format/hash_layout.h and
 // docs/file-format.md.
 //
 // Two different hashes that share their first 64 bits are one entry (their
@@ -19,16 +19,11 @@
 #include <string_view>
 #include <vector>
 
+#include "format/file_io.h"
+#include "format/hash_layout.h"
 #include "format/key_filter.h"
 
 namespace quarvel {
-
-inline constexpr uint32_t kHashDictMagic = 0x53485651;  // the bytes "QVHS"
-inline constexpr uint32_t kHashDictVersion = 1;
-inline constexpr size_t kHashDictHeaderSize = 64;
-inline constexpr char kHashDictSuffix[] = ".hsh";
-// Counts are stored up to this value; larger ones are stored as it.
-inline constexpr uint64_t kHashDictMaxCount = 0xFFFFFFFFu;
 
 // The stored key of a SHA-1 digest: its first 8 bytes read big-endian, so
 // that keys sort as the hexadecimal texts of the hashes do.
@@ -117,8 +112,7 @@ class HashDict {
   HashDict() = default;
   bool Parse(std::span<const unsigned char> bytes, std::string *error);
 
-  void *map_ = nullptr;
-  size_t map_size_ = 0;
+  std::unique_ptr<FileMap> map_;  // when opened from a file
   const unsigned char *keys_ = nullptr;
   const unsigned char *counts_ = nullptr;
   const unsigned char *index_ = nullptr;

@@ -1,5 +1,5 @@
 // Dictionaries served from read-only maps: decodes what the writer in
-// dictmanger.cc (and DictWriter) produces, with the same checks as GetPW.
+// pw_writer.cc (and DictWriter) produces, with the same checks as GetPW.
 
 #include "store/mapped_dict.h"
 
@@ -15,39 +15,6 @@
 #include "store/dict_search.h"
 
 namespace quarvel {
-
-std::unique_ptr<FileMap> FileMap::Map(int fd, uint64_t size, std::string *why) {
-  std::unique_ptr<FileMap> map(new FileMap);
-  if (size == 0) return map;
-  if (size > SIZE_MAX / 2) {
-    if (why != nullptr) *why = "file too large for the address space";
-    return nullptr;
-  }
-  void *p = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, fd, 0);
-  if (p == MAP_FAILED) {
-    if (why != nullptr) *why = std::string("cannot map: ") + std::strerror(errno);
-    return nullptr;
-  }
-  map->data_ = static_cast<const unsigned char *>(p);
-  map->size_ = static_cast<size_t>(size);
-  return map;
-}
-
-FileMap::~FileMap() {
-  if (data_ != nullptr) munmap(const_cast<unsigned char *>(data_), size_);
-}
-
-void FileMap::AdviseRandom() const {
-  if (data_ != nullptr) madvise(const_cast<unsigned char *>(data_), size_, MADV_RANDOM);
-}
-
-void FileMap::Release(uint64_t bytes) const {
-  const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-  const size_t length = static_cast<size_t>(std::min<uint64_t>(bytes, size_) / page * page);
-  if (data_ != nullptr && length > 0) {
-    madvise(const_cast<unsigned char *>(data_), length, MADV_DONTNEED);
-  }
-}
 
 std::unique_ptr<MappedDict> MappedDict::Map(int index_fd, uint64_t index_bytes, int data_fd,
                                             uint64_t data_bytes, const DictLayout &layout,
@@ -73,7 +40,7 @@ std::span<const unsigned char> MappedDict::Block(uint64_t block) const {
   const uint64_t at = layout_.EntryOffset(block);
   if (at > index.size() || index.size() - at < layout_.EntrySize()) return {};
   const unsigned char *entry = index.data() + at;
-  const uint64_t offset = layout_.is_wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
+  const uint64_t offset = DecodeIndexEntry(layout_.is_wide, entry);
   if (offset >= data.size()) return {};
   const size_t length =
       static_cast<size_t>(std::min<uint64_t>(kMaxBlockBytes, data.size() - offset));

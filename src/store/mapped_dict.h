@@ -15,33 +15,9 @@
 #include <string_view>
 
 #include "format/dict_layout.h"
+#include "format/file_io.h"
 
 namespace quarvel {
-
-// A read-only map of a whole file; empty for an empty file.
-class FileMap {
- public:
-  // Maps size bytes of fd from offset 0; nullptr, with *why set, when the
-  // file does not fit the address space or the map fails.
-  static std::unique_ptr<FileMap> Map(int fd, uint64_t size, std::string *why);
-  ~FileMap();
-  FileMap(const FileMap &) = delete;
-  FileMap &operator=(const FileMap &) = delete;
-
-  std::span<const unsigned char> bytes() const { return {data_, size_}; }
-
-  // Tells the kernel that reads are random: no read-ahead around them.
-  void AdviseRandom() const;
-  // Gives back the pages of the first bytes (rounded down to whole pages):
-  // they leave this process's resident set, and come back from the page
-  // cache when read again.
-  void Release(uint64_t bytes) const;
-
- private:
-  FileMap() = default;
-  const unsigned char *data_ = nullptr;
-  size_t size_ = 0;
-};
 
 class MappedDict {
  public:

@@ -7,12 +7,11 @@
 
 #include "base/secure_wipe.h"
 #include "format/coding.h"
+#include "format/file_io.h"
 #include "store/dict_search.h"
 
 namespace quarvel {
 namespace {
-
-constexpr size_t kSlotBytes = PACKED_DICT_MAX_WORD + 1;
 
 uint32_t HashWord(std::string_view word) {
   uint32_t h = 2166136261u;
@@ -44,7 +43,6 @@ std::unique_ptr<MemoryDict> MemoryDict::Decode(int index_fd, uint64_t index_byte
   std::unique_ptr<MemoryDict> dict(new MemoryDict);
   dict->layout_ = layout;
 
-  const size_t header_size = layout.is_wide ? kWideIndexHeaderBytes : kIndexHeaderBytes;
   dict->block_entries_ = IndexEntries(layout, index.size());
   const uint64_t blocks_needed = (static_cast<uint64_t>(layout.header.word_count) + 15) / 16;
   const uint64_t blocks = std::min<uint64_t>(dict->block_entries_, blocks_needed);
@@ -52,10 +50,10 @@ std::unique_ptr<MemoryDict> MemoryDict::Decode(int index_fd, uint64_t index_byte
 
   dict->pool_.push_back('\0');  // offset 0: the empty word
   dict->slots_.reserve(static_cast<size_t>(blocks) * 16);
-  char words[PACKED_DICT_BLOCK_WORDS][kSlotBytes];
+  BlockSlots words;
   for (uint64_t b = 0; b < blocks; ++b) {
-    const unsigned char *entry = index.data() + header_size + b * layout.EntrySize();
-    const uint64_t offset = layout.is_wide ? DecodeFixed64(entry) : DecodeFixed32(entry);
+    const unsigned char *entry = index.data() + layout.EntryOffset(b);
+    const uint64_t offset = DecodeIndexEntry(layout.is_wide, entry);
     if (offset >= data.size()) {
       dict->slots_.insert(dict->slots_.end(), 16, kUnreadable);
       continue;

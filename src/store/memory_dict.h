@@ -23,7 +23,8 @@ class MemoryDict {
  public:
   // Decodes the dictionary whose index and data files are open as index_fd
   // and data_fd (regular files of the given sizes) and whose layout was
-  // read; nullptr when it is too large to keep in memory or memory runs out.
+  // read; nullptr when it is too large to keep in memory. Throws
+  // std::bad_alloc when memory runs out (PWOpen then fails; see its catch).
   static std::unique_ptr<MemoryDict> Decode(int index_fd, uint64_t index_bytes, int data_fd,
                                             uint64_t data_bytes, const DictLayout &layout);
 

@@ -30,10 +30,10 @@
 #include "quarvel/stringutil.h"
 #include "search/rule_table.h"
 #include "store/dict_writer.h"
+#include "store/dictionary_cache.h"
 #include "store/dictmanger_internal.h"
 #include "store/staged_dictionary.h"
 #include "verify/api_lock.h"
-#include "verify/legacy_dictionaries.h"
 #include "verify/pwanalysis_internal.h"
 
 // ---------------------------------------------------------------------------
@@ -431,7 +431,7 @@ extern "C" const char *CreateDict(const char *wordlist, const char *prefix) noex
   // A failed write is a failed build, never a success.
   const bool ok = prefix != nullptr && WriteDictionary(sorted, prefix);
   // The new words are ready for the next verification.
-  if (ok) quarvel::verify::DictionaryWritten(prefix);
+  if (ok) quarvel::DictionaryWritten(prefix);
   RefreshPersonalDictionary(prefix);
   if (!ok) {
     // The sorted list stays behind for the caller to look at.

@@ -14,7 +14,7 @@
 #include "search/rule_table.h"
 #include "store/dictmanger_internal.h"
 #include "verify/api_lock.h"
-#include "verify/legacy_dictionaries.h"
+#include "store/dictionary_cache.h"
 #include "verify/pwanalysis_internal.h"
 
 namespace {
@@ -38,8 +38,8 @@ std::shared_ptr<const quarvel::engine::Dictionary> OpenForLoad(const std::string
     if (pwp == nullptr) return nullptr;
     PWClose(pwp);
   }
-  auto dictionary = quarvel::verify::SearchedDictionary(prefix, /*look_now=*/true);
-  if (!dictionary->ok()) quarvel::verify::ReportUnreadable(*dictionary);
+  auto dictionary = quarvel::CachedDictionary(prefix, /*look_now=*/true);
+  if (!dictionary->ok()) quarvel::ReportUnreadable(*dictionary);
   return dictionary;
 }
 
@@ -109,7 +109,7 @@ const char *Load() {
 }  // namespace
 
 bool quarvel::verify::DictionaryOpensSilently(const char *prefix) {
-  return SearchedDictionary(prefix, /*look_now=*/true)->ok();
+  return CachedDictionary(prefix, /*look_now=*/true)->ok();
 }
 
 extern "C" const char *LoadConfigFile(void) noexcept {

@@ -11,7 +11,7 @@
 #include "engine/check_plan.h"
 #include "quarvel/pwanalysis.h"
 #include "search/rule_table.h"
-#include "verify/legacy_dictionaries.h"
+#include "store/dictionary_cache.h"
 #include "verify/pwanalysis_internal.h"
 #include "verify/stdout_trace.h"
 
@@ -45,18 +45,18 @@ const char *Score(const char *password, size_t length) {
   using namespace quarvel;
   const engine::ScoringSettings settings = CurrentSettings();
   engine::CheckPlan plan(settings);
-  verify::NoticeDictionaryChanges();
+  NoticeDictionaryChanges();
   std::shared_ptr<const engine::Dictionary> held[kDictSlots + 1];
   {
     std::shared_lock files(verify::dictionary_files_lock);
     for (int slot = 0; slot < kDictSlots; ++slot) {
       const char *prefix = Read(dict[slot]);
       if (prefix == nullptr || prefix[0] == '\0') continue;
-      held[slot] = verify::SearchedDictionary(prefix);
+      held[slot] = CachedDictionary(prefix);
       plan.AddDictionary(prefix, slot, held[slot].get());
     }
     if (Read(USEPROFILE) != 0) {
-      held[kDictSlots] = verify::SearchedDictionary(verify::kProfilePrefix);
+      held[kDictSlots] = CachedDictionary(verify::kProfilePrefix);
       plan.SetPersonal(verify::kProfilePrefix, held[kDictSlots].get());
     }
   }
@@ -66,7 +66,7 @@ const char *Score(const char *password, size_t length) {
     plan.AddBreachLists(**published);
   }
   const verify::StdoutTrace trace;
-  plan.SetTrace(trace.sink(), verify::ReportUnreadable);
+  plan.SetTrace(trace.sink(), ReportUnreadable);
 
   quarvel_result result{};
   result.size = sizeof(result);

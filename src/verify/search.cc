@@ -13,7 +13,7 @@
 #include "search/word_search.h"
 #include "store/dictmanger_internal.h"
 #include "verify/api_lock.h"
-#include "verify/legacy_dictionaries.h"
+#include "store/dictionary_cache.h"
 #include "verify/pwanalysis_internal.h"
 #include "verify/stdout_trace.h"
 
@@ -33,14 +33,14 @@ extern "C" const char *DictFindPW(const char *word, const char *prefix) noexcept
   using namespace quarvel;
   if (prefix == nullptr) return "1001";
   try {
-    verify::NoticeDictionaryChanges();
+    NoticeDictionaryChanges();
     std::shared_ptr<const engine::Dictionary> dictionary;
     {
       std::shared_lock files(verify::dictionary_files_lock);
-      dictionary = verify::SearchedDictionary(prefix);
+      dictionary = CachedDictionary(prefix);
     }
     if (!dictionary->ok()) {
-      verify::ReportUnreadable(*dictionary);
+      ReportUnreadable(*dictionary);
       return "1001";
     }
     const verify::StdoutTrace stdout_trace;

@@ -1,6 +1,6 @@
 // The cache of decoded dictionaries behind PWOpen.
 
-#include "store/dict_cache.h"
+#include "store/pw_decoded_cache.h"
 
 #include <time.h>
 
@@ -78,7 +78,7 @@ std::shared_ptr<const MemoryDict> DecodedDictionary(std::string_view prefix,
       !ChangedJustBefore(files, read_at, g_cache.racy_nanoseconds)) {
     dict = MemoryDict::Decode(index_fd, static_cast<uint64_t>(files[1].size), data_fd,
                               static_cast<uint64_t>(files[0].size), layout);
-    // Too large (or memory ran out): the verdict holds for as long as the
+    // Too large: the verdict holds for as long as the
     // files stay the same, and they are not read whole again at every open.
     refused = dict == nullptr;
   }

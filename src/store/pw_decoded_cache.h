@@ -1,8 +1,14 @@
 // The process-wide cache of dictionaries decoded for PWOpen, keyed by prefix
 // and revalidated at every open against the identity of the files opened.
 // Used under the single-open-dictionary rule of PWOpen: callers serialise.
-#ifndef QUARVEL_SRC_STORE_DICT_CACHE_H_
-#define QUARVEL_SRC_STORE_DICT_CACHE_H_
+//
+// A layer of its own beside the dictionary cache (dictionary_cache.h), on the
+// same identity and quiet-window code (format/file_identity.h): PWOpen
+// revalidates at every open against the descriptors it opened (not on a
+// delay), keeps decoded copies of up to 256 MiB of files (not maps), and
+// remembers which files could not be decoded.
+#ifndef QUARVEL_SRC_STORE_PW_DECODED_CACHE_H_
+#define QUARVEL_SRC_STORE_PW_DECODED_CACHE_H_
 
 #include <memory>
 #include <string_view>
@@ -29,4 +35,4 @@ void ForgetDecoded(const FileIdentity &data, const FileIdentity &index);
 
 }  // namespace quarvel
 
-#endif  // QUARVEL_SRC_STORE_DICT_CACHE_H_
+#endif  // QUARVEL_SRC_STORE_PW_DECODED_CACHE_H_
