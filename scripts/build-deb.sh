@@ -21,6 +21,7 @@ unset PYTHONPATH VIRTUAL_ENV
 
 build() {  # build DIR: dpkg-buildpackage in the copy, packages moved to DIR
   local dest=$1; shift
+  rm -f "$src/debian/files"
   (cd "$src" && dpkg-buildpackage -us -uc -b "$@")
   mkdir -p "$dest"
   rm -f "$dest"/*.deb
