@@ -162,6 +162,11 @@ if in_root quarvel check --min-level 4 'vK8#qTz!m2Rw$Lp9'; then
 fi
 cmp "$work/common-password.installed" "$root/etc/pam.d/common-password" ||
   fail "the upgrade changed common-password"
+# A dictionary of the administrator's own, beside the packaged one: the purge
+# takes it away too.
+printf 'plumbostrata\nquintessaline\n' >"$root/tmp/site-words"
+in_root quarvel build --root /etc/quarvel --prefix dicts/site /tmp/site-words
+[ -e "$root/var/lib/quarvel/dicts/site.pwd" ] || fail "quarvel build wrote no dictionary"
 
 # --- purge ----------------------------------------------------------------------
 step "apt purge"
