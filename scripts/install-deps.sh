@@ -39,6 +39,7 @@ packages=(
 if [ "$mode" = deb ]; then
   packages=(
     build-essential debhelper dh-python pybuild-plugin-pyproject python3-all
+    default-jdk-headless javahelper  # quarvel.jar, and the Java check of the test
     # Build-Depends of debian/control
     cmake libpam0g-dev libcli11-dev nlohmann-json3-dev libssl-dev libicu-dev
     python3-setuptools python3-wheel wamerican john-data

@@ -60,12 +60,13 @@ for f in "$out"/*.deb; do [ -e "$f" ] && debs+=("$f"); done
 ours=$(for f in "${debs[@]}"; do dpkg-deb -f "$f" Package; done | sort)
 
 # --- the base system, with the packages' dependencies from the archive -----
+# (and a JVM, which the Java library needs but does not depend on)
 sources=/etc/apt/sources.list.d/debian.sources
 [ -e "$sources" ] || sources=http://deb.debian.org/debian
 deps=$(for f in "${debs[@]}"; do
          dpkg-deb -f "$f" Depends; dpkg-deb -f "$f" Pre-Depends; done |
        tr ',|' '\n\n' | sed 's/([^)]*)//; s/:any//; s/[[:space:]]//g' | grep -v '^$' | sort -u |
-       grep -vxF "$ours" | paste -sd, -)
+       grep -vxF "$ours" | paste -sd, -),default-jre-headless
 key=$( (echo "$deps"; cat "$sources" 2>/dev/null || echo "$sources") | sha256sum | cut -c1-12)
 base=$work/base-$key.tar
 step "base system"
@@ -105,6 +106,13 @@ in_root python3 -c 'import quarvel
 with quarvel.Environment("/etc/quarvel") as env:
     assert env.check("vK8#qTz!m2Rw$Lp9").level == 4
     assert env.check("sunshine1").level <= 2' || fail "the Python binding on /etc/quarvel"
+if [ -e "$root/usr/share/java/quarvel.jar" ]; then
+  mkdir -p "$work/java"
+  javac --release 11 -cp "$root/usr/share/java/quarvel.jar" -d "$work/java" "$here/JavaCheck.java"
+  mkdir -p "$root/tmp/java" && cp "$work/java/JavaCheck.class" "$root/tmp/java/"
+  in_root java -cp /usr/share/java/quarvel.jar:/tmp/java JavaCheck ||
+    fail "the Java library on /etc/quarvel"
+fi
 
 # --- chpasswd ------------------------------------------------------------------
 refused() {  # refused PASSWORD REASON: chpasswd fails with REASON, shadow unchanged
