@@ -92,7 +92,7 @@ snapshot > "$work/snapshot.before"
 
 # --- install -----------------------------------------------------------------
 step "apt install ./*.deb"
-in_root sh -c 'cd /tmp/debs && apt-get install -y ./*.deb'
+in_root sh -c 'cd /tmp/debs && apt install -y ./*.deb'
 grep -n 'pam_quarvel\|pam_unix' "$root/etc/pam.d/common-password"
 quarvel_line=$(grep -n '^password.*requisite.*pam_quarvel\.so' "$root/etc/pam.d/common-password" | cut -d: -f1)
 unix_line=$(grep -n '^password.*pam_unix\.so.*use_authtok' "$root/etc/pam.d/common-password" | cut -d: -f1)
@@ -162,7 +162,7 @@ QUARVEL_DEB_VERSION=$new_version "$top/scripts/build-deb.sh" "$out" >"$work/upgr
   { tail -30 "$work/upgrade-build.log"; fail "building the packages of version $new_version"; }
 rm -rf "$root/tmp/debs"/*
 cp "$out/$new_version"/*.deb "$root/tmp/debs/"
-in_root sh -c 'cd /tmp/debs && apt-get install -y ./*.deb'
+in_root sh -c 'cd /tmp/debs && apt install -y ./*.deb'
 [ "$(in_root dpkg-query -W -f='${Version}' quarvel)" = "$new_version" ] || fail "quarvel was not upgraded"
 [ "$(sha256sum <"$ini")" = "$edited" ] || fail "the upgrade did not keep the edited quarvel.ini"
 if in_root quarvel check --min-level 4 'vK8#qTz!m2Rw$Lp9'; then
@@ -179,7 +179,7 @@ in_root quarvel build --root /etc/quarvel --prefix dicts/site /tmp/site-words
 # --- purge ----------------------------------------------------------------------
 step "apt purge"
 # shellcheck disable=SC2086
-in_root apt-get purge -y $ours
+in_root apt purge -y $ours
 cmp "$work/common-password.before" "$root/etc/pam.d/common-password" ||
   fail "common-password is not as it was before the install"
 snapshot > "$work/snapshot.after"
