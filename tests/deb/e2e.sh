@@ -140,11 +140,11 @@ hash_is 'vK8#qTz!m2Rw$Lp9' || fail "/etc/shadow does not hold the new password"
 # --- passwd on a terminal, as the user ------------------------------------------
 step "passwd as $user"
 /usr/bin/python3 "$here/pty_dialogue.py" 0 \
-  'expect:Current password:' 'send:vK8#qTz!m2Rw$Lp9' \
-  'expect:New password:' 'send:Dragon2024' 'expect:Retype new password:' 'send:Dragon2024' \
+  'expect:Current password:' 'secret:vK8#qTz!m2Rw$Lp9' \
+  'expect:New password:' 'secret:Dragon2024' 'expect:Retype new password:' 'secret:Dragon2024' \
   'expect:BAD PASSWORD: it is based on a dictionary word' \
-  'expect:New password:' 'send:Hw3%ycN7*pEu@Jd5' \
-  'expect:Retype new password:' 'send:Hw3%ycN7*pEu@Jd5' \
+  'expect:New password:' 'secret:Hw3%ycN7*pEu@Jd5' \
+  'expect:Retype new password:' 'secret:Hw3%ycN7*pEu@Jd5' \
   'expect:password updated successfully' \
   -- chroot --userspec="$user:$user" "$root" /usr/bin/env -i PATH=/usr/bin:/bin \
      LC_ALL=C.UTF-8 /usr/bin/passwd

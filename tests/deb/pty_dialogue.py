@@ -4,7 +4,9 @@
     pty_dialogue.py STATUS STEP... -- PROGRAM ARG...
 
 Each STEP is "expect:TEXT" (wait until TEXT appears in what the program has
-written since the previous expectation) or "send:TEXT" (type TEXT and Enter).
+written since the previous expectation), "send:TEXT" (type TEXT and Enter)
+or "secret:TEXT" (the same once the program has turned echo off, as it does
+to read a password: input typed before that would be flushed).
 The run fails when an expected text does not come within 20 seconds, or when
 the program's exit status is not STATUS. The transcript goes to standard
 output; typed text is not echoed by the programs that read passwords.
@@ -14,6 +16,7 @@ import os
 import pty
 import select
 import sys
+import termios
 import time
 
 TIMEOUT = 20.0
@@ -60,8 +63,16 @@ def main() -> int:
                     os.waitpid(pid, 0)
                     return 1
             seen = seen[seen.index(want) + len(want):]
-        elif kind == "send":
-            time.sleep(0.2)  # let the program turn echo off and flush input
+        elif kind in ("send", "secret"):
+            deadline = time.monotonic() + TIMEOUT
+            # The master reports the terminal settings of the program's side.
+            while kind == "secret" and termios.tcgetattr(fd)[3] & termios.ECHO:
+                if time.monotonic() > deadline:
+                    print("\npty_dialogue: echo was never turned off", file=sys.stderr)
+                    os.kill(pid, 9)
+                    os.waitpid(pid, 0)
+                    return 1
+                time.sleep(0.01)
             os.write(fd, text.encode() + b"\n")
         else:
             print(f"pty_dialogue: bad step {step!r}", file=sys.stderr)
