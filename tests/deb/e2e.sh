@@ -75,7 +75,7 @@ if [ ! -e "$base" ]; then
   mmdebstrap --variant=minbase --format=tar --include="$deps" bookworm "$base.part" "$sources"
   mv "$base.part" "$base"
 fi
-rm -rf "$root"
+rm -rf --one-file-system "$root"
 mkdir -p "$root"
 tar -C "$root" -xf "$base"
 mount -t proc proc "$root/proc"
@@ -190,4 +190,8 @@ fi
 left=$(cd "$root" && grep -rlI quarvel etc usr var/lib --exclude-dir=dpkg --exclude-dir=apt 2>/dev/null || true)
 [ -z "$left" ] || fail "files that name quarvel are left: $left"
 
+# The system goes (its mounts first: /dev is the machine's own); on a failure
+# it stays in OUT/e2e/root to be looked at.
+umount -R "$root/dev" "$root/proc"
+rm -rf --one-file-system "$root"
 step "passed"
