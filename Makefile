@@ -9,7 +9,7 @@ CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 export ASAN_OPTIONS ?= halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build run check check-normal check-asan check-m32 test bench bench-java bench-cli fuzz soak valgrind format clean
+.PHONY: all deps deps-deb deb deb-test build run check check-normal check-asan check-m32 test bench bench-java bench-cli fuzz soak valgrind format clean
 
 all: build
 
@@ -22,10 +22,10 @@ build:
 
 # The main job: the interactive test console, started in its working folder
 # $(BUILD)/run, which the build prepares: conf/quarvel.ini and the default
-# dictionary dicts/default_dict, built from Debian's word lists.
-run: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS) --target quarvel-run-folder
+# dictionary dicts/default_dict, built from Debian's word lists. Everything
+# is built first, so the README's usage (the quarvel command, the service
+# root, the PAM try-out program) works after it too.
+run: deps build
 	cd $(BUILD)/run && exec ../src/console/quarvel-console
 
 test: build
@@ -61,6 +61,20 @@ check-m32:
 	    -DCMAKE_EXE_LINKER_FLAGS=-m32 -DCMAKE_SHARED_LINKER_FLAGS=-m32 $(CMAKE_FLAGS)
 	cmake --build build-m32 -j $(JOBS)
 	ctest --test-dir build-m32 $(CTEST_FLAGS)
+
+deps-deb:
+	@scripts/install-deps.sh deb
+
+# The Debian packages, built from a copy of the tree into build-deb/ and
+# checked with lintian (errors and warnings fail).
+deb: deps-deb
+	JOBS=$(JOBS) scripts/build-deb.sh build-deb
+
+# The packages installed into a throwaway Debian system and used there by the
+# real passwd and chpasswd (needs root; the base system is cached in
+# build-deb/e2e/).
+deb-test: deb
+	tests/deb/e2e.sh build-deb
 
 # Benchmarks in a Release build: the micro-benchmarks, then the whole-process
 # throughput over 20,000 passwords in the console's prepared folder (default
@@ -115,4 +129,4 @@ format:
 	clang-format -i $$(git ls-files '*.c' '*.cc' '*.h')
 
 clean:
-	rm -rf build build-check build-asan build-m32 build-bench build-bench-java build-fuzz
+	rm -rf build build-check build-asan build-m32 build-bench build-bench-java build-fuzz build-deb

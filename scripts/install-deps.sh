@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, and nothing
 # that is already there. Safe to run again; never asks a question.
+#
+#   scripts/install-deps.sh       what make build, run and check need
+#   scripts/install-deps.sh deb   what make deb and make deb-test need: the
+#                                 Build-Depends of debian/control, the
+#                                 packaging tools, lintian and mmdebstrap
 set -euo pipefail
+mode=${1:-}
 
 packages=(
   cmake make g++ g++-multilib
@@ -30,7 +36,18 @@ packages=(
 # leaked-password lists and NFKC lengths too: the i386 architecture is
 # enabled for them. (Without them that build would turn hashed lists off and
 # count NIST lengths in bytes.)
-if [ "${QUARVEL_NO_I386:-0}" != 1 ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
+if [ "$mode" = deb ]; then
+  packages=(
+    build-essential debhelper dh-python pybuild-plugin-pyproject python3-all
+    default-jdk-headless javahelper  # quarvel.jar, and the Java check of the test
+    # Build-Depends of debian/control
+    cmake libpam0g-dev libcli11-dev nlohmann-json3-dev libssl-dev libicu-dev
+    python3-setuptools python3-wheel wamerican john-data
+    lintian             # checks every package
+    mmdebstrap          # the throwaway Debian system of the end-to-end test
+    util-linux python3  # unshare; the pseudo-terminal that drives passwd
+  )
+elif [ "${QUARVEL_NO_I386:-0}" != 1 ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
   if ! dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386; then
     echo "enabling the i386 architecture for the 32-bit build's libraries"
     if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture i386; else sudo dpkg --add-architecture i386; fi

@@ -2,6 +2,7 @@ package org.tovo.quarvel.lib;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
@@ -16,8 +17,9 @@ import org.tovo.quarvel.QuarvelException;
 
 /**
  * How the native library was found. The test runner names the expected source in the system
- * property quarvel.test.librarySource ("java.library.path" or "jar") and the build's platform key
- * in quarvel.test.platform.
+ * property quarvel.test.librarySource ("java.library.path" or "jar"), the build's platform key
+ * in quarvel.test.platform, and in quarvel.test.jarBundlesLibrary whether the jar was built to
+ * carry the library ("true" or "false").
  */
 class LibraryLoadingTest {
   private static String property(String name) {
@@ -36,7 +38,12 @@ class LibraryLoadingTest {
   @Test
   void jarCarriesTheLibraryOfThisBuild() throws Exception {
     assertEquals(property("quarvel.test.platform"), NativeLibrary.platform());
+    boolean bundled = Boolean.parseBoolean(property("quarvel.test.jarBundlesLibrary"));
     try (InputStream in = NativeLibrary.class.getResourceAsStream(NativeLibrary.resourceName())) {
+      if (!bundled) {
+        assertNull(in, NativeLibrary.resourceName() + " in a jar built without the library");
+        return;
+      }
       assertNotNull(in, NativeLibrary.resourceName() + " missing from the jar");
       byte[] head = in.readNBytes(5);
       // An ELF object of 64-bit class, as the running JVM.
