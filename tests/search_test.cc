@@ -20,7 +20,7 @@ namespace {
 
 using quarvel::search::POSTFIXCNT;
 using quarvel::search::PREFIXCNT;
-using quarvel::search::r_destructors;
+using quarvel::search::kRuleTable;
 using quarvel::testing::CaptureFd;
 using quarvel::testing::TempDir;
 
@@ -49,9 +49,9 @@ std::vector<std::string> ExpectedDistinctRules() {
 }
 
 TEST(RuleTableTest, FollowsTheOrderingProcedure) {
-  ASSERT_EQ(r_destructors[quarvel::search::kRuleTableEntries], nullptr);
+  ASSERT_EQ(kRuleTable[quarvel::search::kRuleTableEntries], nullptr);
   std::vector<std::string> stored;
-  for (size_t i = 0; r_destructors[i] != nullptr; ++i) stored.push_back(r_destructors[i]);
+  for (size_t i = 0; kRuleTable[i] != nullptr; ++i) stored.push_back(kRuleTable[i]);
   EXPECT_EQ(stored.size(), 361u);
 
   // First occurrences, in order, are the 297 rules of the procedure.

@@ -16,7 +16,7 @@ namespace quarvel::search {
 inline constexpr size_t kRuleTableEntries = 361;
 
 // The rules tried on every word, in order, ended by NULL.
-extern const std::array<const char *, kRuleTableEntries + 1> r_destructors;
+extern const std::array<const char *, kRuleTableEntries + 1> kRuleTable;
 
 // The search's own settings, changed only through SetPostFixCnt,
 // SetPreFixCnt and SetUseReverse (and read and written as atomics). USEREVERSE here is the search's
