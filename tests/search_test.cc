@@ -18,8 +18,8 @@
 
 namespace {
 
-using quarvel::search::POSTFIXCNT;
-using quarvel::search::PREFIXCNT;
+using quarvel::search::suffix_numbers;
+using quarvel::search::prefix_numbers;
 using quarvel::search::kRuleTable;
 using quarvel::testing::CaptureFd;
 using quarvel::testing::TempDir;
@@ -97,14 +97,14 @@ TEST(SettersTest, AffixSelectorsAndReverseSwitch) {
   };
   for (Case c : {Case{1, 10}, Case{2, 100}, Case{0, 0}, Case{3, 0}, Case{-1, 0}}) {
     SetPostFixCnt(c.selector);
-    EXPECT_EQ(POSTFIXCNT, c.count) << c.selector;
+    EXPECT_EQ(suffix_numbers, c.count) << c.selector;
     SetPreFixCnt(c.selector);
-    EXPECT_EQ(PREFIXCNT, c.count) << c.selector;
+    EXPECT_EQ(prefix_numbers, c.count) << c.selector;
   }
   SetUseReverse(5);
-  EXPECT_EQ(quarvel::search::USEREVERSE, 5);
+  EXPECT_EQ(quarvel::search::reverse_passes, 5);
   SetUseReverse(0);
-  EXPECT_EQ(quarvel::search::USEREVERSE, 0);
+  EXPECT_EQ(quarvel::search::reverse_passes, 0);
 }
 
 class SearchTest : public ::testing::Test {

@@ -42,9 +42,9 @@ std::shared_mutex state_lock;
 }  // namespace quarvel::verify
 
 namespace quarvel::search {
-int POSTFIXCNT = 0;
-int PREFIXCNT = 0;
-int USEREVERSE = 0;
+int suffix_numbers = 0;
+int prefix_numbers = 0;
+int reverse_passes = 0;
 int EXTENDED = 0;
 }  // namespace quarvel::search
 
