@@ -163,7 +163,9 @@ class PatternCover {
         if (Try(kinds[k], at, longest[k] - cut, structured)) return true;
       }
     }
-    for (size_t length = std::min<size_t>(10, rest.size()); length >= 6; --length) {
+    // Every date starts with a digit.
+    for (size_t length = IsDigit(rest[0]) ? std::min<size_t>(10, rest.size()) : 0; length >= 6;
+         --length) {
       if (ReadDate(rest.substr(0, length), nullptr) && Try(Piece::kDate, at, length, structured)) {
         return true;
       }
