@@ -14,7 +14,7 @@ namespace {
 template <size_t N>
 void CopyArg(char (&out)[N], std::string_view text) {
   const size_t n = std::min(text.size(), N - 1);
-  std::memcpy(out, text.data(), n);
+  if (n > 0) std::memcpy(out, text.data(), n);  // an empty view may have no data
   out[n] = '\0';
 }
 
