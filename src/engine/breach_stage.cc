@@ -60,14 +60,21 @@ class KeyedLookup {
   uint64_t count_ = 0;
 };
 
-}  // namespace
+// Wipes the stack below the caller's frame, where the frames of the
+// functions it called lay: a 32-bit build passes hash keys to its callees
+// (and returns them) through the stack, and a check may return without
+// calling anything deep enough to write over them.
+[[gnu::noinline]] void WipeStackBelow() {
+  char area[8192];
+  SecureWipe(area, sizeof(area));
+}
 
 // The search runs once silently to find the first candidate held, then
 // again with its trace to stop at that candidate and describe it: the hit,
 // the trace and the explanation are those of a search that looks each
 // candidate up in turn.
-SearchedBreach SearchBreach(const BreachRef &ref, const TraceSink &trace, CheckState &state,
-                            Hits &hits) {
+[[gnu::noinline]] SearchedBreach SearchKeys(const BreachRef &ref, const TraceSink &trace,
+                                           CheckState &state, Hits &hits) {
   SearchedBreach out;
   const uint64_t min_count = state.request.breach_min_count;
   BreachLookup exact(*ref.list, min_count);
@@ -91,6 +98,15 @@ SearchedBreach SearchBreach(const BreachRef &ref, const TraceSink &trace, CheckS
   out.found = s.found;
   out.by_extended = s.by_extended;
   if (!out.found) out.count = 0;
+  return out;
+}
+
+}  // namespace
+
+SearchedBreach SearchBreach(const BreachRef &ref, const TraceSink &trace, CheckState &state,
+                            Hits &hits) {
+  const SearchedBreach out = SearchKeys(ref, trace, state, hits);
+  WipeStackBelow();
   return out;
 }
 
