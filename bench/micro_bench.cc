@@ -203,8 +203,8 @@ BENCHMARK(BM_VerifyPW_WorstCase)->DenseRange(8, 40, 4)->Arg(64)->Arg(257);
 void BM_Mangle_WholeRuleTable(benchmark::State &state) {
   const char *word = "p4$$w0rd12";
   for (auto _ : state) {
-    for (size_t r = 0; quarvel::search::r_destructors[r] != nullptr; ++r) {
-      benchmark::DoNotOptimize(Mangle(word, quarvel::search::r_destructors[r]));
+    for (size_t r = 0; quarvel::search::kRuleTable[r] != nullptr; ++r) {
+      benchmark::DoNotOptimize(Mangle(word, quarvel::search::kRuleTable[r]));
     }
   }
   state.SetItemsProcessed(state.iterations() * quarvel::search::kRuleTableEntries);

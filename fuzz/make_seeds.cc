@@ -231,7 +231,7 @@ void WordListSeeds() {
 void RuleSeeds() {
   const std::vector<std::string> words = {"hello", "p@$$w0rd", "church", "fly",  "day",
                                           "box",   "bus",      "hELLO",  "1abc", "a"};
-  const auto &table = quarvel::search::r_destructors;
+  const auto &table = quarvel::search::kRuleTable;
   int n = 0;
   for (size_t i : {0, 1, 3, 5, 7, 8, 9, 10, 150, 360}) {
     const std::string word = words[static_cast<size_t>(n++) % words.size()];

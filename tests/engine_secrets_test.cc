@@ -6,6 +6,8 @@
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +23,9 @@
 #include <gtest/gtest.h>
 
 #include "quarvel/quarvel.h"
+#include "search/breach.h"
+#include "search/extended_search.h"
+#include "search/word_search.h"
 #include "testing/test_util.h"
 
 namespace {
@@ -118,6 +123,142 @@ TEST(EngineSecretsTest, NoFormOfThePasswordStays) {
   EXPECT_TRUE(InWritableMemory(reversed, n, page.data));
   explicit_bzero(copy, n + 1);
   free(copy);
+  quarvel_close(env);
+}
+
+// The hash keys of the candidates the search makes of a password, listed
+// by a child process into a shared mapping, so that listing them leaves no
+// copy in this process.
+class CandidateKeys {
+ public:
+  static constexpr size_t kCapacity = 8192;
+  static constexpr size_t kBytes = (kCapacity + 1) * sizeof(uint64_t);
+
+  CandidateKeys() {
+    area_ = static_cast<uint64_t *>(
+        mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  }
+  ~CandidateKeys() { munmap(area_, kBytes); }
+  bool ok() const { return area_ != MAP_FAILED; }
+  const char *start() const { return reinterpret_cast<const char *>(area_); }
+  size_t count() const { return static_cast<size_t>(area_[0]); }
+
+  // Lists the keys of every candidate of the rule, reversed and affix
+  // passes and of the extended profile, for the searched form searched.
+  bool List(const char *searched, const quarvel::engine::SearchSettings &settings) {
+    const pid_t child = fork();
+    if (child == 0) {
+      uint64_t *keys = area_ + 1;
+      size_t n = 0;
+      auto take = [&](const char *word) {
+        if (n < kCapacity) keys[n++] = quarvel::engine::Sha1Key(word, strlen(word));
+        return false;
+      };
+      quarvel::engine::WordSearch search(searched, settings);
+      search.Run(take, {}, nullptr);
+      quarvel::engine::ExtendedSearch extended(searched);
+      quarvel::engine::ExtendedHit unused;
+      extended.Run(take, &unused);
+      area_[0] = n;
+      std::sort(keys, keys + n);
+      _exit(0);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+  }
+
+  // How many of the keys lie, 8-byte aligned, in a writable mapping of the
+  // process other than this one and the page skip.
+  size_t FoundInWritableMemory(const char *skip) const {
+    const uint64_t *begin = area_ + 1, *end = begin + count();
+    std::ifstream maps("/proc/self/maps");
+    size_t found = 0;
+    for (std::string line; std::getline(maps, line);) {
+      unsigned long from = 0, to = 0;
+      char perms[5] = {};
+      if (sscanf(line.c_str(), "%lx-%lx %4s", &from, &to, perms) != 3) continue;
+      if (perms[0] != 'r' || perms[1] != 'w') continue;
+      if (line.find("[vvar]") != std::string::npos) continue;
+      if (reinterpret_cast<const char *>(from) == skip || reinterpret_cast<const char *>(from) == start()) {
+        continue;
+      }
+      for (unsigned long at = from; at + sizeof(uint64_t) <= to; at += sizeof(uint64_t)) {
+        uint64_t word;
+        std::memcpy(&word, reinterpret_cast<const void *>(at), sizeof(word));
+        if (word != 0 && std::binary_search(begin, end, word)) ++found;
+      }
+    }
+    return found;
+  }
+
+ private:
+  uint64_t *area_;
+};
+
+// A password with many candidates (reversed passes, a hundred suffixes and
+// a hundred prefixes, the extended profile) checked against a hashed list:
+// the hash keys of its variants, which the list search gathers in a growing
+// buffer, leave no copy behind.
+TEST(EngineSecretsTest, NoHashKeyOfAVariantStays) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer's shadow memory and quarantine are no process memory to scan";
+#endif
+  if (!quarvel::engine::BreachListsSupported()) GTEST_SKIP() << "no SHA-1 in this build";
+  TempDir dir(/*chdir_into=*/true);
+  ASSERT_EQ(mkdir("conf", 0700), 0);
+  ASSERT_EQ(mkdir("dicts", 0700), 0);
+  WriteFile("conf/quarvel.ini",
+            "[QUARVEL_RULE]\nquarvel_rule.postfix_num=2\nquarvel_rule.prefix_num=2\n"
+            "[QUARVEL_SEARCH]\nquarvel_search.pw_prefix_num=1\nquarvel_search.pw_reverse=1\n"
+            "quarvel_search.extended=1\n"
+            "[QUARVEL_BREACH]\nbreach.file.prefix.1=dicts/leaked\n");
+  MakeDictionary("./dicts/default_dict", {"dragon", "zebra"});
+  // SHA-1 of "password".
+  WriteFile("dicts/leaked.txt", "5BAA61E4C9B93F3F0682250B6CF8331B7EE68FD8:10\n");
+  const char *sources[] = {"dicts/leaked.txt"};
+  char error[256];
+  ASSERT_EQ(quarvel_build_hashed(nullptr, "dicts/leaked", sources, 1, 1, 0, nullptr, nullptr,
+                                 error, sizeof(error)),
+            0)
+      << error;
+  quarvel_env *env = quarvel_open(".", error, sizeof(error));
+  ASSERT_NE(env, nullptr) << error;
+
+  SecretPage page;
+  ASSERT_NE(page.data, MAP_FAILED);
+  char *password = page.data;
+  char *searched = page.data + 512;
+  // A year, then letters with the characters that leet and the substitution
+  // rules read between them, then symbols: many candidates of every pass.
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz";
+  static constexpr char kLeet[] = "0134578@$!|";
+  std::mt19937 rng(std::random_device{}());
+  const size_t n = 22;
+  std::memcpy(password, "1987", 4);
+  for (size_t i = 4; i < n - 2; ++i) {
+    password[i] = i % 2 == 0 ? kLetters[rng() % 26] : kLeet[rng() % (sizeof(kLeet) - 1)];
+  }
+  std::memcpy(password + n - 2, "!?", 2);
+  password[n] = '\0';
+  std::memcpy(searched, password, n + 1);
+
+  CandidateKeys keys;
+  ASSERT_TRUE(keys.ok());
+  quarvel::engine::SearchSettings settings;
+  settings.suffix_numbers = settings.prefix_numbers = 100;
+  settings.reverse = 1;
+  ASSERT_TRUE(keys.List(searched, settings));
+  // More keys than the search reserves room for (512): its buffer grows.
+  ASSERT_GT(keys.count(), 640u);
+
+  quarvel_result r;
+  QUARVEL_RESULT_INIT(&r);
+  quarvel_check(env, password, n, &r);
+  EXPECT_EQ(r.match.kind, QUARVEL_MATCH_NONE) << r.match.variant;
+  explicit_bzero(&r, sizeof(r));
+  EXPECT_EQ(keys.FoundInWritableMemory(page.data), 0u)
+      << "hash keys of variants of the password stay in memory";
   quarvel_close(env);
 }
 

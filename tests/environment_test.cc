@@ -45,9 +45,9 @@ void ResetToInitialValues() {
   DELORGFILE = 0;
   USE_DICT_CNT = 1;
   for (const char *&slot : dict) slot = nullptr;
-  quarvel::search::POSTFIXCNT = 0;
-  quarvel::search::PREFIXCNT = 0;
-  quarvel::search::USEREVERSE = 0;
+  quarvel::search::suffix_numbers = 0;
+  quarvel::search::prefix_numbers = 0;
+  quarvel::search::reverse_passes = 0;
 }
 
 class EnvironmentTest : public ::testing::Test {
@@ -98,9 +98,9 @@ TEST_F(EnvironmentTest, FileWithoutKeysGivesTheDefaults) {
   EXPECT_EQ(DELORGFILE, 0);
   EXPECT_EQ(USEPROFILE, 0);
   // Ten numeric suffixes; prefixes and reversed words stay off.
-  EXPECT_EQ(quarvel::search::POSTFIXCNT, 10);
-  EXPECT_EQ(quarvel::search::PREFIXCNT, 0);
-  EXPECT_EQ(quarvel::search::USEREVERSE, 0);
+  EXPECT_EQ(quarvel::search::suffix_numbers, 10);
+  EXPECT_EQ(quarvel::search::prefix_numbers, 0);
+  EXPECT_EQ(quarvel::search::reverse_passes, 0);
   EXPECT_STREQ(dict[0], "./dicts/default_dict");
   for (int n = 1; n < 8; ++n) EXPECT_STREQ(dict[n], "") << n;
 }
@@ -127,9 +127,9 @@ TEST_F(EnvironmentTest, EverySettingIsReadFromItsKey) {
   EXPECT_EQ(USEREVERSE, 1);
   EXPECT_EQ(USEMINREPT, 1);
   EXPECT_EQ(DELORGFILE, 1);
-  EXPECT_EQ(quarvel::search::POSTFIXCNT, 100);
-  EXPECT_EQ(quarvel::search::PREFIXCNT, 10);
-  EXPECT_EQ(quarvel::search::USEREVERSE, 1);
+  EXPECT_EQ(quarvel::search::suffix_numbers, 100);
+  EXPECT_EQ(quarvel::search::prefix_numbers, 10);
+  EXPECT_EQ(quarvel::search::reverse_passes, 1);
 }
 
 TEST_F(EnvironmentTest, RepeatThresholdNeedsItsSwitch) {
@@ -146,15 +146,15 @@ TEST_F(EnvironmentTest, SwitchedOffSearchesKeepTheirPreviousValues) {
       "[QUARVEL_SEARCH]\nquarvel_search.pw_reverse=1\nquarvel_search.pw_prefix_num=1\n"
       "[QUARVEL_RULE]\nquarvel_rule.prefix_num=2\n");
   Load();
-  EXPECT_EQ(quarvel::search::USEREVERSE, 1);
-  EXPECT_EQ(quarvel::search::PREFIXCNT, 100);
+  EXPECT_EQ(quarvel::search::reverse_passes, 1);
+  EXPECT_EQ(quarvel::search::prefix_numbers, 100);
   Config(
       "[QUARVEL_SEARCH]\nquarvel_search.pw_reverse=0\nquarvel_search.pw_prefix_num=0\n"
       "quarvel_search.pw_postfix_num=0\n[QUARVEL_RULE]\nquarvel_rule.postfix_num=2\n");
   Load();
-  EXPECT_EQ(quarvel::search::USEREVERSE, 1);
-  EXPECT_EQ(quarvel::search::PREFIXCNT, 100);
-  EXPECT_EQ(quarvel::search::POSTFIXCNT, 10);  // from the first load
+  EXPECT_EQ(quarvel::search::reverse_passes, 1);
+  EXPECT_EQ(quarvel::search::prefix_numbers, 100);
+  EXPECT_EQ(quarvel::search::suffix_numbers, 10);  // from the first load
 }
 
 TEST_F(EnvironmentTest, ConfiguredDictionaries) {

@@ -18,9 +18,9 @@
 
 namespace {
 
-using quarvel::search::POSTFIXCNT;
-using quarvel::search::PREFIXCNT;
-using quarvel::search::r_destructors;
+using quarvel::search::suffix_numbers;
+using quarvel::search::prefix_numbers;
+using quarvel::search::kRuleTable;
 using quarvel::testing::CaptureFd;
 using quarvel::testing::TempDir;
 
@@ -49,9 +49,9 @@ std::vector<std::string> ExpectedDistinctRules() {
 }
 
 TEST(RuleTableTest, FollowsTheOrderingProcedure) {
-  ASSERT_EQ(r_destructors[quarvel::search::kRuleTableEntries], nullptr);
+  ASSERT_EQ(kRuleTable[quarvel::search::kRuleTableEntries], nullptr);
   std::vector<std::string> stored;
-  for (size_t i = 0; r_destructors[i] != nullptr; ++i) stored.push_back(r_destructors[i]);
+  for (size_t i = 0; kRuleTable[i] != nullptr; ++i) stored.push_back(kRuleTable[i]);
   EXPECT_EQ(stored.size(), 361u);
 
   // First occurrences, in order, are the 297 rules of the procedure.
@@ -97,14 +97,14 @@ TEST(SettersTest, AffixSelectorsAndReverseSwitch) {
   };
   for (Case c : {Case{1, 10}, Case{2, 100}, Case{0, 0}, Case{3, 0}, Case{-1, 0}}) {
     SetPostFixCnt(c.selector);
-    EXPECT_EQ(POSTFIXCNT, c.count) << c.selector;
+    EXPECT_EQ(suffix_numbers, c.count) << c.selector;
     SetPreFixCnt(c.selector);
-    EXPECT_EQ(PREFIXCNT, c.count) << c.selector;
+    EXPECT_EQ(prefix_numbers, c.count) << c.selector;
   }
   SetUseReverse(5);
-  EXPECT_EQ(quarvel::search::USEREVERSE, 5);
+  EXPECT_EQ(quarvel::search::reverse_passes, 5);
   SetUseReverse(0);
-  EXPECT_EQ(quarvel::search::USEREVERSE, 0);
+  EXPECT_EQ(quarvel::search::reverse_passes, 0);
 }
 
 class SearchTest : public ::testing::Test {

@@ -128,10 +128,18 @@ QUARVEL_BEGIN_DECLS
  *
  * Beside the English of match.variant, a result whose size covers them
  * holds the same explanation as codes, so that a front end can word it in
- * its own language or style and no program has to parse English.
+ * its own language or style and no program has to parse English. The
+ * library words match.variant from exactly these steps: the English given
+ * with each step code below is what it writes for it, the phrases joined
+ * by ", ", and "as given" when no step says anything.
  *
- * Reasons: one entry per point lost in stages 2 to 6, in stage order, and
- * one of stage 0 when the level was capped. The codes are stable; so are
+ * reason_count and reasons are written when size covers reasons (they are
+ * 0 and zeros otherwise: every size from QUARVEL_RESULT_V1_SIZE up is
+ * accepted), step_count and match_steps when size covers match_steps.
+ *
+ * Reasons: one entry per point lost in stages 2 to 6, in stage order; then,
+ * last, one of stage 0 when the extended profile capped the level. Stage 1
+ * gives the base score and loses no point. The codes are stable; so are
  * the names in parentheses, which the JSON output of the quarvel command and
  * the Python and Java bindings use. */
 #define QUARVEL_MAX_REASONS 8
@@ -157,42 +165,81 @@ typedef struct quarvel_reason {
 } quarvel_reason;
 
 /* Steps: how the password (its searched form) was turned into match.word,
- * in the order the search applied them. No step means "as given". The
- * fields piece, count, count2 and arg are used as each code says, and are
- * 0 or "" otherwise. */
+ * in the order the search applied them, for a match of any kind but
+ * QUARVEL_MATCH_UNREADABLE (which has none, and no match.variant). No step
+ * means "as given" (a breach hit on the password's own bytes has none).
+ * The fields piece, count, count2 and arg are used as each code says, and
+ * are 0 or "" otherwise; arg holds at most 63 bytes (a longer pattern
+ * piece is cut; match.variant shows up to 191 characters of it).
+ *
+ * A hit of the variant search (the rule table, reversed, the numeric
+ * affixes) starts with QUARVEL_STEP_LOWERCASED when the password had
+ * upper-case letters; then, for a rule, QUARVEL_STEP_REVERSED when the
+ * password was read backwards and QUARVEL_STEP_RULE with the rule's own
+ * steps (none for ":", the rule that changes nothing); for an affix,
+ * QUARVEL_STEP_SUFFIX or _PREFIX, then QUARVEL_STEP_REVERSED when the
+ * affixed word was read backwards. A hit of the extended profile starts
+ * with one of QUARVEL_STEP_LOWERCASED, _CAPITALISED and _UPPERCASED when
+ * the password had upper-case letters; then REVERSED, READ_AS and DROPPED
+ * (left to right), DOUBLED, and INSIDE or the CUT_START then CUT_END
+ * steps. A match of kind QUARVEL_MATCH_PATTERN has one to three
+ * QUARVEL_STEP_PATTERN steps, left to right.
+ *
+ * Codes with their English in match.variant (X, Y: characters; N, M:
+ * numbers; A: arg): */
 #define QUARVEL_MAX_STEPS 24
-#define QUARVEL_STEP_LOWERCASED 1   /* ("lowercased") upper-case letters were lowered */
-#define QUARVEL_STEP_CAPITALISED 2  /* ("capitalised") the capital first letter was lowered */
-#define QUARVEL_STEP_UPPERCASED 3   /* ("uppercased") the all-capitals password was lowered */
-#define QUARVEL_STEP_REVERSED 4     /* ("reversed") read backwards */
-#define QUARVEL_STEP_RULE 5         /* ("rule") mangling rule number count of the rule table, text arg;
-                                     * the steps after it, up to the next RULE, say what it did */
-#define QUARVEL_STEP_CUT_FIRST 6    /* ("cut_first") the first count characters removed */
-#define QUARVEL_STEP_CUT_LAST 7     /* ("cut_last") the last count characters removed */
-#define QUARVEL_STEP_PUNCTUATION_REMOVED 8 /* ("punctuation_removed") */
-#define QUARVEL_STEP_SYMBOLS_REMOVED 9     /* ("symbols_removed") */
-#define QUARVEL_STEP_NON_ALNUM_REMOVED 10  /* ("non_alnum_removed") every character but letters and digits */
-#define QUARVEL_STEP_READ_AS 11     /* ("read_as") arg[0] read as the letter arg[1] ("0o": '0' as 'o') */
-#define QUARVEL_STEP_DROPPED 12     /* ("dropped") the character arg[0] dropped */
-#define QUARVEL_STEP_SUFFIX 13      /* ("suffix") the stored word is the password and the number arg */
-#define QUARVEL_STEP_PREFIX 14      /* ("prefix") the stored word is the number arg and the password */
-#define QUARVEL_STEP_DOUBLED 15     /* ("doubled") the password was the word written twice */
+#define QUARVEL_STEP_LOWERCASED 1   /* ("lowercased") upper-case letters were lowered: "lower-cased" */
+#define QUARVEL_STEP_CAPITALISED 2  /* ("capitalised") the capital first letter, the only one, was
+                                     * lowered (extended profile): "capitalised" */
+#define QUARVEL_STEP_UPPERCASED 3   /* ("uppercased") the password of capitals only (two or more)
+                                     * was lowered (extended profile): "upper-cased" */
+#define QUARVEL_STEP_REVERSED 4     /* ("reversed") read backwards: "reversed" */
+#define QUARVEL_STEP_RULE 5         /* ("rule") mangling rule number count (0 to 360) of the rule
+                                     * table, its text arg ("]]", "/0s0o"); no words of its own: the
+                                     * steps after it, the last of the hit, say what it did (one of
+                                     * CUT_FIRST, CUT_LAST, the three _REMOVED, or one to three
+                                     * READ_AS) */
+#define QUARVEL_STEP_CUT_FIRST 6    /* ("cut_first") the first count characters removed:
+                                     * "first N character(s) removed" */
+#define QUARVEL_STEP_CUT_LAST 7     /* ("cut_last") the last count characters removed:
+                                     * "last N character(s) removed" */
+#define QUARVEL_STEP_PUNCTUATION_REMOVED 8 /* ("punctuation_removed") "punctuation removed" */
+#define QUARVEL_STEP_SYMBOLS_REMOVED 9     /* ("symbols_removed") "symbols removed" */
+#define QUARVEL_STEP_NON_ALNUM_REMOVED 10  /* ("non_alnum_removed") every character but letters and
+                                            * digits: "non-alphanumeric characters removed" */
+#define QUARVEL_STEP_READ_AS 11     /* ("read_as") arg[0] read as the letter arg[1] ("0o": '0' as
+                                     * 'o'): "'X' read as 'Y'" */
+#define QUARVEL_STEP_DROPPED 12     /* ("dropped") the character arg[0] dropped (extended profile):
+                                     * "'X' dropped" */
+#define QUARVEL_STEP_SUFFIX 13      /* ("suffix") the stored word is the password and the number arg
+                                     * (match.affix): "suffix A" */
+#define QUARVEL_STEP_PREFIX 14      /* ("prefix") the stored word is the number arg and the password:
+                                     * "prefix A" */
+#define QUARVEL_STEP_DOUBLED 15     /* ("doubled") the password was the word written twice:
+                                     * "written twice" */
 #define QUARVEL_STEP_INSIDE 16      /* ("inside") the word makes at least half of the password, with
-                                     * count characters before it and count2 after */
+                                     * count characters before it and count2 after:
+                                     * "inside the password (N before, M after)" */
 #define QUARVEL_STEP_CUT_START 17   /* ("cut_start") piece arg cut from the start; an affix of two
-                                     * groups ("12!!") is two such steps in a row */
-#define QUARVEL_STEP_CUT_END 18     /* ("cut_end") piece arg cut from the end; the same */
+                                     * groups ("12!!") is two such steps in a row, one phrase:
+                                     * "<piece> and <piece> cut from the start" */
+#define QUARVEL_STEP_CUT_END 18     /* ("cut_end") piece arg cut from the end; the same:
+                                     * "year 2024 and '!' cut from the end" */
 #define QUARVEL_STEP_PATTERN 19     /* ("pattern") a match of kind QUARVEL_MATCH_PATTERN is made of
-                                     * piece arg; up to three such steps */
+                                     * piece arg; up to three such steps:
+                                     * "keyboard walk 'qwerty', date 1987-06-14" */
 
-/* What a piece is (QUARVEL_STEP_CUT_START, _CUT_END and _PATTERN). */
-#define QUARVEL_PIECE_DIGITS 1        /* ("digits") arg the digits */
-#define QUARVEL_PIECE_YEAR 2          /* ("year") arg the year, "1900" to "2099" */
-#define QUARVEL_PIECE_DATE 3          /* ("date") arg the date read, as "YYYY-MM-DD" */
-#define QUARVEL_PIECE_SYMBOLS 4       /* ("symbols") arg the symbols */
-#define QUARVEL_PIECE_KEYBOARD_WALK 5 /* ("keyboard_walk") arg the keys */
-#define QUARVEL_PIECE_SEQUENCE 6      /* ("sequence") arg the characters, "abcd", "97531" */
-#define QUARVEL_PIECE_RUN 7           /* ("run") arg one character repeated */
+/* What a piece is, with its words in match.variant. A cut piece is a date,
+ * a year, digits or symbols; a pattern piece any of them but a year. */
+#define QUARVEL_PIECE_DIGITS 1        /* ("digits") arg the digits: "digits A" */
+#define QUARVEL_PIECE_YEAR 2          /* ("year") arg the year, "1900" to "2099": "year A" */
+#define QUARVEL_PIECE_DATE 3          /* ("date") arg the date read, as "YYYY-MM-DD": "date A" */
+#define QUARVEL_PIECE_SYMBOLS 4       /* ("symbols") arg the symbols: "'A'" cut, "symbols 'A'" in a
+                                       * pattern */
+#define QUARVEL_PIECE_KEYBOARD_WALK 5 /* ("keyboard_walk") arg the keys: "keyboard walk 'A'" */
+#define QUARVEL_PIECE_SEQUENCE 6      /* ("sequence") arg the characters, "abcd", "97531":
+                                       * "sequence 'A'" */
+#define QUARVEL_PIECE_RUN 7           /* ("run") arg one character repeated: "run 'A'" */
 
 typedef struct quarvel_step {
   int code;     /* QUARVEL_STEP_* */
@@ -248,7 +295,7 @@ typedef struct quarvel_result {
   /* The explanation as data (see "Explanations as data" below): written
    * only when size covers them. */
   int reason_count;                          /* entries of reasons in use */
-  quarvel_reason reasons[QUARVEL_MAX_REASONS]; /* one per lost point, in stage order */
+  quarvel_reason reasons[QUARVEL_MAX_REASONS]; /* one per lost point, in stage order, then the cap */
   int step_count;                            /* entries of match_steps in use */
   quarvel_step match_steps[QUARVEL_MAX_STEPS]; /* how the password became match.word */
 } quarvel_result;

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "base/secure_wipe.h"
+#include "base/wiping_allocator.h"
 #include "build/word_pool.h"
 #include "format/file_io.h"
 #include "quarvel/dictmanger.h"
@@ -43,25 +44,7 @@ inline constexpr size_t kMaxWord = PACKED_DICT_MAX_WORD;
 inline constexpr size_t kReadChunk = size_t{1} << 20;
 inline constexpr size_t kMaxFanIn = 64;
 
-// Frees nothing it has not wiped.
-template <typename T>
-struct WipingAllocator {
-  using value_type = T;
-  WipingAllocator() = default;
-  template <typename U>
-  WipingAllocator(const WipingAllocator<U> &) {}
-  T *allocate(size_t n) { return std::allocator<T>().allocate(n); }
-  void deallocate(T *p, size_t n) {
-    SecureWipe(p, n * sizeof(T));
-    std::allocator<T>().deallocate(p, n);
-  }
-  template <typename U>
-  bool operator==(const WipingAllocator<U> &) const {
-    return true;
-  }
-};
-template <typename T>
-using WipedVector = std::vector<T, WipingAllocator<T>>;
+using quarvel::WipedVector;  // base/wiping_allocator.h
 
 // Ends a build: its code and a one-line reason that ends with the code.
 struct Failure {

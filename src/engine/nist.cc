@@ -90,8 +90,7 @@ int NistLength(std::string_view password) {
 }
 
 bool NistRepetitive(std::string_view searched) {
-  ShortText ignored;
-  return ReadPattern(searched, &ignored);
+  return ReadPattern(searched, nullptr);
 }
 
 }  // namespace quarvel::engine

@@ -1,8 +1,12 @@
 // Scoring a password in six stages: base score by length and classes,
-// distinct characters, repeated pieces, neighbours in sequence, the
-// configured dictionaries, the personal dictionary. Reentrant: everything a
-// check needs comes in through the request, and every copy of the password
-// it makes lives on its stack and is wiped before it returns.
+// distinct characters, repeated pieces, neighbours in sequence
+// (measurements.h), the configured dictionaries, hashed lists, context
+// words and patterns (dictionary_stage.h, breach_stage.h), the personal
+// dictionary (personal_stage.h); then the NIST verdict (nist_verdict.h).
+// The match is explained as steps (search/explanation.h), worded into
+// match.variant by one formatter. Reentrant: everything a check needs comes
+// in through the request, and every copy of the password it makes is wiped
+// before it returns.
 #ifndef QUARVEL_SRC_ENGINE_SCORER_H_
 #define QUARVEL_SRC_ENGINE_SCORER_H_
 
@@ -58,7 +62,9 @@ struct ScoreRequest {
 size_t AcceptedLength(const char *password, size_t length);
 
 // Scores password (of AcceptedLength bytes) into result, which has been
-// checked to be large enough. Answers result->code.
+// checked to be large enough. The NIST verdict is written when
+// request.nist is set, the reasons and the steps only when result->size
+// covers them. Answers result->code.
 int Score(const ScoreRequest &request, std::string_view password, quarvel_result *result);
 
 // Fills result for a refused check: code, and the answer "RET_CD=<code>".

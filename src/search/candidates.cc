@@ -88,16 +88,16 @@ constexpr RuleTable BuildRuleTable() {
   return table;
 }
 
-constexpr RuleTable kRuleTable = BuildRuleTable();
-static_assert(kRuleTable.count == kRuleTableEntries);
+constexpr RuleTable kBuiltRules = BuildRuleTable();
+static_assert(kBuiltRules.count == kRuleTableEntries);
 
 // Each repeated rule is the same text as the rule two places before it.
 constexpr bool RepeatsAreRepeats() {
   size_t repeats = 0;
   for (size_t i = 0; i < kRuleTableEntries; ++i) {
-    if (!kRuleTable.rules[i].repeated) continue;
+    if (!kBuiltRules.rules[i].repeated) continue;
     ++repeats;
-    const RuleText &a = kRuleTable.rules[i], &b = kRuleTable.rules[i - 2];
+    const RuleText &a = kBuiltRules.rules[i], &b = kBuiltRules.rules[i - 2];
     if (std::string_view(a.text, a.length) != std::string_view(b.text, b.length)) return false;
   }
   return repeats == kRuleTableEntries - 297;
@@ -106,14 +106,14 @@ static_assert(RepeatsAreRepeats());
 
 constexpr std::array<const char *, kRuleTableEntries + 1> RulePointers() {
   std::array<const char *, kRuleTableEntries + 1> pointers{};
-  for (size_t i = 0; i < kRuleTableEntries; ++i) pointers[i] = kRuleTable.rules[i].text;
+  for (size_t i = 0; i < kRuleTableEntries; ++i) pointers[i] = kBuiltRules.rules[i].text;
   pointers[kRuleTableEntries] = nullptr;
   return pointers;
 }
 
 }  // namespace
 
-constexpr std::array<const char *, kRuleTableEntries + 1> r_destructors = RulePointers();
+constexpr std::array<const char *, kRuleTableEntries + 1> kRuleTable = RulePointers();
 
 namespace {
 
@@ -142,9 +142,9 @@ constexpr uint8_t CharacterBit(char c) {
 constexpr std::array<RuleNeeds, kRuleTableEntries> AnalyseRules() {
   std::array<RuleNeeds, kRuleTableEntries> needs{};
   for (size_t i = 0; i < kRuleTableEntries; ++i) {
-    const std::string_view rule(kRuleTable.rules[i].text, kRuleTable.rules[i].length);
+    const std::string_view rule(kBuiltRules.rules[i].text, kBuiltRules.rules[i].length);
     RuleNeeds &n = needs[i];
-    n.repeated = kRuleTable.rules[i].repeated;
+    n.repeated = kBuiltRules.rules[i].repeated;
     if (rule == ":") {
       n.kind = RuleNeeds::kTrim;
     } else if (rule.find_first_not_of("[]") == std::string_view::npos) {
@@ -203,7 +203,7 @@ namespace quarvel::engine {
 
 using search::kRuleNeeds;
 using search::kRuleTableEntries;
-using search::r_destructors;
+using search::kRuleTable;
 using search::WordTraits;
 
 void CandidateSet::Make(const char *word) {
@@ -213,7 +213,7 @@ void CandidateSet::Make(const char *word) {
   const WordTraits traits(word);
   for (size_t i = 0; i < kRuleTableEntries; ++i) {
     if (!traits.MayYieldStoredWord(kRuleNeeds[i])) continue;
-    const char *candidate = MangleInto(area, used, word, r_destructors[i]);
+    const char *candidate = MangleInto(area, used, word, kRuleTable[i]);
     if (candidate == nullptr) continue;
     const size_t length = strnlen(candidate, kMaxCandidate + 1);
     if (length > kMaxCandidate) continue;

@@ -62,8 +62,7 @@ struct Cuts {
     }
     auto accepts = [&](size_t n) {
       if (n == 0) return true;
-      ShortText ignored;
-      return ReadAffix(from_end ? text.substr(text.size() - n) : text.substr(0, n), &ignored);
+      return ReadAffix(from_end ? text.substr(text.size() - n) : text.substr(0, n), 0, nullptr);
     };
     if (run > 0 && accepts(run)) length[count++] = run;
     length[count++] = 0;
@@ -187,7 +186,7 @@ void ExtendedSearch::Make() {
   }
 }
 
-bool ExtendedSearch::FindPattern(ShortText *out) const {
+bool ExtendedSearch::FindPattern(Steps *out) const {
   return ReadPattern(std::string_view(text_, length_), out);
 }
 
@@ -204,48 +203,39 @@ unsigned ExtendedSearch::Variants(const ExtendedHit &hit) const {
   return bits;
 }
 
-void ExtendedSearch::Describe(const ExtendedHit &hit, ShortText *out) const {
+void ExtendedSearch::Explain(const ExtendedHit &hit, int case_step, Explanation *out) const {
+  out->variants = Variants(hit);
+  if (case_step != 0) {
+    out->variants |= QUARVEL_VARIANT_LOWERCASED;
+    out->steps.Add(case_step);
+  }
+  Describe(hit, &out->steps);
+  out->rule[0] = ':';
+  out->rule[1] = '\0';
+  out->SetWord(hit.word);
+}
+
+void ExtendedSearch::Describe(const ExtendedHit &hit, Steps *out) const {
   if (hit.index < 0 || static_cast<size_t>(hit.index) >= count_) return;
   const ExtendedCandidate &c = items_[static_cast<size_t>(hit.index)];
   const std::string_view text(text_, length_);
-  if (c.reversed) out->Add("reversed");
+  if (c.reversed) out->Add(QUARVEL_STEP_REVERSED);
   for (size_t i = 0; i < c.substitution_count; ++i) {
     const Substitution &s = c.substitutions[i];
-    ShortText part;
-    part.Append("'");
-    part.Append(std::string_view(&s.from, 1));
     if (s.to == '\0') {
-      part.Append("' dropped");
+      out->Add(QUARVEL_STEP_DROPPED, 0, 0, 0, std::string_view(&s.from, 1));
     } else {
-      part.Append("' read as '");
-      part.Append(std::string_view(&s.to, 1));
-      part.Append("'");
+      const char pair[2] = {s.from, s.to};
+      out->Add(QUARVEL_STEP_READ_AS, 0, 0, 0, std::string_view(pair, 2));
     }
-    out->Add(part.text());
   }
-  if (c.doubled) out->Add("written twice");
+  if (c.doubled) out->Add(QUARVEL_STEP_DOUBLED);
   if (c.kind == ExtendedCandidate::kInside) {
-    ShortText part;
-    part.Append("inside the password (");
-    part.AppendNumber(c.head, 1);
-    part.Append(" before, ");
-    part.AppendNumber(c.tail, 1);
-    part.Append(" after)");
-    out->Add(part.text());
+    out->Add(QUARVEL_STEP_INSIDE, 0, c.head, c.tail);
     return;
   }
-  if (c.head > 0) {
-    ShortText part;
-    ReadAffix(text.substr(0, c.head), &part);
-    part.Append(" cut from the start");
-    out->Add(part.text());
-  }
-  if (c.tail > 0) {
-    ShortText part;
-    ReadAffix(text.substr(length_ - c.tail), &part);
-    part.Append(" cut from the end");
-    out->Add(part.text());
-  }
+  if (c.head > 0) ReadAffix(text.substr(0, c.head), QUARVEL_STEP_CUT_START, out);
+  if (c.tail > 0) ReadAffix(text.substr(length_ - c.tail), QUARVEL_STEP_CUT_END, out);
 }
 
 }  // namespace quarvel::engine

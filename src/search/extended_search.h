@@ -26,6 +26,7 @@
 #include <string_view>
 
 #include "search/candidates.h"
+#include "search/explanation.h"
 #include "search/leet.h"
 #include "search/patterns.h"
 
@@ -74,12 +75,16 @@ class ExtendedSearch {
   }
 
   // True when the whole text is a keyboard walk, a sequence, a run, a date
-  // or up to three such pieces (see ReadPattern); describes it into out.
-  bool FindPattern(ShortText *out) const;
+  // or up to three such pieces (see ReadPattern); appends their steps to out.
+  bool FindPattern(Steps *out) const;
 
-  // Describes how the password was turned into the word of hit, into out:
-  // the readings, the reversal, the repetition, what was cut.
-  void Describe(const ExtendedHit &hit, ShortText *out) const;
+  // Appends the steps that turned the password into the word of hit to out:
+  // the reversal, the readings, the repetition, what was cut.
+  void Describe(const ExtendedHit &hit, Steps *out) const;
+
+  // Fills out's word, rule (":"), QUARVEL_VARIANT_* bits and steps from hit;
+  // case_step: CaseChangeStep of the password, 0 for none.
+  void Explain(const ExtendedHit &hit, int case_step, Explanation *out) const;
 
   // The QUARVEL_VARIANT_* bits of hit (QUARVEL_VARIANT_EXTENDED among them).
   unsigned Variants(const ExtendedHit &hit) const;

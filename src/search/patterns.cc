@@ -57,23 +57,28 @@ bool AllDigits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
 }
 
-bool SetDate(int day, int month, int year, int year_digits, ShortText *out) {
+// Writes "YYYY-MM-DD" into iso (11 bytes).
+void WriteIso(int year, int month, int day, char *iso) {
+  const int fields[3][2] = {{year, 4}, {month, 2}, {day, 2}};
+  char *out = iso;
+  for (const auto &[value, width] : fields) {
+    if (out != iso) *out++ = '-';
+    for (int k = width - 1, v = value; k >= 0; --k, v /= 10) out[k] = static_cast<char>('0' + v % 10);
+    out += width;
+  }
+  *out = '\0';
+}
+
+bool SetDate(int day, int month, int year, int year_digits, char *iso) {
   if (day < 1 || day > 31 || month < 1 || month > 12) return false;
   if (year_digits == 4 && (year < 1900 || year > 2099)) return false;
   if (year_digits == 2) year += year < 30 ? 2000 : 1900;
-  if (out != nullptr) {
-    out->Append("date ");
-    out->AppendNumber(year, 4);
-    out->Append("-");
-    out->AppendNumber(month, 2);
-    out->Append("-");
-    out->AppendNumber(day, 2);
-  }
+  if (iso != nullptr) WriteIso(year, month, day, iso);
   return true;
 }
 
 // 6 or 8 digits: day first, month first, or year first.
-bool ReadDigitDate(std::string_view d, ShortText *out) {
+bool ReadDigitDate(std::string_view d, char *out) {
   if (d.size() == 8) {
     const int head = Number(d.substr(0, 4)), tail = Number(d.substr(4, 4));
     return SetDate(Number(d.substr(0, 2)), Number(d.substr(2, 2)), tail, 4, out) ||
@@ -89,40 +94,32 @@ bool ReadDigitDate(std::string_view d, ShortText *out) {
   return false;
 }
 
-void AppendQuoted(ShortText *out, std::string_view what, std::string_view text) {
-  out->Append(what);
-  out->Append(" '");
-  out->Append(text);
-  out->Append("'");
-}
-
-// One group of digits of an affix.
-bool ReadDigits(std::string_view d, ShortText *out) {
+// One group of digits of an affix, as a step of code.
+bool ReadDigits(std::string_view d, int code, Steps *out) {
   if (d.size() == 4 && (d.starts_with("19") || d.starts_with("20"))) {
-    out->Append("year ");
-    out->Append(d);
+    out->Add(code, QUARVEL_PIECE_YEAR, 0, 0, d);
     return true;
   }
   if (d.size() <= 4) {
-    out->Append("digits ");
-    out->Append(d);
+    out->Add(code, QUARVEL_PIECE_DIGITS, 0, 0, d);
     return true;
   }
-  if (ReadDigitDate(d, out)) return true;
+  char iso[11];
+  if (ReadDigitDate(d, iso)) {
+    out->Add(code, QUARVEL_PIECE_DATE, 0, 0, iso);
+    return true;
+  }
   if (SequenceLength(d) == d.size() || RunLength(d) == d.size() || WalkLength(d) == d.size()) {
-    out->Append("digits ");
-    out->Append(d);
+    out->Add(code, QUARVEL_PIECE_DIGITS, 0, 0, d);
     return true;
   }
   return false;
 }
 
-// One group of symbols of an affix.
-bool ReadSymbols(std::string_view s, ShortText *out) {
+// One group of symbols of an affix, as a step of code.
+bool ReadSymbols(std::string_view s, int code, Steps *out) {
   if (s.size() > 3 && RunLength(s) != s.size() && WalkLength(s) != s.size()) return false;
-  out->Append("'");
-  out->Append(s);
-  out->Append("'");
+  out->Add(code, QUARVEL_PIECE_SYMBOLS, 0, 0, s);
   return true;
 }
 
@@ -166,7 +163,9 @@ class PatternCover {
         if (Try(kinds[k], at, longest[k] - cut, structured)) return true;
       }
     }
-    for (size_t length = std::min<size_t>(10, rest.size()); length >= 6; --length) {
+    // Every date starts with a digit.
+    for (size_t length = IsDigit(rest[0]) ? std::min<size_t>(10, rest.size()) : 0; length >= 6;
+         --length) {
       if (ReadDate(rest.substr(0, length), nullptr) && Try(Piece::kDate, at, length, structured)) {
         return true;
       }
@@ -192,31 +191,6 @@ class PatternCover {
 };
 
 }  // namespace
-
-void ShortText::Append(std::string_view part) {
-  const size_t n = std::min(part.size(), sizeof(text_) - 1 - length_);
-  std::memcpy(text_ + length_, part.data(), n);
-  length_ += n;
-  text_[length_] = '\0';
-}
-
-void ShortText::AppendNumber(int value, int width) {
-  char digits[12];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value > 0 && n < 11);
-  while (n < width && n < 11) digits[n++] = '0';
-  std::reverse(digits, digits + n);
-  Append(std::string_view(digits, static_cast<size_t>(n)));
-}
-
-void ShortText::Wipe() {
-  SecureWipe(text_, length_);
-  length_ = 0;
-  text_[0] = '\0';
-}
 
 bool KeysAdjacent(char a, char b) {
   const KeyPlace p = kKeyPlaces[static_cast<unsigned char>(a)];
@@ -257,7 +231,7 @@ size_t RunLength(std::string_view text) {
   return n;
 }
 
-bool ReadDate(std::string_view text, ShortText *out) {
+bool ReadDate(std::string_view text, char *out) {
   if (text.size() < 6 || text.size() > 10) return false;
   if (AllDigits(text)) return ReadDigitDate(text, out);
   // Three groups of digits with the same separator between them.
@@ -278,14 +252,14 @@ bool ReadDate(std::string_view text, ShortText *out) {
          SetDate(Number(b), Number(a), Number(c), year_digits, out);
 }
 
-bool ReadAffix(std::string_view text, ShortText *out) {
+bool ReadAffix(std::string_view text, int code, Steps *out) {
   if (text.empty() || text.size() > kMaxAffix) return false;
   for (char c : text) {
     if (IsLetter(c) || (c >= 'A' && c <= 'Z')) return false;
   }
-  ShortText description;
-  if (ReadDate(text, &description)) {
-    out->Append(description.text());
+  char iso[11];
+  if (ReadDate(text, iso)) {
+    if (out != nullptr) out->Add(code, QUARVEL_PIECE_DATE, 0, 0, iso);
     return true;
   }
   // At most two groups: digits then symbols, or symbols then digits.
@@ -295,47 +269,46 @@ bool ReadAffix(std::string_view text, ShortText *out) {
   for (char c : second) {
     if (IsDigit(c) == IsDigit(text[0])) return false;
   }
-  auto read = [&description](std::string_view group) {
-    return IsDigit(group[0]) ? ReadDigits(group, &description) : ReadSymbols(group, &description);
+  Steps pieces;
+  auto read = [&pieces, code](std::string_view group) {
+    return IsDigit(group[0]) ? ReadDigits(group, code, &pieces)
+                             : ReadSymbols(group, code, &pieces);
   };
   if (!read(first)) return false;
-  if (!second.empty()) {
-    description.Append(" and ");
-    if (!read(second)) return false;
-  }
-  out->Append(description.text());
+  if (!second.empty() && !read(second)) return false;
+  if (out != nullptr) out->Append(pieces);
   return true;
 }
 
-bool ReadPattern(std::string_view text, ShortText *out) {
+bool ReadPattern(std::string_view text, Steps *out) {
   if (text.size() < 4) return false;
   PatternCover cover(text);
   if (!cover.Find()) return false;
+  if (out == nullptr) return true;
   for (const Piece &piece : cover.pieces()) {
     const std::string_view part = text.substr(piece.start, piece.length);
-    ShortText one;
+    char iso[11] = {};
     switch (piece.kind) {
       case Piece::kWalk:
-        AppendQuoted(&one, "keyboard walk", part);
+        out->Add(QUARVEL_STEP_PATTERN, QUARVEL_PIECE_KEYBOARD_WALK, 0, 0, part);
         break;
       case Piece::kSequence:
-        AppendQuoted(&one, "sequence", part);
+        out->Add(QUARVEL_STEP_PATTERN, QUARVEL_PIECE_SEQUENCE, 0, 0, part);
         break;
       case Piece::kRun:
-        AppendQuoted(&one, "run", part);
+        out->Add(QUARVEL_STEP_PATTERN, QUARVEL_PIECE_RUN, 0, 0, part);
         break;
       case Piece::kDate:
-        ReadDate(part, &one);
+        ReadDate(part, iso);
+        out->Add(QUARVEL_STEP_PATTERN, QUARVEL_PIECE_DATE, 0, 0, iso);
         break;
       case Piece::kDigits:
-        one.Append("digits ");
-        one.Append(part);
+        out->Add(QUARVEL_STEP_PATTERN, QUARVEL_PIECE_DIGITS, 0, 0, part);
         break;
       case Piece::kSymbols:
-        AppendQuoted(&one, "symbols", part);
+        out->Add(QUARVEL_STEP_PATTERN, QUARVEL_PIECE_SYMBOLS, 0, 0, part);
         break;
     }
-    out->Add(one.text());
   }
   return true;
 }

@@ -9,26 +9,9 @@
 #include <cstddef>
 #include <string_view>
 
+#include "search/explanation.h"
+
 namespace quarvel::engine {
-
-// A small text assembled on the stack: appends are cut at the capacity.
-class ShortText {
- public:
-  void Append(std::string_view part);
-  void AppendNumber(int value, int width);
-  // Appends ", " first when something is there already.
-  void Add(std::string_view part) {
-    if (length_ > 0) Append(", ");
-    Append(part);
-  }
-  std::string_view text() const { return {text_, length_}; }
-  void Wipe();
-  ~ShortText() { Wipe(); }
-
- private:
-  char text_[192] = {};
-  size_t length_ = 0;
-};
 
 // True when a and b are neighbouring keys of a US keyboard (shifted symbols
 // count as their keys: '!' is '1').
@@ -42,24 +25,26 @@ size_t RunLength(std::string_view text);       // one character repeated
 // True when text is a whole date: 6 or 8 digits (ddmmyy[yy], mmddyy[yy],
 // yyyymmdd, yymmdd), or day, month and year with '/', '-' or '.' between
 // them. Years of four digits lie in 1900..2099; two digits below 30 are
-// read as 20yy, others as 19yy. Appends "date YYYY-MM-DD" to out (when not
-// null).
-bool ReadDate(std::string_view text, ShortText *out);
+// read as 20yy, others as 19yy. Writes the date as "YYYY-MM-DD" and a NUL
+// into iso (11 bytes; when not null).
+bool ReadDate(std::string_view text, char *iso);
 
 // True when text (digits and symbols only, at most kMaxAffix characters)
 // is what people add around a word: up to four digits, a year, a date, a
 // run or sequence of digits ("123456"), up to three symbols or a walk of
 // them ("!@#$"), or one group of digits and one of symbols in either order.
-// Describes it into out ("year 2024", "digits 12 and '!'").
+// Appends its pieces to out (when not null) as steps of code (
+// QUARVEL_STEP_CUT_START or QUARVEL_STEP_CUT_END), one per group: a date,
+// a year, digits, symbols.
 inline constexpr size_t kMaxAffix = 10;
-bool ReadAffix(std::string_view text, ShortText *out);
+bool ReadAffix(std::string_view text, int code, Steps *out);
 
 // True when the whole of text is made of at most three pieces that are
 // walks, sequences, runs, dates, or short digit and symbol affixes, with
 // walks, sequences, runs and dates covering at least half of it and at
-// least four characters. Describes the pieces into out ("keyboard walk
-// 'qwerty', digits 12").
-bool ReadPattern(std::string_view text, ShortText *out);
+// least four characters. Appends the pieces to out (when not null) as
+// QUARVEL_STEP_PATTERN steps.
+bool ReadPattern(std::string_view text, Steps *out);
 
 }  // namespace quarvel::engine
 

@@ -16,14 +16,17 @@ namespace quarvel::search {
 inline constexpr size_t kRuleTableEntries = 361;
 
 // The rules tried on every word, in order, ended by NULL.
-extern const std::array<const char *, kRuleTableEntries + 1> r_destructors;
+extern const std::array<const char *, kRuleTableEntries + 1> kRuleTable;
 
-// The search's own settings, changed only through SetPostFixCnt,
-// SetPreFixCnt and SetUseReverse (and read and written as atomics). USEREVERSE here is the search's
-// switch, distinct from the configuration setting ::USEREVERSE.
-extern int POSTFIXCNT;
-extern int PREFIXCNT;
-extern int USEREVERSE;
+// The search's own settings for the specified functions (DictFindPW,
+// VerifyPW), changed only through SetPostFixCnt, SetPreFixCnt and
+// SetUseReverse (and read and written as atomics): the numbers tried after
+// and before a word (0, 10 or 100), and the reversed passes (non-zero: on;
+// its value is traced). reverse_passes is distinct from the configuration
+// setting ::USEREVERSE, which only says whether a load switches it on.
+extern int suffix_numbers;
+extern int prefix_numbers;
+extern int reverse_passes;
 
 // The extended search profile (quarvel_search.extended), set by each
 // environment load and read by VerifyPW; DictFindPW does not use it.

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "search/candidates.h"
+#include "search/explanation.h"
 #include "search/trace_line.h"
 
 namespace quarvel::engine {
@@ -28,6 +29,10 @@ struct Hit {
   char affix[3] = {};                 // kSuffix, kPrefix: the number's digits
   char word[kMaxCandidate + 1] = {};  // the stored word that matched
 };
+
+// Fills out's rule, affix, word, QUARVEL_VARIANT_* bits and steps from hit;
+// lowercased: the word searched had its upper-case letters lowered.
+void ExplainHit(const Hit &hit, bool lowercased, Explanation *out);
 
 // Longest part of a word that is searched.
 inline constexpr size_t kSearchedLength = 256;

@@ -79,9 +79,9 @@ void PublishProcessSnapshot(std::shared_ptr<const engine::Snapshot> snapshot) {
 }  // namespace quarvel::verify
 
 namespace quarvel::search {
-int POSTFIXCNT = 0;
-int PREFIXCNT = 0;
-int USEREVERSE = 0;
+int suffix_numbers = 0;
+int prefix_numbers = 0;
+int reverse_passes = 0;
 int EXTENDED = 0;
 }  // namespace quarvel::search
 

@@ -21,9 +21,9 @@ namespace quarvel::search {
 
 engine::SearchSettings CurrentSettings() {
   engine::SearchSettings settings;
-  settings.suffix_numbers = std::atomic_ref(POSTFIXCNT).load(std::memory_order_relaxed);
-  settings.prefix_numbers = std::atomic_ref(PREFIXCNT).load(std::memory_order_relaxed);
-  settings.reverse = std::atomic_ref(USEREVERSE).load(std::memory_order_relaxed);
+  settings.suffix_numbers = std::atomic_ref(suffix_numbers).load(std::memory_order_relaxed);
+  settings.prefix_numbers = std::atomic_ref(prefix_numbers).load(std::memory_order_relaxed);
+  settings.reverse = std::atomic_ref(reverse_passes).load(std::memory_order_relaxed);
   return settings;
 }
 
@@ -57,15 +57,15 @@ extern "C" const char *DictFindPW(const char *word, const char *prefix) noexcept
 }
 
 extern "C" void SetPostFixCnt(int selector) noexcept {
-  std::atomic_ref(quarvel::search::POSTFIXCNT)
+  std::atomic_ref(quarvel::search::suffix_numbers)
       .store(quarvel::engine::AffixNumbers(selector), std::memory_order_relaxed);
 }
 
 extern "C" void SetPreFixCnt(int selector) noexcept {
-  std::atomic_ref(quarvel::search::PREFIXCNT)
+  std::atomic_ref(quarvel::search::prefix_numbers)
       .store(quarvel::engine::AffixNumbers(selector), std::memory_order_relaxed);
 }
 
 extern "C" void SetUseReverse(int on) noexcept {
-  std::atomic_ref(quarvel::search::USEREVERSE).store(on, std::memory_order_relaxed);
+  std::atomic_ref(quarvel::search::reverse_passes).store(on, std::memory_order_relaxed);
 }
