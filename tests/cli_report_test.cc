@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "base/explanation_fallback.h"
 #include "cli/report.h"
 #include "cli/wording.h"
 #include "quarvel/engine.h"
@@ -234,72 +233,6 @@ TEST(CliWording, NamesAreTheHeaders) {
   EXPECT_EQ(seen["PIECE"], QUARVEL_PIECE_RUN);
   EXPECT_EQ(StepName(0), "");
   EXPECT_EQ(ReasonName(QUARVEL_REASON_LEVEL_CAPPED + 1), "");
-}
-
-// A record from a library that leaves the codes empty: the codes come from
-// its scores, fields, variant bits, affix and rule text.
-TEST(ExplanationFallback, DerivesCodesFromAnOlderRecord) {
-  struct Case {
-    unsigned variants;
-    const char *rule;
-    const char *affix;
-    std::vector<std::string> steps;  // "name:count:arg"
-  };
-  const Case cases[] = {
-      {0, ":", "", {}},
-      {QUARVEL_VARIANT_LOWERCASED | QUARVEL_VARIANT_REVERSED | QUARVEL_VARIANT_RULE,
-       "[[",
-       "",
-       {"lowercased:0:", "reversed:0:", "rule:0:[[", "cut_first:2:"}},
-      {QUARVEL_VARIANT_RULE, "]", "", {"rule:0:]", "cut_last:1:"}},
-      {QUARVEL_VARIANT_RULE,
-       "/0s0o/3s3e",
-       "",
-       {"rule:0:/0s0o/3s3e", "read_as:0:0o", "read_as:0:3e"}},
-      {QUARVEL_VARIANT_RULE, "/?s@?s", "", {"rule:0:/?s@?s", "symbols_removed:0:"}},
-      {QUARVEL_VARIANT_RULE, "$1", "", {"rule:0:$1"}},
-      {QUARVEL_VARIANT_SUFFIX | QUARVEL_VARIANT_REVERSED,
-       ":",
-       "99",
-       {"suffix:0:99", "reversed:0:"}},
-      {QUARVEL_VARIANT_PREFIX, ":", "7", {"prefix:0:7"}},
-      {QUARVEL_VARIANT_EXTENDED | QUARVEL_VARIANT_LOWERCASED | QUARVEL_VARIANT_CUT_END,
-       ":",
-       "",
-       {}},
-  };
-  for (const Case &c : cases) {
-    quarvel_result r = Record(QUARVEL_MATCH_DICTIONARY, "word", {}, c.variants);
-    r.size = QUARVEL_RESULT_V2_SIZE;
-    r.step_count = 5;  // beyond the older size: not the library's
-    snprintf(r.match.rule, sizeof(r.match.rule), "%s", c.rule);
-    snprintf(r.match.affix, sizeof(r.match.affix), "%s", c.affix);
-    const int scores[6] = {4, 3, 3, 2, 1, 1};
-    std::copy(std::begin(scores), std::end(scores), r.stage_score);
-    r.distinct = 3;
-    r.cts_ncr = 5;
-    FillMissingExplanation(r, {4, 2, 3});
-    std::vector<std::string> steps;
-    for (const quarvel_step &s : StepsOf(r)) {
-      steps.push_back(std::string(StepName(s.code)) + ":" + std::to_string(s.count) + ":" + s.arg);
-    }
-    EXPECT_EQ(steps, c.steps) << c.rule;
-    ASSERT_EQ(r.reason_count, 3);
-    EXPECT_EQ(ReasonText(r, r.reasons[0]), "only 3 distinct characters (fewer than 4)");
-    EXPECT_EQ(ReasonText(r, r.reasons[1]), "5 neighbours in sequence (more than 3)");
-    EXPECT_EQ(r.reasons[2].stage, 5);
-    EXPECT_EQ(r.reasons[2].code, QUARVEL_REASON_DICTIONARY);
-  }
-  // A record that holds codes keeps them.
-  quarvel_result r = Record(QUARVEL_MATCH_DICTIONARY, "word", {{QUARVEL_STEP_CAPITALISED}},
-                            QUARVEL_VARIANT_LOWERCASED);
-  r.reasons[0] = {5, QUARVEL_REASON_DICTIONARY, 1, 0, 0};
-  r.reason_count = 1;
-  r.stage_score[0] = 1;
-  FillMissingExplanation(r, {});
-  EXPECT_EQ(r.step_count, 1);
-  EXPECT_EQ(r.match_steps[0].code, QUARVEL_STEP_CAPITALISED);
-  EXPECT_EQ(r.reason_count, 1);
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 #include <security/pam_appl.h>
 
-#include "base/explanation_fallback.h"
 #include "pam/context_words.h"
 #include "pam/rejection.h"
 #include "quarvel/pwanalysis.h"
@@ -356,20 +355,6 @@ TEST(Rejection, ToldFromTheCodes) {
   EXPECT_EQ(Judge(r, 5, 3, "JDoe").reason, "it is based on your user name");
   r.reasons[0].code = QUARVEL_REASON_UNREADABLE;
   EXPECT_EQ(Judge(r, 5, 1, "JDoe").outcome, quarvel::pam::Outcome::kUnchecked);
-
-  // A record of an older library: the codes come from the variant bits and the rule.
-  quarvel_result old = {};
-  QUARVEL_RESULT_INIT(&old);
-  old.size = QUARVEL_RESULT_V2_SIZE;
-  old.level = 2;
-  const int scores[6] = {3, 3, 3, 3, 2, 2};
-  std::copy(std::begin(scores), std::end(scores), old.stage_score);
-  old.match.kind = QUARVEL_MATCH_DICTIONARY;
-  old.match.variants = QUARVEL_VARIANT_RULE | QUARVEL_VARIANT_REVERSED;
-  snprintf(old.match.rule, sizeof(old.match.rule), "/?p@?p");
-  quarvel::FillMissingExplanation(old, {});
-  EXPECT_EQ(Judge(old, 9, 3, "someone").reason,
-            "it is based on a dictionary word (reversed, with symbols added)");
 }
 
 }  // namespace

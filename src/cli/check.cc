@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "base/explanation_fallback.h"
 #include "base/secure_wipe.h"
 #include "cli/commands.h"
 #include "cli/line_reader.h"
@@ -39,22 +38,14 @@ using Env = std::unique_ptr<quarvel_env, EnvCloser>;
 // Checks passwords and formats their results; shared by the threads.
 class Checker {
  public:
-  Checker(const quarvel_env *env, const CheckOptions &options) : env_(env), options_(options) {
-    quarvel_settings settings = {};
-    settings.size = sizeof(settings);
-    quarvel_get_settings(env, &settings);
-    limits_ = {settings.min_diff, settings.min_rept, settings.min_step};
-  }
+  Checker(const quarvel_env *env, const CheckOptions &options) : env_(env), options_(options) {}
 
   // Checks one password and appends its line to out; answers whether it
   // reached --min-level.
   bool CheckOne(std::string_view password, EntryLabel label, std::string &out) const {
-    // quarvel_check clears the record up to the size it knows; a library
-    // older than the explanation codes leaves them as they were: zero.
     quarvel_result result = {};
     QUARVEL_RESULT_INIT(&result);
     quarvel_check(env_, password.data(), password.size(), &result);
-    FillMissingExplanation(result, limits_);
     const std::string_view shown = options_.show_password ? password : std::string_view();
     if (options_.json) {
       AppendJsonLine(out, label, shown, result);
@@ -72,7 +63,6 @@ class Checker {
  private:
   const quarvel_env *env_;
   const CheckOptions &options_;
-  ExplanationLimits limits_;
 };
 
 // Output buffers that are wiped before they are freed.

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "base/explanation_fallback.h"
 #include "base/secure_wipe.h"
 #include "cli/commands.h"
 #include "cli/line_reader.h"
@@ -202,7 +201,6 @@ int RunExplain(ExplainOptions &options) {
   quarvel_result result = {};
   QUARVEL_RESULT_INIT(&result);
   quarvel_check(env.get(), password.data(), password.size(), &result);
-  FillMissingExplanation(result, {settings.min_diff, settings.min_rept, settings.min_step});
   quarvel::SecureWipe(buffer, sizeof(buffer));
   quarvel::SecureWipe(options.password.data(), options.password.size());
 

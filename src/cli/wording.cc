@@ -247,8 +247,8 @@ std::string DescribeMatch(const quarvel_result &result) {
   }
   noun += Quoted(Field(match.word));
   if (steps.empty()) {
-    // Steps are missing only from an older library's hits of the extended
-    // search; the others have none when the password was the word.
+    // A hit has no steps when the password was the word; a hit of the
+    // extended search always has some.
     return noun + ((match.variants & QUARVEL_VARIANT_EXTENDED) ? " (found by the extended search)"
                                                                : " as given");
   }

@@ -31,7 +31,6 @@
 #include <security/pam_ext.h>
 #include <security/pam_modules.h>
 
-#include "base/explanation_fallback.h"
 #include "pam/context_words.h"
 #include "pam/environment_cache.h"
 #include "pam/options.h"
@@ -87,7 +86,6 @@ Verdict Check(const Transaction &t, const quarvel_env *env, const ContextWords &
   WipedResult result;
   const size_t length = strlen(token);
   quarvel_check_context(env, token, length, words.pointers().data(), words.size(), result.get());
-  FillMissingExplanation(*result.get(), {});
   Verdict verdict = Judge(*result.get(), length, t.options.min_level, t.login);
   if (t.options.debug) {
     // The level, the kind of match and how the password was varied: never

@@ -27,8 +27,7 @@ struct Verdict {
 // refused below min_level. The reason comes from the result's codes: a
 // reason of the dictionary or personal stage, told with the differences its
 // match steps make; otherwise the first stage whose score fell below
-// min_level. The result holds its reasons and steps (for an older library,
-// FillMissingExplanation derives them first).
+// min_level.
 // login is the user's login name, to tell it from the other context words.
 Verdict Judge(const quarvel_result &result, size_t length, int min_level, std::string_view login);
 
