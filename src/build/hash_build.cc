@@ -10,6 +10,7 @@
 
 #include "build/hash_build.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
