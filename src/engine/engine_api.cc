@@ -73,6 +73,10 @@ int Check(const quarvel_env *env, const char *password, size_t length, const cha
   if (!RecordFits(result, result != nullptr ? result->size : 0, QUARVEL_RESULT_V1_SIZE)) {
     return QUARVEL_BAD_ARGUMENT;
   }
+  // A record of this layout (or a later one) is scored in place.
+  if (result->size >= sizeof(quarvel_result)) {
+    return CheckInto(env, password, length, words, n_words, result);
+  }
   quarvel_result whole;
   whole.size = result->size;
   const int code = CheckInto(env, password, length, words, n_words, &whole);

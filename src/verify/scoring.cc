@@ -68,8 +68,10 @@ const char *Score(const char *password, size_t length) {
   const verify::StdoutTrace trace;
   plan.SetTrace(trace.sink(), ReportUnreadable);
 
+  // The answer is all VerifyPW gives: the record's layout without the
+  // explanation codes, which are then not filled.
   quarvel_result result{};
-  result.size = sizeof(result);
+  result.size = QUARVEL_RESULT_V2_SIZE;
   plan.Score(std::string_view(password, length), &result);
   std::memcpy(t_answer, result.answer, sizeof(result.answer));
   SecureWipe(&result, sizeof(result));
