@@ -80,8 +80,11 @@ int Check(const quarvel_env *env, const char *password, size_t length, const cha
   quarvel_result whole;
   whole.size = result->size;
   const int code = CheckInto(env, password, length, words, n_words, &whole);
-  std::memcpy(result, &whole, std::min<size_t>(result->size, sizeof(whole)));
-  SecureWipe(&whole, sizeof(whole));
+  const size_t given = std::min<size_t>(result->size, sizeof(whole));
+  std::memcpy(result, &whole, given);
+  // Beyond the caller's size the scorer wrote no text: the explanation
+  // codes are written only for records that hold them.
+  SecureWipe(&whole, given);
   return code;
 }
 

@@ -38,12 +38,13 @@ class ShortText {
 
 // One step, as quarvel_step, with room for a text as long as the sentence
 // can show (a pattern piece may be long; the public record keeps 63 bytes).
+// Set whole by Steps::Add: a list of steps costs nothing until used.
 struct Step {
-  int code = 0;   // QUARVEL_STEP_*
-  int piece = 0;  // QUARVEL_PIECE_*
-  int count = 0;
-  int count2 = 0;
-  char arg[192] = {};
+  int code;   // QUARVEL_STEP_*
+  int piece;  // QUARVEL_PIECE_*
+  int count;
+  int count2;
+  char arg[192];
 };
 
 // The steps of one explanation, in the order the search applied them. A

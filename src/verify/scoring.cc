@@ -68,13 +68,14 @@ const char *Score(const char *password, size_t length) {
   const verify::StdoutTrace trace;
   plan.SetTrace(trace.sink(), ReportUnreadable);
 
-  // The answer is all VerifyPW gives: the record's layout without the
-  // explanation codes, which are then not filled.
-  quarvel_result result{};
+  // The answer is all VerifyPW gives: the record is used in the layout
+  // without the explanation codes, which the scorer then leaves untouched.
+  quarvel_result result;
+  std::memset(&result, 0, QUARVEL_RESULT_V2_SIZE);
   result.size = QUARVEL_RESULT_V2_SIZE;
   plan.Score(std::string_view(password, length), &result);
   std::memcpy(t_answer, result.answer, sizeof(result.answer));
-  SecureWipe(&result, sizeof(result));
+  SecureWipe(&result, QUARVEL_RESULT_V2_SIZE);
   return t_answer;
 }
 
