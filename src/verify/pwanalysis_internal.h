@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/environment.h"
+#include "engine/snapshot_loader.h"
 #include "quarvel/gconfig.h"
 
 namespace quarvel::verify {
@@ -38,7 +39,7 @@ void PublishProcessSnapshot(std::shared_ptr<const engine::Snapshot> snapshot);
 extern std::shared_mutex dictionary_files_lock;
 
 // Prefix of the personal dictionary.
-inline constexpr const char kProfilePrefix[] = "./dicts/profile";
+inline constexpr const char *kProfilePrefix = engine::kPersonalDictionary;
 
 // True when a dictionary opens for reading.
 bool DictionaryOpensSilently(const char *prefix);

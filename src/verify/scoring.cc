@@ -9,6 +9,7 @@
 
 #include "base/secure_wipe.h"
 #include "engine/check_plan.h"
+#include "engine/snapshot_loader.h"
 #include "quarvel/pwanalysis.h"
 #include "search/rule_table.h"
 #include "store/dictionary_cache.h"
@@ -16,9 +17,6 @@
 #include "verify/stdout_trace.h"
 
 namespace {
-
-constexpr size_t kPasswordLimit = 257;  // longest accepted password
-constexpr int kDictSlots = 8;
 
 // Each thread's answer stays valid until that thread's next call.
 thread_local char t_answer[1024];
@@ -46,18 +44,18 @@ const char *Score(const char *password, size_t length) {
   const engine::ScoringSettings settings = CurrentSettings();
   engine::CheckPlan plan(settings);
   NoticeDictionaryChanges();
-  std::shared_ptr<const engine::Dictionary> held[kDictSlots + 1];
+  std::shared_ptr<const engine::Dictionary> held[engine::kDictSlots + 1];
   {
     std::shared_lock files(verify::dictionary_files_lock);
-    for (int slot = 0; slot < kDictSlots; ++slot) {
+    for (int slot = 0; slot < engine::kDictSlots; ++slot) {
       const char *prefix = Read(dict[slot]);
       if (prefix == nullptr || prefix[0] == '\0') continue;
       held[slot] = CachedDictionary(prefix);
       plan.AddDictionary(prefix, slot, held[slot].get());
     }
     if (Read(USEPROFILE) != 0) {
-      held[kDictSlots] = CachedDictionary(verify::kProfilePrefix);
-      plan.SetPersonal(verify::kProfilePrefix, held[kDictSlots].get());
+      held[engine::kDictSlots] = CachedDictionary(verify::kProfilePrefix);
+      plan.SetPersonal(verify::kProfilePrefix, held[engine::kDictSlots].get());
     }
   }
   std::optional<engine::SnapshotRef> published;
@@ -83,10 +81,9 @@ const char *Score(const char *password, size_t length) {
 
 extern "C" const char *VerifyPW(const char *password) noexcept {
   if (Read(quarvel::verify::cfg) == nullptr) return "RET_CD=2001";
-  if (password == nullptr) return "RET_CD=2000";
-  // 1 <= length <= 257, without reading further than needed.
-  const size_t length = strnlen(password, kPasswordLimit + 1);
-  if (length - 1 > kPasswordLimit - 1) return "RET_CD=2000";
+  // 1 to 257 bytes, read no further than needed.
+  const size_t length = quarvel::engine::AcceptedLength(password, SIZE_MAX);
+  if (length == 0) return "RET_CD=2000";
   try {
     return Score(password, length);
   } catch (...) {
