@@ -10,7 +10,7 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["base", "config", "format", "store", "search", "engine", "build", "verify", "jni"]
+LAYERS = ["base", "config", "format", "store", "search", "estimate", "engine", "build", "verify", "jni"]
 FRONT_ENDS = ["cli", "pam", "console"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/', re.MULTILINE)
 

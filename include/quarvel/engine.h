@@ -152,6 +152,9 @@ QUARVEL_BEGIN_DECLS
 #define QUARVEL_REASON_PATTERN 7      /* ("pattern") stage 5: a keyboard walk, sequence, run or date (match) */
 #define QUARVEL_REASON_UNREADABLE 8   /* ("unreadable") stage 5 or 6: a dictionary that cannot be read counts as found */
 #define QUARVEL_REASON_PERSONAL 9     /* ("personal") stage 6: the personal dictionary holds it */
+#define QUARVEL_REASON_FEW_GUESSES 11 /* ("few_guesses") stage 0: estimated below
+                                       * quarvel_search.min_guesses_log10, rated at most level
+                                       * limit (2); value is the level the score gave */
 #define QUARVEL_REASON_LEVEL_CAPPED 10 /* ("level_capped") stage 0: the extended profile rated a
                                         * password it found at most level limit (2); value is the
                                         * level the score gave */
@@ -249,6 +252,127 @@ typedef struct quarvel_step {
   char arg[64]; /* a text, as the code says; NUL-terminated */
 } quarvel_step;
 
+/* Guess estimate.
+ *
+ * A result whose size covers guesses_log10 (QUARVEL_RESULT_INIT gives it)
+ * also holds an estimate of how many guesses an attacker needs: the
+ * cheapest way to produce the password from the parts attackers use. The
+ * password (its first 64 bytes; each byte after them counts as a guess of
+ * its character class) is covered by pieces, left to right; the estimate is
+ * the smallest, over the coverings, of the product of the pieces' guesses
+ * times 10 for each piece after the first. The pieces:
+ *   QUARVEL_GUESS_DICTIONARY  a word of a configured dictionary (or of the
+ *                             personal dictionary) at its rank: the words an
+ *                             attacker tries before it. A dictionary built
+ *                             with ranks (quarvel build --ranked) keeps each
+ *                             word's position in its source lists; in
+ *                             another every word ranks at its word count.
+ *                             Times the ways to choose its transformations:
+ *                             capitals (first letter, all, or which few),
+ *                             characters written for letters (which ones, how
+ *                             many), read backwards.
+ *   QUARVEL_GUESS_CONTEXT     a context word (quarvel_check_context), rank 1
+ *                             to the number of words
+ *   QUARVEL_GUESS_REPEAT      a piece written again: the guesses of the
+ *                             piece, times the times it is written
+ *   QUARVEL_GUESS_KEYBOARD_WALK neighbouring keys of a US keyboard, by its
+ *                             length, its turns and its shifted keys
+ *   QUARVEL_GUESS_SEQUENCE    letters or digits by a constant step
+ *   QUARVEL_GUESS_DATE, QUARVEL_GUESS_YEAR  a date or a year, by its
+ *                             distance from the current year (at least 20)
+ *   QUARVEL_GUESS_BRUTE_FORCE what no other piece explains: the size of the
+ *                             alphabet of the classes in it, to the power of
+ *                             its length
+ * A check that finds the password in a hashed list, or in a dictionary by
+ * the variant search, also caps the estimate by what that search tried.
+ * crack_seconds gives guesses divided by the rate of four attacks. The
+ * warning and suggestions are codes with stable names; quarvel_warning_text
+ * and quarvel_suggestion_text give their English, which front ends may
+ * translate. A caller whose record ends before guesses_log10 does not pay
+ * for the estimate (unless quarvel_search.min_guesses_log10 is set).
+ *
+ * Policy: [QUARVEL_SEARCH] quarvel_search.min_guesses_log10 (unset by
+ * default) rates a password estimated below it at most level 2, with a
+ * reason QUARVEL_REASON_FEW_GUESSES; VerifyPW's answer follows it too. */
+#define QUARVEL_ATTACKS 4
+#define QUARVEL_ATTACK_ONLINE_THROTTLED 0 /* ("online_throttled") 100 guesses per hour */
+#define QUARVEL_ATTACK_ONLINE 1           /* ("online") 10 guesses per second */
+#define QUARVEL_ATTACK_OFFLINE_SLOW 2     /* ("offline_slow_hash") 10^4 guesses per second */
+#define QUARVEL_ATTACK_OFFLINE_FAST 3     /* ("offline_fast_hash") 10^10 guesses per second */
+
+#define QUARVEL_MAX_PIECES 16
+#define QUARVEL_MAX_SUGGESTIONS 3
+
+/* Kinds of piece, with their stable names. */
+#define QUARVEL_GUESS_DICTIONARY 1    /* ("dictionary") */
+#define QUARVEL_GUESS_CONTEXT 2       /* ("context") */
+#define QUARVEL_GUESS_REPEAT 3        /* ("repeat") */
+#define QUARVEL_GUESS_KEYBOARD_WALK 4 /* ("keyboard_walk") */
+#define QUARVEL_GUESS_SEQUENCE 5      /* ("sequence") */
+#define QUARVEL_GUESS_DATE 6          /* ("date") */
+#define QUARVEL_GUESS_YEAR 7          /* ("year") */
+#define QUARVEL_GUESS_BRUTE_FORCE 8   /* ("brute_force") */
+
+/* Transformations of a piece, one bit each, with their stable names. */
+#define QUARVEL_GUESS_CAPITALISED 0x01 /* ("capitalised") the first letter only in capitals */
+#define QUARVEL_GUESS_UPPERCASED 0x02  /* ("uppercased") every letter in capitals */
+#define QUARVEL_GUESS_MIXED_CASE 0x04  /* ("mixed_case") some letters in capitals */
+#define QUARVEL_GUESS_LEET 0x08        /* ("leet") characters written for letters */
+#define QUARVEL_GUESS_REVERSED 0x10    /* ("reversed") written backwards */
+#define QUARVEL_GUESS_SHIFTED 0x20     /* ("shifted") a walk over shifted keys */
+
+typedef struct quarvel_guess_piece {
+  int kind;              /* QUARVEL_GUESS_* */
+  int start;             /* first byte of the password it covers */
+  int length;            /* bytes it covers */
+  unsigned transforms;   /* QUARVEL_GUESS_CAPITALISED ... bits */
+  uint32_t rank;         /* a word's rank (1: tried first); the repeat count of
+                          * a repeat; 0 otherwise */
+  int slot;              /* the dictionary's slot (0 to 7; 8 the personal
+                          * dictionary) of a word; -1 otherwise */
+  double guesses_log10;  /* log10 of the guesses this piece costs */
+  char word[32];         /* the stored word, the context word, the date read
+                          * ("YYYY-MM-DD"), or the repeated text (cut); "" for
+                          * the others */
+} quarvel_guess_piece;
+
+/* The warning, with its stable name; its English is
+ * quarvel_warning_text(code). */
+#define QUARVEL_WARNING_NONE 0
+#define QUARVEL_WARNING_TOP_PASSWORD 1    /* ("top_password") among the most common passwords */
+#define QUARVEL_WARNING_COMMON_PASSWORD 2 /* ("common_password") a common password */
+#define QUARVEL_WARNING_COMMON_VARIANT 3  /* ("common_variant") a common password, slightly changed */
+#define QUARVEL_WARNING_COMMON_WITH_AFFIX 4 /* ("common_with_affix") a common password with digits
+                                             * or symbols added */
+#define QUARVEL_WARNING_SINGLE_WORD 5     /* ("single_word") one dictionary word, even changed */
+#define QUARVEL_WARNING_COMMON_WORDS 6    /* ("common_words") a few common words */
+#define QUARVEL_WARNING_KEYBOARD 7        /* ("keyboard_pattern") a keyboard walk */
+#define QUARVEL_WARNING_REPEAT 8          /* ("repeat") repeated characters or words */
+#define QUARVEL_WARNING_SEQUENCE 9        /* ("sequence") a sequence */
+#define QUARVEL_WARNING_DATE 10           /* ("date") a date or a year */
+#define QUARVEL_WARNING_PERSONAL 11       /* ("personal_info") a context word */
+#define QUARVEL_WARNING_LEAKED 12         /* ("leaked") in a leaked-password list */
+#define QUARVEL_WARNING_SHORT 13          /* ("too_short") short enough to try every password */
+#define QUARVEL_WARNING_COUNT 14
+
+/* Suggestions, with their stable names; their English is
+ * quarvel_suggestion_text(code). */
+#define QUARVEL_SUGGESTION_ADD_WORDS 1       /* ("add_words") */
+#define QUARVEL_SUGGESTION_LONGER 2          /* ("longer") */
+#define QUARVEL_SUGGESTION_AVOID_COMMON 3    /* ("avoid_common") */
+#define QUARVEL_SUGGESTION_CAPITALS 4        /* ("capitals_inside") */
+#define QUARVEL_SUGGESTION_ALL_CAPITALS 5    /* ("all_capitals") */
+#define QUARVEL_SUGGESTION_LEET 6            /* ("predictable_substitutions") */
+#define QUARVEL_SUGGESTION_REVERSED 7        /* ("reversed_words") */
+#define QUARVEL_SUGGESTION_AVOID_REPEATS 8   /* ("avoid_repeats") */
+#define QUARVEL_SUGGESTION_AVOID_SEQUENCES 9 /* ("avoid_sequences") */
+#define QUARVEL_SUGGESTION_KEYBOARD 10       /* ("keyboard_turns") */
+#define QUARVEL_SUGGESTION_AVOID_DATES 11    /* ("avoid_dates") */
+#define QUARVEL_SUGGESTION_AVOID_PERSONAL 12 /* ("avoid_personal") */
+#define QUARVEL_SUGGESTION_PASSPHRASE 13     /* ("passphrase") */
+#define QUARVEL_SUGGESTION_CHANGE_LEAKED 14  /* ("change_leaked") */
+#define QUARVEL_SUGGESTION_COUNT 15
+
 /* What matched, when the dictionary stage or the personal stage found the
  * password. */
 typedef struct quarvel_match {
@@ -298,6 +422,15 @@ typedef struct quarvel_result {
   quarvel_reason reasons[QUARVEL_MAX_REASONS]; /* one per lost point, in stage order, then the cap */
   int step_count;                            /* entries of match_steps in use */
   quarvel_step match_steps[QUARVEL_MAX_STEPS]; /* how the password became match.word */
+  /* The guess estimate and advice (see "Guess estimate" below): written
+   * only when size covers them. */
+  double guesses_log10;  /* log10 of the guesses an attacker needs */
+  double crack_seconds[QUARVEL_ATTACKS]; /* by QUARVEL_ATTACK_* */
+  int warning;           /* QUARVEL_WARNING_*, 0 for none */
+  int suggestion_count;  /* entries of suggestions in use, 0 to 3 */
+  int suggestions[QUARVEL_MAX_SUGGESTIONS]; /* QUARVEL_SUGGESTION_* */
+  int piece_count;       /* entries of pieces in use */
+  quarvel_guess_piece pieces[QUARVEL_MAX_PIECES]; /* the covering, left to right */
 } quarvel_result;
 
 /* The size of the first layout of quarvel_result, the smallest accepted. */
@@ -305,6 +438,9 @@ typedef struct quarvel_result {
 /* The size of the layout with the NIST verdict and without the explanation
  * as data. */
 #define QUARVEL_RESULT_V2_SIZE offsetof(quarvel_result, reason_count)
+/* The size of the layout with the explanation as data and without the
+ * guess estimate. */
+#define QUARVEL_RESULT_V3_SIZE offsetof(quarvel_result, guesses_log10)
 
 /* The NIST SP 800-63B verdict, in the [nist] section:
  *   min_length  the fewest characters (default 15, for a password that is
@@ -522,6 +658,20 @@ typedef struct quarvel_dict_info {
  * too small record. A dictionary of no words opens but is not intact. */
 QUARVEL_EXPORT int quarvel_dict_info_get(const char *prefix, quarvel_dict_info *info, char *error,
                                          size_t error_size) QUARVEL_NOEXCEPT;
+
+/* The catalogue of advice: the English of a warning or suggestion code,
+ * and its stable name; "" for an unknown code (and for
+ * QUARVEL_WARNING_NONE). quarvel_guess_name names the other codes of the
+ * estimate: kind QUARVEL_GUESS_* pieces (what 1 gives "dictionary"),
+ * transform a QUARVEL_GUESS_CAPITALISED ... bit, attack QUARVEL_ATTACK_*. */
+QUARVEL_EXPORT const char *quarvel_warning_text(int code) QUARVEL_NOEXCEPT;
+QUARVEL_EXPORT const char *quarvel_warning_name(int code) QUARVEL_NOEXCEPT;
+QUARVEL_EXPORT const char *quarvel_suggestion_text(int code) QUARVEL_NOEXCEPT;
+QUARVEL_EXPORT const char *quarvel_suggestion_name(int code) QUARVEL_NOEXCEPT;
+#define QUARVEL_NAME_PIECE 1
+#define QUARVEL_NAME_TRANSFORM 2
+#define QUARVEL_NAME_ATTACK 3
+QUARVEL_EXPORT const char *quarvel_guess_name(int what, int code) QUARVEL_NOEXCEPT;
 
 /* The library's version, "MAJOR.MINOR.PATCH". */
 QUARVEL_EXPORT const char *quarvel_version(void) QUARVEL_NOEXCEPT;

@@ -14,6 +14,7 @@
 #include "base/secure_wipe.h"
 #include "engine/check_state.h"
 #include "engine/dictionary_stage.h"
+#include "engine/guess_stage.h"
 #include "engine/measurements.h"
 #include "engine/nist_verdict.h"
 #include "engine/personal_stage.h"
@@ -73,13 +74,12 @@ void CopyText(char (&out)[N], std::string_view text) {
 bool WriteAnswer(int level, quarvel_result *result) {
   Fields answer;
   static constexpr const char *kPersonal[] = {":PDICT_FD=XX", ":PDICT_FD=00", ":PDICT_FD=01"};
-  const bool fits = answer.Append("RET_CD=0000:RT_LEVEL=", level) &&
-                    answer.Append(":PW_LEN=", result->pw_len) &&
-                    answer.Append(":PW_NCR=", result->pw_ncr) &&
-                    answer.Append(":REPT_NCR=", result->rept_ncr) &&
-                    answer.Append(":CTS_NCR=", result->cts_ncr) &&
-                    answer.Append(":DICT_FD_CNT=", result->dict_fd_cnt) &&
-                    answer.Append(kPersonal[result->pdict_fd + 1]);
+  const bool fits =
+      answer.Append("RET_CD=0000:RT_LEVEL=", level) && answer.Append(":PW_LEN=", result->pw_len) &&
+      answer.Append(":PW_NCR=", result->pw_ncr) && answer.Append(":REPT_NCR=", result->rept_ncr) &&
+      answer.Append(":CTS_NCR=", result->cts_ncr) &&
+      answer.Append(":DICT_FD_CNT=", result->dict_fd_cnt) &&
+      answer.Append(kPersonal[result->pdict_fd + 1]);
   if (fits) CopyText(result->answer, answer.text());
   return fits;
 }
@@ -104,7 +104,7 @@ void WriteExplanation(const CheckState &state, quarvel_result *result) {
   const auto reasons = state.reasons.items();
   std::copy(reasons.begin(), reasons.end(), result->reasons);
   result->reason_count = static_cast<int>(reasons.size());
-  if (result->size < sizeof(quarvel_result)) return;
+  if (result->size < QUARVEL_RESULT_V3_SIZE) return;
   const auto steps = e.steps.items();
   for (size_t i = 0; i < steps.size(); ++i) {
     quarvel_step &out = result->match_steps[i];
@@ -177,8 +177,9 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
   WordSearch search(searched, settings.search);
   std::optional<ExtendedSearch> extended;
   if (settings.extended != 0) extended.emplace(searched);
-  CheckState state{request, password, searched, lowercased, case_step, search,
-                   extended ? &*extended : nullptr, {}, {}};
+  CheckState state{
+      request, password, searched, lowercased, case_step, search, extended ? &*extended : nullptr,
+      {},      {}};
   state.reasons = reasons;
   score = ScoreSearched(state, score, result);
 
@@ -188,6 +189,9 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
   if (extended && found && level > 2) {
     state.reasons.Add(0, QUARVEL_REASON_LEVEL_CAPPED, 0, level, 2);
     level = 2;
+  }
+  if (WantsEstimate(settings, result)) {
+    RunGuessStage(state, password.substr(0, text.size()), &level, result);
   }
   WriteExplanation(state, result);
   if (!WriteAnswer(level, result)) return Refuse(QUARVEL_TOO_LONG, result);

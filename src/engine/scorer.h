@@ -29,6 +29,10 @@ struct ScoringSettings {
   int min_rept = 0;
   int use_min_rept = 0;
   int extended = 0;  // the extended search profile (extended_search.h)
+  // A password estimated below this many guesses (log10) is rated at most
+  // level 2, when set.
+  bool min_guesses_set = false;
+  double min_guesses_log10 = 0;
   SearchSettings search;
 };
 

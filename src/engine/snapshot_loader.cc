@@ -31,6 +31,7 @@ class Loader {
     ReadSlotPrefixes();
     if (!OpenSlots() || !OpenBreachLists()) return std::move(out_);
     ReadSettings();
+    if (!ReadMinGuesses()) return std::move(out_);
     if (options_.read_nist && !ReadNist()) return std::move(out_);
     DictSlot profile = Open(-1, kPersonalDictionary);
     if (profile.dict != nullptr && profile.dict->ok()) out_.snapshot->profile = std::move(profile);
@@ -144,6 +145,34 @@ class Loader {
     scoring.search.suffix_numbers = c.use_postfix != 0 ? AffixNumbers(c.postfix_num) : 0;
     scoring.search.prefix_numbers = c.use_prefix != 0 ? AffixNumbers(c.prefix_num) : 0;
     scoring.search.reverse = c.reverse != 0 ? 1 : 0;
+  }
+
+  // [QUARVEL_SEARCH] quarvel_search.min_guesses_log10: unset by default. A
+  // value that is not a number from 0 to 100 fails the load where the
+  // [nist] section may fail it, and is left unset elsewhere.
+  bool ReadMinGuesses() {
+    const char *text = Get("QUARVEL_SEARCH", "quarvel_search.min_guesses_log10", "");
+    std::string_view value = text;
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+      value.remove_prefix(1);
+    if (value.empty()) return true;
+    const std::string copy(value);
+    char *end = nullptr;
+    const double number = strtod(copy.c_str(), &end);
+    if (end != copy.c_str() + copy.size() || !(number >= 0 && number <= 100)) {
+      if (!options_.read_nist) return true;
+      return Fail(LoadOutcome::kSettings, 1001,
+                  ResolveUnder(root_, kConfigFile) +
+                      ": [QUARVEL_SEARCH] quarvel_search.min_guesses_log10: not a number from 0 to "
+                      "100: " +
+                      copy,
+                  "");
+    }
+    ScoringSettings &scoring = out_.snapshot->scoring;
+    scoring.min_guesses_set = true;
+    scoring.min_guesses_log10 = number;
+    return true;
   }
 
   bool ReadNist() {

@@ -43,14 +43,15 @@ struct LoadOptions {
   // Opens the dictionary at path; nullptr counts as a dictionary that does
   // not open and says nothing. Unset: Dictionary::Open.
   std::function<std::shared_ptr<const Dictionary>(const std::string &path)> open;
-  // Whether a [nist] section that cannot be read fails the load (1001).
+  // Whether a [nist] section, or a least number of guesses, that cannot be
+  // read fails the load (1001).
   bool read_nist = true;
 };
 
 // What a load read, and where it stopped.
 struct LoadOutcome {
   int code = 0;  // 0, or 1001, 1002, 1003
-  enum Stage { kNone, kDictionary, kBreachList, kNist } failed_at = kNone;
+  enum Stage { kNone, kDictionary, kBreachList, kSettings, kNist } failed_at = kNone;
   std::string error;  // one line naming the file, ending with " (code)"
   std::string
       failure;  // what opening the failing dictionary or list wrote, for callers that print it

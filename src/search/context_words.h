@@ -23,6 +23,8 @@ class ContextWords {
   ContextWords &operator=(const ContextWords &) = delete;
 
   bool empty() const { return count_ == 0; }
+  size_t size() const { return count_; }
+  const char *word(size_t i) const { return words_[i].data(); }
   // The stored word equal to candidate, or nullptr.
   const char *Find(const char *candidate) const;
 

@@ -23,18 +23,14 @@ constexpr std::string_view kRows[4][2] = {
     {"zxcvbnm,./", "ZXCVBNM<>?"},
 };
 
-struct KeyPlace {
-  int8_t row = -1;
-  int8_t column = -1;
-};
-
 constexpr std::array<KeyPlace, 256> MakeKeyPlaces() {
   std::array<KeyPlace, 256> places{};
   for (int row = 0; row < 4; ++row) {
-    for (const std::string_view keys : kRows[row]) {
+    for (int shifted = 0; shifted < 2; ++shifted) {
+      const std::string_view keys = kRows[row][shifted];
       for (size_t column = 0; column < keys.size(); ++column) {
-        places[static_cast<unsigned char>(keys[column])] = {static_cast<int8_t>(row),
-                                                            static_cast<int8_t>(column)};
+        places[static_cast<unsigned char>(keys[column])] = {
+            static_cast<int8_t>(row), static_cast<int8_t>(column), shifted != 0};
       }
     }
   }
@@ -63,7 +59,8 @@ void WriteIso(int year, int month, int day, char *iso) {
   char *out = iso;
   for (const auto &[value, width] : fields) {
     if (out != iso) *out++ = '-';
-    for (int k = width - 1, v = value; k >= 0; --k, v /= 10) out[k] = static_cast<char>('0' + v % 10);
+    for (int k = width - 1, v = value; k >= 0; --k, v /= 10)
+      out[k] = static_cast<char>('0' + v % 10);
     out += width;
   }
   *out = '\0';
@@ -192,6 +189,8 @@ class PatternCover {
 
 }  // namespace
 
+KeyPlace KeyPlaceOf(char c) { return kKeyPlaces[static_cast<unsigned char>(c)]; }
+
 bool KeysAdjacent(char a, char b) {
   const KeyPlace p = kKeyPlaces[static_cast<unsigned char>(a)];
   const KeyPlace q = kKeyPlaces[static_cast<unsigned char>(b)];
@@ -271,8 +270,7 @@ bool ReadAffix(std::string_view text, int code, Steps *out) {
   }
   Steps pieces;
   auto read = [&pieces, code](std::string_view group) {
-    return IsDigit(group[0]) ? ReadDigits(group, code, &pieces)
-                             : ReadSymbols(group, code, &pieces);
+    return IsDigit(group[0]) ? ReadDigits(group, code, &pieces) : ReadSymbols(group, code, &pieces);
   };
   if (!read(first)) return false;
   if (!second.empty() && !read(second)) return false;

@@ -7,6 +7,7 @@
 #define QUARVEL_SRC_SEARCH_PATTERNS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "search/explanation.h"
@@ -16,6 +17,16 @@ namespace quarvel::engine {
 // True when a and b are neighbouring keys of a US keyboard (shifted symbols
 // count as their keys: '!' is '1').
 bool KeysAdjacent(char a, char b);
+
+// Where c is on a US keyboard: its row (0 for the digits, 3 for "zxcv"),
+// its column in that row, and whether it needs the shift key; row -1 for a
+// character of no key.
+struct KeyPlace {
+  int8_t row = -1;
+  int8_t column = -1;
+  bool shifted = false;
+};
+KeyPlace KeyPlaceOf(char c);
 
 // Lengths of the longest piece at the start of text of each kind.
 size_t WalkLength(std::string_view text);      // keyboard neighbours

@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "format/coding.h"
-#include "store/dict_search.h"
 #include "format/file_io.h"
+#include "store/dict_search.h"
 
 namespace quarvel::engine {
 namespace {
@@ -135,6 +135,36 @@ uint32_t Dictionary::Search(const char *word) const {
   BlockReader reader(index_fd_, data_fd_, layout_);
   return SearchSorted(word_count(), layout_.use_marks, layout_.marks, word,
                       [&reader](uint64_t n) { return reader.Word(n); });
+}
+
+void Dictionary::ForEachWord(
+    const std::function<void(uint32_t index, std::string_view word)> &emit) const {
+  if (!ok_) return;
+  const uint32_t count = word_count();
+  if (memory_ != nullptr) {
+    for (uint32_t n = 0; n < count; ++n) {
+      if (const char *word = memory_->Word(n)) emit(n, word);
+    }
+    return;
+  }
+  auto each = [&](auto &source) {
+    for (uint32_t n = 0; n < count; ++n) {
+      if (const char *word = source.Word(n)) emit(n, word);
+    }
+  };
+  if (mapped_ != nullptr) {
+    MappedDict::Cursor cursor(*mapped_);
+    each(cursor);
+  } else {
+    BlockReader reader(index_fd_, data_fd_, layout_);
+    each(reader);
+  }
+}
+
+const Dictionary::Derived *Dictionary::Derive(
+    std::unique_ptr<Derived> (*make)(const Dictionary &)) const {
+  std::call_once(derived_once_, [&] { derived_ = make(*this); });
+  return derived_.get();
 }
 
 void SetDecodedDataBytes(uint64_t bytes) {

@@ -10,8 +10,11 @@
 #define QUARVEL_SRC_STORE_DICTIONARY_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
 
 #include "format/dict_layout.h"
 #include "format/file_identity.h"
@@ -62,6 +65,22 @@ class Dictionary {
   }
   bool ContainsKeyed(const char *word, uint64_t key) const;
 
+  // Rank of the word at index: how many words an attacker tries before it
+  // and it. Every word ranks at word_count() in a dictionary without ranks.
+  bool ranked() const { return false; }
+  uint32_t Rank(uint32_t) const { return word_count(); }
+  // Hands emit every word with its index, in index order.
+  void ForEachWord(const std::function<void(uint32_t index, std::string_view word)> &emit) const;
+
+  // Data a higher layer derives from the words (the guess estimate's index
+  // of them), made by make on first use, at most once, and freed with the
+  // dictionary. Thread-safe.
+  class Derived {
+   public:
+    virtual ~Derived() = default;
+  };
+  const Derived *Derive(std::unique_ptr<Derived> (*make)(const Dictionary &)) const;
+
   // True when the files at prefix are no longer those that were read (or
   // were read while they might still change unseen, and have been quiet
   // since). Walks the three paths: callers rate-limit it.
@@ -83,7 +102,9 @@ class Dictionary {
   std::unique_ptr<const MemoryDict> memory_;
   std::unique_ptr<const MappedDict> mapped_;
   std::unique_ptr<const DictFilter> filter_;  // with mapped_ or the files, when built
-  int index_fd_ = -1;                         // open only when served from the files
+  mutable std::once_flag derived_once_;
+  mutable std::unique_ptr<const Derived> derived_;
+  int index_fd_ = -1;  // open only when served from the files
   int data_fd_ = -1;
 };
 

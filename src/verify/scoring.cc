@@ -41,7 +41,17 @@ quarvel::engine::ScoringSettings CurrentSettings() {
 
 const char *Score(const char *password, size_t length) {
   using namespace quarvel;
-  const engine::ScoringSettings settings = CurrentSettings();
+  std::optional<engine::SnapshotRef> published;
+  if (const engine::Environment *environment = verify::ProcessEnvironment()) {
+    published.emplace(environment->Use());
+  }
+  engine::ScoringSettings settings = CurrentSettings();
+  // The least number of guesses has no process-wide variable: it is read
+  // from what the last load published.
+  if (published) {
+    settings.min_guesses_set = (**published).scoring.min_guesses_set;
+    settings.min_guesses_log10 = (**published).scoring.min_guesses_log10;
+  }
   engine::CheckPlan plan(settings);
   NoticeDictionaryChanges();
   std::shared_ptr<const engine::Dictionary> held[engine::kDictSlots + 1];
@@ -58,11 +68,7 @@ const char *Score(const char *password, size_t length) {
       plan.SetPersonal(verify::kProfilePrefix, held[engine::kDictSlots].get());
     }
   }
-  std::optional<engine::SnapshotRef> published;
-  if (const engine::Environment *environment = verify::ProcessEnvironment()) {
-    published.emplace(environment->Use());
-    plan.AddBreachLists(**published);
-  }
+  if (published) plan.AddBreachLists(**published);
   const verify::StdoutTrace trace;
   plan.SetTrace(trace.sink(), ReportUnreadable);
 

@@ -1,0 +1,475 @@
+// The covering of a password by pieces, and its cheapest one.
+
+#include "estimate/estimate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "base/secure_wipe.h"
+#include "estimate/costs.h"
+#include "estimate/word_index.h"
+#include "search/leet.h"
+#include "search/patterns.h"
+
+namespace quarvel::estimate {
+namespace {
+
+constexpr size_t kMaxLength = 257;    // longest accepted password
+constexpr size_t kMaxWord = 31;       // longest stored word
+constexpr size_t kMaxMatches = 320;   // pieces other than brute force kept per password
+constexpr int kMaxSubstitutions = 3;  // characters read as letters in one word
+constexpr int kProbeBudget = 64;      // table probes per start of a word walk
+constexpr size_t kMaxStretch = 24;    // longest walk, sequence or repeat kept per start
+constexpr int kMaxRepeats = 6;        // repeated pieces estimated per password
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+template <size_t N>
+void CopyWord(char (&out)[N], std::string_view text) {
+  const size_t n = std::min(text.size(), N - 1);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+struct Match {
+  uint16_t start = 0;
+  uint16_t end = 0;
+  int16_t next = -1;  // the next match with the same end
+  Piece piece;
+};
+
+// The password and what every matcher reads of it, wiped when done.
+class Text {
+ public:
+  explicit Text(std::string_view password) : size_(std::min(password.size(), kMaxLength)) {
+    std::memcpy(original_, password.data(), size_);
+    for (size_t i = 0; i < size_; ++i) {
+      const char c = original_[i];
+      lower_[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+      reversed_[size_ - 1 - i] = lower_[i];
+      classes_[i] = static_cast<uint8_t>(ClassMask(c));
+    }
+  }
+  ~Text() {
+    SecureWipe(original_, sizeof(original_));
+    SecureWipe(lower_, sizeof(lower_));
+    SecureWipe(reversed_, sizeof(reversed_));
+  }
+  Text(const Text &) = delete;
+  Text &operator=(const Text &) = delete;
+
+  size_t size() const { return size_; }
+  std::string_view original() const { return {original_, size_}; }
+  std::string_view lower() const { return {lower_, size_}; }
+  std::string_view reversed() const { return {reversed_, size_}; }
+  unsigned Mask(size_t start, size_t end) const {
+    unsigned mask = 0;
+    for (size_t i = start; i < end; ++i) mask |= classes_[i];
+    return mask;
+  }
+  unsigned Class(size_t i) const { return classes_[i]; }
+
+ private:
+  size_t size_;
+  char original_[kMaxLength] = {};
+  char lower_[kMaxLength] = {};
+  char reversed_[kMaxLength] = {};
+  uint8_t classes_[kMaxLength] = {};
+};
+
+// The pieces found, bucketed by where they end.
+class Matches {
+ public:
+  explicit Matches(const Text &text) : text_(text) {
+    std::fill(std::begin(last_), std::end(last_), -1);
+  }
+  ~Matches() { SecureWipe(items_, sizeof(Match) * count_); }
+  Matches(const Matches &) = delete;
+  Matches &operator=(const Matches &) = delete;
+
+  // Keeps piece over [start, end) unless brute force of the span is no
+  // dearer, or no room is left.
+  void Add(size_t start, size_t end, const Piece &piece) {
+    if (count_ == kMaxMatches || end <= start) return;
+    if (piece.log10 >= BruteForceCost(text_.Mask(start, end), end - start)) return;
+    Match &m = items_[count_];
+    m.start = static_cast<uint16_t>(start);
+    m.end = static_cast<uint16_t>(end);
+    m.piece = piece;
+    m.piece.start = static_cast<int>(start);
+    m.piece.length = static_cast<int>(end - start);
+    m.next = last_[end];
+    last_[end] = static_cast<int16_t>(count_);
+    ++count_;
+  }
+  const Match *EndingAt(size_t end) const { return Get(last_[end]); }
+  const Match *Next(const Match &m) const { return Get(m.next); }
+
+ private:
+  const Match *Get(int16_t i) const { return i < 0 ? nullptr : &items_[i]; }
+  const Text &text_;
+  Match items_[kMaxMatches];
+  size_t count_ = 0;
+  int16_t last_[kMaxLength + 1];
+};
+
+// Walks the word index from each start of a text (the password lower-cased,
+// or reversed), reading each character as itself and, up to
+// kMaxSubstitutions times, as the letters it may stand for.
+class WordWalk {
+ public:
+  WordWalk(const WordIndex &index, const Text &text, int slot, bool reversed, Matches &out)
+      : index_(index),
+        text_(text),
+        slot_(slot),
+        reversed_(reversed),
+        out_(out),
+        s_(reversed ? text.reversed() : text.lower()) {}
+  ~WordWalk() { SecureWipe(decoded_, sizeof(decoded_)); }
+
+  void From(size_t start) {
+    start_ = start;
+    budget_ = kProbeBudget;
+    substitutions_ = 0;
+    Go(start, WordIndex::Start());
+  }
+
+ private:
+  void Go(size_t j, uint64_t key) {
+    if (j >= s_.size() || j - start_ >= kMaxWord || budget_ <= 0) return;
+    const char c = s_[j];
+    if ((c >= 'a' && c <= 'z') || IsDigit(c)) Try(j, key, c);
+    if (substitutions_ == kMaxSubstitutions) return;
+    for (const char to : engine::LeetLetters(c)) {
+      if (to == c) continue;
+      from_[substitutions_] = c;
+      to_[substitutions_] = to;
+      ++substitutions_;
+      Try(j, key, to);
+      --substitutions_;
+    }
+  }
+
+  void Try(size_t j, uint64_t key, char c) {
+    if (--budget_ < 0) return;
+    key = WordIndex::Step(key, c);
+    const WordIndex::Probe probe = index_.Find(key);
+    decoded_[j - start_] = c;
+    if (probe.rank != 0) Emit(j + 1, probe.rank);
+    if (probe.longer) Go(j + 1, key);
+  }
+
+  void Emit(size_t end, uint32_t rank) {
+    const size_t length = end - start_;
+    const size_t start = reversed_ ? s_.size() - end : start_;
+    Piece piece;
+    piece.kind = QUARVEL_GUESS_DICTIONARY;
+    piece.rank = rank;
+    piece.slot = slot_;
+    double cost = std::log10(static_cast<double>(rank));
+    cost += CaseCost(text_.original().substr(start, length), &piece.transforms);
+    if (substitutions_ > 0) {
+      piece.transforms |= QUARVEL_GUESS_LEET;
+      cost += LeetCost(length);
+    }
+    if (reversed_) {
+      piece.transforms |= QUARVEL_GUESS_REVERSED;
+      cost += std::log10(2.0);
+    }
+    piece.log10 = cost;
+    CopyWord(piece.word, std::string_view(decoded_, length));
+    out_.Add(start, start + length, piece);
+  }
+
+  // The choice of the characters written for letters: for each distinct
+  // reading, which of the places holding that letter carry the symbol, and
+  // which of the letters the symbol stands for was meant.
+  double LeetCost(size_t length) const {
+    double cost = 0;
+    for (int k = 0; k < substitutions_; ++k) {
+      bool seen = false;
+      for (int e = 0; e < k; ++e) seen = seen || (from_[e] == from_[k] && to_[e] == to_[k]);
+      if (seen) continue;
+      int substituted = 0, plain = 0;
+      for (size_t i = 0; i < length; ++i) {
+        if (decoded_[i] != to_[k]) continue;
+        if (s_[start_ + i] == from_[k]) {
+          ++substituted;
+        } else {
+          ++plain;
+        }
+      }
+      cost += plain == 0 ? std::log10(2.0)
+                         : Log10Choices(substituted + plain, std::min(substituted, plain));
+      const size_t which = engine::LeetLetters(from_[k]).find(to_[k]);
+      if (which != std::string_view::npos) cost += std::log10(static_cast<double>(which + 1));
+    }
+    return cost;
+  }
+
+  const WordIndex &index_;
+  const Text &text_;
+  int slot_;
+  bool reversed_;
+  Matches &out_;
+  std::string_view s_;
+  size_t start_ = 0;
+  int budget_ = 0;
+  int substitutions_ = 0;
+  char from_[kMaxSubstitutions] = {};
+  char to_[kMaxSubstitutions] = {};
+  char decoded_[kMaxWord + 1] = {};
+};
+
+void FindWords(const Request &request, const Text &text, Matches &out) {
+  for (const DictionarySource &source : request.dictionaries) {
+    if (source.dict == nullptr || !source.dict->ok()) continue;
+    const WordIndex *index = WordIndex::Of(*source.dict);
+    if (index == nullptr || index->words() == 0) continue;
+    for (const bool reversed : {false, true}) {
+      WordWalk walk(*index, text, source.slot, reversed, out);
+      for (size_t i = 0; i < text.size(); ++i) walk.From(i);
+    }
+  }
+}
+
+void FindContextWords(const Request &request, const Text &text, Matches &out) {
+  if (request.context == nullptr) return;
+  for (size_t k = 0; k < request.context->size(); ++k) {
+    const std::string_view word = request.context->word(k);
+    if (word.size() < engine::ContextWords::kMinLength) continue;
+    for (const bool reversed : {false, true}) {
+      const std::string_view s = reversed ? text.reversed() : text.lower();
+      for (size_t at = s.find(word); at != std::string_view::npos; at = s.find(word, at + 1)) {
+        const size_t start = reversed ? s.size() - at - word.size() : at;
+        Piece piece;
+        piece.kind = QUARVEL_GUESS_CONTEXT;
+        piece.rank = static_cast<uint32_t>(k + 1);
+        piece.log10 = std::log10(static_cast<double>(k + 1)) +
+                      CaseCost(text.original().substr(start, word.size()), &piece.transforms);
+        if (reversed) {
+          piece.transforms |= QUARVEL_GUESS_REVERSED;
+          piece.log10 += std::log10(2.0);
+        }
+        CopyWord(piece.word, word);
+        out.Add(start, start + word.size(), piece);
+      }
+    }
+  }
+}
+
+// Keyboard walks, sequences and runs of one character, from each start.
+void FindPatterns(const Text &text, Matches &out) {
+  const std::string_view p = text.original();
+  const size_t n = p.size();
+  for (size_t i = 0; i + 2 < n; ++i) {
+    // Walks: the direction from key to key; a change of it is a turn.
+    int turns = 1, shifted = engine::KeyPlaceOf(p[i]).shifted ? 1 : 0;
+    int drow = 0, dcolumn = 0;
+    for (size_t k = i + 1; k < n && k - i < kMaxStretch && engine::KeysAdjacent(p[k - 1], p[k]);
+         ++k) {
+      const engine::KeyPlace a = engine::KeyPlaceOf(p[k - 1]), b = engine::KeyPlaceOf(p[k]);
+      const int r = b.row - a.row, c = b.column - a.column;
+      if (k > i + 1 && (r != drow || c != dcolumn)) ++turns;
+      drow = r;
+      dcolumn = c;
+      shifted += b.shifted ? 1 : 0;
+      if (k - i + 1 >= 3) {
+        Piece piece;
+        piece.kind = QUARVEL_GUESS_KEYBOARD_WALK;
+        piece.transforms = shifted > 0 ? QUARVEL_GUESS_SHIFTED : 0;
+        piece.log10 = WalkCost(k - i + 1, turns, shifted);
+        out.Add(i, k + 1, piece);
+      }
+    }
+    // Sequences: letters of one case or digits, by a constant step.
+    const unsigned kind = text.Class(i);
+    const int step = p[i + 1] - p[i];
+    if (kind <= 4 && step != 0 && std::abs(step) <= 5) {
+      size_t k = i + 1;
+      while (k < n && k - i < kMaxStretch && text.Class(k) == kind && p[k] - p[k - 1] == step) {
+        ++k;
+        if (k - i >= 3) {
+          Piece piece;
+          piece.kind = QUARVEL_GUESS_SEQUENCE;
+          piece.log10 = SequenceCost(p[i], k - i, step);
+          out.Add(i, k, piece);
+        }
+      }
+    }
+    // Runs: the longest from here.
+    size_t k = i + 1;
+    while (k < n && p[k] == p[i]) ++k;
+    if (k - i >= 3) {
+      Piece piece;
+      piece.kind = QUARVEL_GUESS_REPEAT;
+      piece.rank = static_cast<uint32_t>(k - i);
+      piece.log10 = RunCost(p[i], k - i);
+      CopyWord(piece.word, p.substr(i, 1));
+      out.Add(i, k, piece);
+    }
+  }
+}
+
+// Years, and dates of 6 to 10 characters.
+void FindDates(const Text &text, int reference_year, Matches &out) {
+  const std::string_view p = text.original();
+  for (size_t i = 0; i + 4 <= p.size(); ++i) {
+    if (!IsDigit(p[i])) continue;
+    const std::string_view four = p.substr(i, 4);
+    if (std::all_of(four.begin(), four.end(), IsDigit)) {
+      int year = 0;
+      for (const char c : four) year = year * 10 + (c - '0');
+      if (year >= 1900 && year <= 2099) {
+        Piece piece;
+        piece.kind = QUARVEL_GUESS_YEAR;
+        piece.log10 = YearCost(year, reference_year);
+        CopyWord(piece.word, four);
+        out.Add(i, i + 4, piece);
+      }
+    }
+    for (size_t length = 6; length <= 10 && i + length <= p.size(); ++length) {
+      const std::string_view piece_text = p.substr(i, length);
+      if (!IsDigit(piece_text.back())) continue;
+      char iso[11];
+      if (!engine::ReadDate(piece_text, iso)) continue;
+      const bool separated = !std::all_of(piece_text.begin(), piece_text.end(), IsDigit);
+      const int year =
+          (iso[0] - '0') * 1000 + (iso[1] - '0') * 100 + (iso[2] - '0') * 10 + (iso[3] - '0');
+      Piece piece;
+      piece.kind = QUARVEL_GUESS_DATE;
+      piece.log10 = DateCost(year, separated, reference_year);
+      CopyWord(piece.word, iso);
+      out.Add(i, i + length, piece);
+    }
+  }
+}
+
+// The cheapest covering of a text, with repeated pieces when repeats is
+// set (a repeated piece is estimated on its own, without repeats).
+class Coverer {
+ public:
+  Coverer(const Request &request, std::string_view password, bool repeats)
+      : request_(request), text_(password), matches_(text_), repeats_(repeats) {}
+
+  double Run(Estimate *out) {
+    const int year = request_.reference_year != 0 ? request_.reference_year : ReferenceYear();
+    FindWords(request_, text_, matches_);
+    FindContextWords(request_, text_, matches_);
+    FindPatterns(text_, matches_);
+    FindDates(text_, year, matches_);
+    if (repeats_) FindRepeats();
+    return Cover(out);
+  }
+
+ private:
+  // A piece written two or more times in a row: the piece's own estimate,
+  // times the number of times.
+  void FindRepeats() {
+    const std::string_view p = text_.original();
+    int estimated = 0;
+    for (size_t i = 0; i + 4 <= p.size() && estimated < kMaxRepeats; ++i) {
+      for (size_t k = 2; k <= kMaxWord && i + 2 * k <= p.size(); ++k) {
+        if (p.compare(i, k, p.substr(i + k, k)) != 0) continue;
+        size_t times = 2;
+        while (i + (times + 1) * k <= p.size() &&
+               p.compare(i, k, p.substr(i + times * k, k)) == 0) {
+          ++times;
+        }
+        Coverer base(request_, p.substr(i, k), false);
+        Estimate inner;
+        Piece piece;
+        piece.kind = QUARVEL_GUESS_REPEAT;
+        piece.rank = static_cast<uint32_t>(times);
+        piece.log10 = base.Run(&inner) + std::log10(static_cast<double>(times));
+        CopyWord(piece.word, p.substr(i, k));
+        matches_.Add(i, i + times * k, piece);
+        ++estimated;
+        i += times * k - 1;
+        break;
+      }
+    }
+  }
+
+  double Cover(Estimate *out) {
+    const size_t n = text_.size();
+    // best[j]: the cheapest covering of the first j characters; from[j]
+    // the start of its last piece and which match it is (null: brute force).
+    double best[kMaxLength + 1];
+    uint16_t from[kMaxLength + 1];
+    const Match *how[kMaxLength + 1];
+    best[0] = 0;
+    for (size_t j = 1; j <= n; ++j) {
+      best[j] = kInfinity;
+      unsigned mask = 0;
+      for (size_t i = j; i-- > 0;) {
+        mask |= text_.Class(i);
+        const double cost = best[i] + BruteForceCost(mask, j - i) + (i > 0 ? kPieceCharge : 0);
+        if (cost < best[j]) {
+          best[j] = cost;
+          from[j] = static_cast<uint16_t>(i);
+          how[j] = nullptr;
+        }
+      }
+      for (const Match *m = matches_.EndingAt(j); m != nullptr; m = matches_.Next(*m)) {
+        const double cost = best[m->start] + m->piece.log10 + (m->start > 0 ? kPieceCharge : 0);
+        if (cost < best[j]) {
+          best[j] = cost;
+          from[j] = m->start;
+          how[j] = m;
+        }
+      }
+    }
+    // The pieces, right to left, then turned around.
+    Piece pieces[kMaxLength];
+    size_t count = 0;
+    for (size_t j = n; j > 0; j = from[j]) {
+      Piece &piece = pieces[count++];
+      if (how[j] != nullptr) {
+        piece = how[j]->piece;
+      } else {
+        piece = Piece{};
+        piece.kind = QUARVEL_GUESS_BRUTE_FORCE;
+        piece.start = from[j];
+        piece.length = static_cast<int>(j - from[j]);
+        piece.log10 = BruteForceCost(text_.Mask(from[j], j), j - from[j]);
+      }
+    }
+    std::reverse(pieces, pieces + count);
+    out->log10 = std::max(0.0, best[n]);
+    out->piece_count = static_cast<int>(std::min<size_t>(count, Estimate::kMaxPieces));
+    std::copy(pieces, pieces + out->piece_count, out->pieces);
+    SecureWipe(pieces, sizeof(Piece) * count);
+    return out->log10;
+  }
+
+  const Request &request_;
+  Text text_;
+  Matches matches_;
+  bool repeats_;
+};
+
+}  // namespace
+
+Estimate::~Estimate() { SecureWipe(pieces, sizeof(pieces)); }
+
+void Estimate::Cap(const Piece &whole) {
+  if (whole.log10 >= log10) return;
+  SecureWipe(pieces, sizeof(pieces));
+  pieces[0] = whole;
+  piece_count = 1;
+  log10 = std::max(0.0, whole.log10);
+}
+
+void EstimateGuesses(const Request &request, Estimate *out) {
+  out->log10 = 0;
+  out->piece_count = 0;
+  if (request.password.empty()) return;
+  Coverer coverer(request, request.password, true);
+  coverer.Run(out);
+}
+
+}  // namespace quarvel::estimate

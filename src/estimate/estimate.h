@@ -1,0 +1,72 @@
+// The guess estimate: how many guesses an attacker needs for a password,
+// as the cheapest covering of it by pieces attackers use (dictionary words
+// at their rank with their transformations, context words, keyboard walks,
+// sequences, runs and repeated pieces, dates and years, brute force for the
+// rest). Dynamic programming over the positions of the password finds the
+// cheapest covering; pieces that cost at least the brute force of their
+// own span are never kept, and every search is bounded, so a check costs
+// about the same whatever the password.
+#ifndef QUARVEL_SRC_ESTIMATE_ESTIMATE_H_
+#define QUARVEL_SRC_ESTIMATE_ESTIMATE_H_
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "quarvel/engine.h"
+#include "search/context_words.h"
+#include "store/dictionary.h"
+
+namespace quarvel::estimate {
+
+// Each piece after the first costs this many guesses more (log10): the
+// attacker must also guess how the password is put together.
+inline constexpr double kPieceCharge = 1.0;
+
+struct DictionarySource {
+  const engine::Dictionary *dict = nullptr;
+  int slot = 0;  // 0 to 7, 8 for the personal dictionary
+};
+
+struct Request {
+  std::string_view password;  // as given
+  std::span<const DictionarySource> dictionaries;
+  const engine::ContextWords *context = nullptr;
+  int reference_year = 0;  // 0: the current year
+};
+
+struct Piece {
+  int kind = 0;  // QUARVEL_GUESS_*
+  int start = 0;
+  int length = 0;
+  unsigned transforms = 0;
+  uint32_t rank = 0;
+  int slot = -1;
+  double log10 = 0;
+  char word[32] = {};
+};
+
+// The estimate and its covering (the first kMaxPieces pieces of it).
+struct Estimate {
+  static constexpr int kMaxPieces = QUARVEL_MAX_PIECES;
+  double log10 = 0;
+  int piece_count = 0;
+  Piece pieces[kMaxPieces];
+
+  Estimate() = default;
+  ~Estimate();
+  Estimate(const Estimate &) = delete;
+  Estimate &operator=(const Estimate &) = delete;
+
+  // Replaces the covering by one piece over the whole password when that
+  // piece is cheaper.
+  void Cap(const Piece &whole);
+};
+
+// Estimates request.password into out. Never throws; a dictionary whose
+// index cannot be made (memory ran out) is left out.
+void EstimateGuesses(const Request &request, Estimate *out);
+
+}  // namespace quarvel::estimate
+
+#endif  // QUARVEL_SRC_ESTIMATE_ESTIMATE_H_

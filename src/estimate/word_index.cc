@@ -1,0 +1,123 @@
+// The prefix table of a dictionary's words.
+
+#include "estimate/word_index.h"
+
+#include <algorithm>
+#include <new>
+
+namespace quarvel::estimate {
+namespace {
+
+struct Collected {
+  std::vector<std::pair<std::string, uint32_t>> words;
+};
+
+}  // namespace
+
+uint64_t WordIndex::Mix(uint64_t key) {
+  key ^= key >> 33;
+  key *= 0xff51afd7ed558ccdull;
+  key ^= key >> 33;
+  return key;
+}
+
+uint64_t *WordIndex::Slot(uint64_t key) {
+  const uint64_t mixed = Mix(key);
+  const uint64_t print = (mixed >> 32 | 1) << 32;
+  for (uint64_t i = mixed & mask_;; i = (i + 1) & mask_) {
+    uint64_t &slot = slots_[i];
+    if (slot == 0 || (slot & ~uint64_t{0xffffffff}) == print) {
+      if (slot == 0) {
+        slot = print;
+        ++used_;
+      }
+      return &slot;
+    }
+  }
+}
+
+WordIndex::Probe WordIndex::Find(uint64_t key) const {
+  if (slots_.empty()) return {};
+  const uint64_t mixed = Mix(key);
+  const uint64_t print = (mixed >> 32 | 1) << 32;
+  for (uint64_t i = mixed & mask_;; i = (i + 1) & mask_) {
+    const uint64_t slot = slots_[i];
+    if (slot == 0) return {};
+    if ((slot & ~uint64_t{0xffffffff}) == print) {
+      return {(slot & kLonger) != 0, static_cast<uint32_t>(slot & kRankMask)};
+    }
+  }
+}
+
+void WordIndex::Add(std::string_view word, uint32_t rank) {
+  rank = std::min<uint32_t>(std::max<uint32_t>(rank, 1), static_cast<uint32_t>(kRankMask));
+  uint64_t key = Start();
+  for (size_t i = 0; i < word.size(); ++i) {
+    key = Step(key, word[i]);
+    uint64_t *slot = Slot(key);
+    if (i + 1 < word.size()) {
+      *slot |= kLonger;
+    } else {
+      const uint64_t old = *slot & kRankMask;
+      if (old == 0 || old > rank) *slot = (*slot & ~kRankMask) | rank;
+    }
+  }
+  ++words_;
+}
+
+std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context, size_t hint) {
+  // Words are gathered first: the table is sized once for all their
+  // prefixes, so that no slot needs moving.
+  Collected collected;
+  collected.words.reserve(std::min<size_t>(hint, kMaxIndexedWords));
+  each(
+      context,
+      [](void *sink, std::string_view word, uint32_t rank) {
+        static_cast<Collected *>(sink)->words.emplace_back(word, rank);
+      },
+      &collected);
+  auto &words = collected.words;
+  if (words.size() > kMaxIndexedWords) {
+    std::nth_element(words.begin(), words.begin() + kMaxIndexedWords, words.end(),
+                     [](const auto &a, const auto &b) { return a.second < b.second; });
+    words.resize(kMaxIndexedWords);
+  }
+  // Distinct prefixes: each word adds those beyond what it shares with the
+  // word before it in order.
+  std::sort(words.begin(), words.end());
+  size_t prefixes = 0;
+  std::string_view previous;
+  for (const auto &[word, rank] : words) {
+    const auto shared =
+        std::mismatch(word.begin(), word.end(), previous.begin(), previous.end()).first;
+    prefixes += word.size() - static_cast<size_t>(shared - word.begin());
+    previous = word;
+  }
+  auto index = std::unique_ptr<WordIndex>(new WordIndex);
+  size_t size = 1024;
+  while (size < prefixes * 2) size *= 2;
+  index->slots_.assign(size, 0);
+  index->mask_ = size - 1;
+  for (const auto &[word, rank] : words) index->Add(word, rank);
+  return index;
+}
+
+const WordIndex *WordIndex::Of(const engine::Dictionary &dict) {
+  try {
+    const auto *derived = dict.Derive([](const engine::Dictionary &d) {
+      std::unique_ptr<engine::Dictionary::Derived> made = Build(
+          [](const void *context, void (*take)(void *, std::string_view, uint32_t), void *sink) {
+            const auto &source = *static_cast<const engine::Dictionary *>(context);
+            source.ForEachWord(
+                [&](uint32_t n, std::string_view word) { take(sink, word, source.Rank(n)); });
+          },
+          &d, d.word_count());
+      return made;
+    });
+    return static_cast<const WordIndex *>(derived);
+  } catch (const std::bad_alloc &) {
+    return nullptr;
+  }
+}
+
+}  // namespace quarvel::estimate
