@@ -8,8 +8,9 @@
 // ratio, the p50, p99 and maximum latency of one check on one thread, and
 // the latency of the first check after the default dictionary was rebuilt.
 // RECORD is the result record's layout the caller passes: "full" (the
-// default, with the NIST verdict and the explanation as data), "v2" (with
-// the verdict, without the explanation), or "v1" (the first layout).
+// default, with the NIST verdict, the explanation as data and the guess
+// estimate), "v3" (all but the estimate), "v2" (with the verdict, without
+// the explanation), or "v1" (the first layout).
 
 #include <sys/resource.h>
 #include <time.h>
@@ -85,7 +86,7 @@ double RunCpu(const quarvel_env *env, const std::vector<std::string> &passwords,
 
 int main(int argc, char **argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s ROOT PASSWORDS [REPEAT] [THREADS] [full|v2|v1]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s ROOT PASSWORDS [REPEAT] [THREADS] [full|v3|v2|v1]\n", argv[0]);
     return 2;
   }
   const std::vector<std::string> passwords = ReadLines(argv[2]);
@@ -94,6 +95,7 @@ int main(int argc, char **argv) {
   const std::string record = argc > 5 ? argv[5] : "full";
   if (record == "v1") g_record_size = QUARVEL_RESULT_V1_SIZE;
   if (record == "v2") g_record_size = QUARVEL_RESULT_V2_SIZE;
+  if (record == "v3") g_record_size = QUARVEL_RESULT_V3_SIZE;
   char error[512];
   quarvel_env *env = quarvel_open(argv[1], error, sizeof(error));
   if (env == nullptr) {

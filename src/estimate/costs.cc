@@ -18,9 +18,23 @@ constexpr unsigned kLower = 1, kUpper = 2, kDigit = 4, kSymbol = 8, kOther = 16;
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
 
+// log10 of n! for n up to kMaxFactorial, made once.
+constexpr int kMaxFactorial = 300;
+const std::array<double, kMaxFactorial + 1> &Log10Factorials() {
+  static const std::array<double, kMaxFactorial + 1> table = [] {
+    std::array<double, kMaxFactorial + 1> t{};
+    for (int n = 1; n <= kMaxFactorial; ++n) t[n] = t[n - 1] + std::log10(static_cast<double>(n));
+    return t;
+  }();
+  return table;
+}
+
 // log10 of n choose k.
 double Log10Binomial(int n, int k) {
-  return (std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0)) / std::log(10.0);
+  const auto &f = Log10Factorials();
+  n = std::min(n, kMaxFactorial);
+  k = std::clamp(k, 0, n);
+  return f[n] - f[k] - f[n - k];
 }
 
 // The keys of the unshifted keyboard and their average number of
@@ -43,15 +57,50 @@ KeyboardShape MeasureKeyboard() {
 
 }  // namespace
 
-double Log10Choices(int n, int limit) {
-  limit = std::min(limit, n);
-  if (limit <= 0) return 0;
+double Log10Int(uint64_t n) {
+  // Exact below 1024; above, from the position of the leading bit and the
+  // next 8 bits (within 0.002, far below what an estimate can tell).
+  static const auto small = [] {
+    std::array<double, 1024> t{};
+    for (size_t i = 1; i < t.size(); ++i) t[i] = std::log10(static_cast<double>(i));
+    return t;
+  }();
+  static const auto fraction = [] {
+    std::array<double, 256> t{};
+    for (size_t i = 0; i < t.size(); ++i) t[i] = std::log2(1.0 + (i + 0.5) / 256.0);
+    return t;
+  }();
+  if (n < small.size()) return small[n];
+  const int top = 63 - __builtin_clzll(n);
+  const size_t next = static_cast<size_t>((n >> (top - 8)) & 0xff);
+  return (top + fraction[next]) * kLog10Two;
+}
+
+namespace {
+
+double SumOfBinomials(int n, int limit) {
   // Sum in linear space relative to the largest term to stay finite.
   double largest = 0;
   for (int k = 1; k <= limit; ++k) largest = std::max(largest, Log10Binomial(n, k));
   double sum = 0;
   for (int k = 1; k <= limit; ++k) sum += std::pow(10.0, Log10Binomial(n, k) - largest);
   return largest + std::log10(sum);
+}
+
+}  // namespace
+
+double Log10Choices(int n, int limit) {
+  limit = std::min(limit, n);
+  if (limit <= 0) return 0;
+  constexpr int kTabled = 32;
+  static const auto table = [] {
+    std::array<std::array<double, kTabled + 1>, kTabled + 1> t{};
+    for (int m = 1; m <= kTabled; ++m) {
+      for (int k = 1; k <= m; ++k) t[m][k] = SumOfBinomials(m, k);
+    }
+    return t;
+  }();
+  return n <= kTabled ? table[n][limit] : SumOfBinomials(n, limit);
 }
 
 double CaseCost(std::string_view text, unsigned *transforms) {
@@ -65,14 +114,14 @@ double CaseCost(std::string_view text, unsigned *transforms) {
   const size_t first = text.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
   if (lower == 0 && upper >= 2) {
     *transforms = QUARVEL_GUESS_UPPERCASED;
-    return std::log10(2.0);
+    return kLog10Two;
   }
   if (upper == 1 && first != std::string_view::npos && IsUpper(text[first])) {
     *transforms = QUARVEL_GUESS_CAPITALISED;
-    return std::log10(2.0);
+    return kLog10Two;
   }
   *transforms = QUARVEL_GUESS_MIXED_CASE;
-  return std::max(std::log10(2.0), Log10Choices(upper + lower, std::min(upper, lower)));
+  return std::max(kLog10Two, Log10Choices(upper + lower, std::min(upper, lower)));
 }
 
 unsigned ClassMask(char c) {
@@ -97,12 +146,14 @@ double Log10Alphabet(unsigned mask) {
   return table[mask & 31];
 }
 
-double WalkCost(size_t length, int turns, int shifted) {
+namespace {
+
+// Walks of length keys with at most turns turns, summed over every length up
+// to this one.
+double PlainWalkCost(int n, int turns) {
   static const KeyboardShape shape = MeasureKeyboard();
   // Walks of every length up to this one with at most as many turns: a
   // start key, then for each turn where it falls and which neighbour.
-  const int n = static_cast<int>(length);
-  turns = std::max(turns, 1);
   double sum = 0;
   double largest = -1;
   for (int len = 2; len <= n; ++len) {
@@ -116,9 +167,26 @@ double WalkCost(size_t length, int turns, int shifted) {
       }
     }
   }
-  double cost = largest + std::log10(sum);
+  return largest + std::log10(sum);
+}
+
+constexpr int kTabled = 32;  // walks up to this long are looked up
+
+}  // namespace
+
+double WalkCost(size_t length, int turns, int shifted) {
+  static const auto table = [] {
+    std::array<std::array<double, kTabled + 1>, kTabled + 1> t{};
+    for (int n = 2; n <= kTabled; ++n) {
+      for (int k = 1; k <= kTabled; ++k) t[n][k] = PlainWalkCost(n, k);
+    }
+    return t;
+  }();
+  const int n = static_cast<int>(length);
+  turns = std::clamp(turns, 1, std::max(n - 1, 1));
+  double cost = n <= kTabled ? table[n][std::min(turns, kTabled)] : PlainWalkCost(n, turns);
   const int plain = n - shifted;
-  if (shifted > 0) cost += plain == 0 ? std::log10(2.0) : Log10Choices(n, std::min(shifted, plain));
+  if (shifted > 0) cost += plain == 0 ? kLog10Two : Log10Choices(n, std::min(shifted, plain));
   return cost;
 }
 
@@ -126,28 +194,26 @@ double SequenceCost(char first, size_t length, int step) {
   static constexpr std::string_view kObvious = "aAzZ019";
   double start;
   if (kObvious.find(first) != std::string_view::npos) {
-    start = std::log10(4.0);
+    start = Log10Int(4);
   } else if (first >= '0' && first <= '9') {
     start = 1;
   } else {
-    start = std::log10(26.0);
+    start = Log10Int(26);
   }
-  double cost = start + std::log10(static_cast<double>(length));
-  if (step < 0) cost += std::log10(2.0);
-  cost += std::log10(static_cast<double>(std::abs(step)));
+  double cost = start + Log10Int(length);
+  if (step < 0) cost += kLog10Two;
+  cost += Log10Int(static_cast<uint64_t>(std::abs(step)));
   return cost;
 }
 
-double RunCost(char c, size_t length) {
-  return Log10Alphabet(ClassMask(c)) + std::log10(static_cast<double>(length));
-}
+double RunCost(char c, size_t length) { return Log10Alphabet(ClassMask(c)) + Log10Int(length); }
 
 double YearCost(int year, int reference_year) {
-  return std::log10(static_cast<double>(std::max(std::abs(year - reference_year), 20)));
+  return Log10Int(static_cast<uint64_t>(std::max(std::abs(year - reference_year), 20)));
 }
 
 double DateCost(int year, bool separated, int reference_year) {
-  return YearCost(year, reference_year) + std::log10(365.0) + (separated ? std::log10(4.0) : 0);
+  return YearCost(year, reference_year) + Log10Int(365) + (separated ? Log10Int(4) : 0);
 }
 
 int ReferenceYear() {

@@ -10,6 +10,11 @@
 
 namespace quarvel::estimate {
 
+inline constexpr double kLog10Two = 0.30102999566398120;
+
+// log10 of n, from a table for small n.
+double Log10Int(uint64_t n);
+
 // log10 of the sum over k = 1 .. limit of (n choose k): the ways to pick
 // which of n places carry a change, when up to limit of them do.
 double Log10Choices(int n, int limit);

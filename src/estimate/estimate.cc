@@ -20,12 +20,13 @@ constexpr size_t kMaxLength = 257;    // longest accepted password
 constexpr size_t kMaxWord = 31;       // longest stored word
 constexpr size_t kMaxMatches = 320;   // pieces other than brute force kept per password
 constexpr int kMaxSubstitutions = 3;  // characters read as letters in one word
-constexpr int kProbeBudget = 64;      // table probes per start of a word walk
+constexpr int kProbeBudget = 40;      // table probes per start of a word walk
 constexpr size_t kMaxStretch = 24;    // longest walk, sequence or repeat kept per start
 constexpr int kMaxRepeats = 6;        // repeated pieces estimated per password
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAlnum(char c) { return IsDigit(c) || (c >= 'a' && c <= 'z'); }
 
 template <size_t N>
 void CopyWord(char (&out)[N], std::string_view text) {
@@ -54,9 +55,9 @@ class Text {
     }
   }
   ~Text() {
-    SecureWipe(original_, sizeof(original_));
-    SecureWipe(lower_, sizeof(lower_));
-    SecureWipe(reversed_, sizeof(reversed_));
+    SecureWipe(original_, size_);
+    SecureWipe(lower_, size_);
+    SecureWipe(reversed_, size_);
   }
   Text(const Text &) = delete;
   Text &operator=(const Text &) = delete;
@@ -73,11 +74,12 @@ class Text {
   unsigned Class(size_t i) const { return classes_[i]; }
 
  private:
+  // Only the first size_ bytes of each are written, read and wiped.
   size_t size_;
-  char original_[kMaxLength] = {};
-  char lower_[kMaxLength] = {};
-  char reversed_[kMaxLength] = {};
-  uint8_t classes_[kMaxLength] = {};
+  char original_[kMaxLength];
+  char lower_[kMaxLength];
+  char reversed_[kMaxLength];
+  uint8_t classes_[kMaxLength];
 };
 
 // The pieces found, bucketed by where they end.
@@ -86,7 +88,7 @@ class Matches {
   explicit Matches(const Text &text) : text_(text) {
     std::fill(std::begin(last_), std::end(last_), -1);
   }
-  ~Matches() { SecureWipe(items_, sizeof(Match) * count_); }
+  ~Matches() { SecureWipe(storage_.items, sizeof(Match) * count_); }
   Matches(const Matches &) = delete;
   Matches &operator=(const Matches &) = delete;
 
@@ -95,7 +97,7 @@ class Matches {
   void Add(size_t start, size_t end, const Piece &piece) {
     if (count_ == kMaxMatches || end <= start) return;
     if (piece.log10 >= BruteForceCost(text_.Mask(start, end), end - start)) return;
-    Match &m = items_[count_];
+    Match &m = storage_.items[count_];
     m.start = static_cast<uint16_t>(start);
     m.end = static_cast<uint16_t>(end);
     m.piece = piece;
@@ -109,9 +111,15 @@ class Matches {
   const Match *Next(const Match &m) const { return Get(m.next); }
 
  private:
-  const Match *Get(int16_t i) const { return i < 0 ? nullptr : &items_[i]; }
+  const Match *Get(int16_t i) const { return i < 0 ? nullptr : &storage_.items[i]; }
+  // Left uninitialised: a check writes the few entries it uses.
+  union Storage {
+    Storage() {}
+    ~Storage() {}
+    Match items[kMaxMatches];
+  };
   const Text &text_;
-  Match items_[kMaxMatches];
+  Storage storage_;
   size_t count_ = 0;
   int16_t last_[kMaxLength + 1];
 };
@@ -142,7 +150,9 @@ class WordWalk {
     if (j >= s_.size() || j - start_ >= kMaxWord || budget_ <= 0) return;
     const char c = s_[j];
     if ((c >= 'a' && c <= 'z') || IsDigit(c)) Try(j, key, c);
-    if (substitutions_ == kMaxSubstitutions) return;
+    // Backwards, a word is read as written: reversal and substitutions
+    // together are rare, and would double the walk.
+    if (reversed_ || substitutions_ == kMaxSubstitutions) return;
     for (const char to : engine::LeetLetters(c)) {
       if (to == c) continue;
       from_[substitutions_] = c;
@@ -165,11 +175,13 @@ class WordWalk {
   void Emit(size_t end, uint32_t rank) {
     const size_t length = end - start_;
     const size_t start = reversed_ ? s_.size() - end : start_;
+    // A word whose rank alone costs as much as brute force cannot win.
+    if (Log10Int(rank) >= BruteForceCost(text_.Mask(start, start + length), length)) return;
     Piece piece;
     piece.kind = QUARVEL_GUESS_DICTIONARY;
     piece.rank = rank;
     piece.slot = slot_;
-    double cost = std::log10(static_cast<double>(rank));
+    double cost = Log10Int(rank);
     cost += CaseCost(text_.original().substr(start, length), &piece.transforms);
     if (substitutions_ > 0) {
       piece.transforms |= QUARVEL_GUESS_LEET;
@@ -177,7 +189,7 @@ class WordWalk {
     }
     if (reversed_) {
       piece.transforms |= QUARVEL_GUESS_REVERSED;
-      cost += std::log10(2.0);
+      cost += kLog10Two;
     }
     piece.log10 = cost;
     CopyWord(piece.word, std::string_view(decoded_, length));
@@ -202,10 +214,10 @@ class WordWalk {
           ++plain;
         }
       }
-      cost += plain == 0 ? std::log10(2.0)
-                         : Log10Choices(substituted + plain, std::min(substituted, plain));
+      cost +=
+          plain == 0 ? kLog10Two : Log10Choices(substituted + plain, std::min(substituted, plain));
       const size_t which = engine::LeetLetters(from_[k]).find(to_[k]);
-      if (which != std::string_view::npos) cost += std::log10(static_cast<double>(which + 1));
+      if (which != std::string_view::npos) cost += Log10Int(which + 1);
     }
     return cost;
   }
@@ -226,12 +238,18 @@ class WordWalk {
 
 void FindWords(const Request &request, const Text &text, Matches &out) {
   for (const DictionarySource &source : request.dictionaries) {
-    if (source.dict == nullptr || !source.dict->ok()) continue;
-    const WordIndex *index = WordIndex::Of(*source.dict);
+    const WordIndex *index = source.index;
+    if (index == nullptr && source.dict != nullptr && source.dict->ok()) {
+      index = WordIndex::Of(*source.dict);
+    }
     if (index == nullptr || index->words() == 0) continue;
     for (const bool reversed : {false, true}) {
       WordWalk walk(*index, text, source.slot, reversed, out);
-      for (size_t i = 0; i < text.size(); ++i) walk.From(i);
+      const std::string_view s = reversed ? text.reversed() : text.lower();
+      for (size_t i = 0; i < s.size(); ++i) {
+        // Words are made of letters and digits: none starts elsewhere.
+        if (IsAlnum(s[i]) || (!reversed && !engine::LeetLetters(s[i]).empty())) walk.From(i);
+      }
     }
   }
 }
@@ -248,11 +266,11 @@ void FindContextWords(const Request &request, const Text &text, Matches &out) {
         Piece piece;
         piece.kind = QUARVEL_GUESS_CONTEXT;
         piece.rank = static_cast<uint32_t>(k + 1);
-        piece.log10 = std::log10(static_cast<double>(k + 1)) +
+        piece.log10 = Log10Int(k + 1) +
                       CaseCost(text.original().substr(start, word.size()), &piece.transforms);
         if (reversed) {
           piece.transforms |= QUARVEL_GUESS_REVERSED;
-          piece.log10 += std::log10(2.0);
+          piece.log10 += kLog10Two;
         }
         CopyWord(piece.word, word);
         out.Add(start, start + word.size(), piece);
@@ -333,7 +351,9 @@ void FindDates(const Text &text, int reference_year, Matches &out) {
     }
     for (size_t length = 6; length <= 10 && i + length <= p.size(); ++length) {
       const std::string_view piece_text = p.substr(i, length);
-      if (!IsDigit(piece_text.back())) continue;
+      const char last = piece_text.back();
+      if (!IsDigit(last) && last != '/' && last != '-' && last != '.') break;
+      if (!IsDigit(last)) continue;
       char iso[11];
       if (!engine::ReadDate(piece_text, iso)) continue;
       const bool separated = !std::all_of(piece_text.begin(), piece_text.end(), IsDigit);
@@ -356,16 +376,30 @@ class Coverer {
       : request_(request), text_(password), matches_(text_), repeats_(repeats) {}
 
   double Run(Estimate *out) {
+    Find();
+    return Cover(out);
+  }
+
+  void List(const std::function<void(size_t, size_t, double)> &emit) {
+    Find();
+    for (size_t j = 1; j <= text_.size(); ++j) {
+      for (const Match *m = matches_.EndingAt(j); m != nullptr; m = matches_.Next(*m)) {
+        emit(m->start, m->end, m->piece.log10);
+      }
+      for (size_t i = 0; i < j; ++i) emit(i, j, BruteForceCost(text_.Mask(i, j), j - i));
+    }
+  }
+
+ private:
+  void Find() {
     const int year = request_.reference_year != 0 ? request_.reference_year : ReferenceYear();
     FindWords(request_, text_, matches_);
     FindContextWords(request_, text_, matches_);
     FindPatterns(text_, matches_);
     FindDates(text_, year, matches_);
     if (repeats_) FindRepeats();
-    return Cover(out);
   }
 
- private:
   // A piece written two or more times in a row: the piece's own estimate,
   // times the number of times.
   void FindRepeats() {
@@ -373,7 +407,7 @@ class Coverer {
     int estimated = 0;
     for (size_t i = 0; i + 4 <= p.size() && estimated < kMaxRepeats; ++i) {
       for (size_t k = 2; k <= kMaxWord && i + 2 * k <= p.size(); ++k) {
-        if (p.compare(i, k, p.substr(i + k, k)) != 0) continue;
+        if (p[i] != p[i + k] || p.compare(i, k, p.substr(i + k, k)) != 0) continue;
         size_t times = 2;
         while (i + (times + 1) * k <= p.size() &&
                p.compare(i, k, p.substr(i + times * k, k)) == 0) {
@@ -384,7 +418,7 @@ class Coverer {
         Piece piece;
         piece.kind = QUARVEL_GUESS_REPEAT;
         piece.rank = static_cast<uint32_t>(times);
-        piece.log10 = base.Run(&inner) + std::log10(static_cast<double>(times));
+        piece.log10 = base.Run(&inner) + Log10Int(times);
         CopyWord(piece.word, p.substr(i, k));
         matches_.Add(i, i + times * k, piece);
         ++estimated;
@@ -424,7 +458,12 @@ class Coverer {
       }
     }
     // The pieces, right to left, then turned around.
-    Piece pieces[kMaxLength];
+    union Pieces {
+      Pieces() {}
+      ~Pieces() {}
+      Piece items[kMaxLength];
+    } storage;
+    Piece *pieces = storage.items;
     size_t count = 0;
     for (size_t j = n; j > 0; j = from[j]) {
       Piece &piece = pieces[count++];
@@ -454,11 +493,11 @@ class Coverer {
 
 }  // namespace
 
-Estimate::~Estimate() { SecureWipe(pieces, sizeof(pieces)); }
+Estimate::~Estimate() { SecureWipe(pieces, sizeof(Piece) * piece_count); }
 
 void Estimate::Cap(const Piece &whole) {
   if (whole.log10 >= log10) return;
-  SecureWipe(pieces, sizeof(pieces));
+  SecureWipe(pieces, sizeof(Piece) * piece_count);
   pieces[0] = whole;
   piece_count = 1;
   log10 = std::max(0.0, whole.log10);
@@ -470,6 +509,13 @@ void EstimateGuesses(const Request &request, Estimate *out) {
   if (request.password.empty()) return;
   Coverer coverer(request, request.password, true);
   coverer.Run(out);
+}
+
+void ListPieces(const Request &request,
+                const std::function<void(size_t start, size_t end, double log10)> &emit) {
+  if (request.password.empty()) return;
+  Coverer coverer(request, request.password, true);
+  coverer.List(emit);
 }
 
 }  // namespace quarvel::estimate

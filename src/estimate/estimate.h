@@ -10,6 +10,7 @@
 #define QUARVEL_SRC_ESTIMATE_ESTIMATE_H_
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -23,9 +24,13 @@ namespace quarvel::estimate {
 // attacker must also guess how the password is put together.
 inline constexpr double kPieceCharge = 1.0;
 
+class WordIndex;
+
 struct DictionarySource {
   const engine::Dictionary *dict = nullptr;
   int slot = 0;  // 0 to 7, 8 for the personal dictionary
+  // Searched instead of dict's own index when set.
+  const WordIndex *index = nullptr;
 };
 
 struct Request {
@@ -51,9 +56,11 @@ struct Estimate {
   static constexpr int kMaxPieces = QUARVEL_MAX_PIECES;
   double log10 = 0;
   int piece_count = 0;
-  Piece pieces[kMaxPieces];
+  union {
+    Piece pieces[kMaxPieces];  // the first piece_count are set
+  };
 
-  Estimate() = default;
+  Estimate() {}
   ~Estimate();
   Estimate(const Estimate &) = delete;
   Estimate &operator=(const Estimate &) = delete;
@@ -66,6 +73,13 @@ struct Estimate {
 // Estimates request.password into out. Never throws; a dictionary whose
 // index cannot be made (memory ran out) is left out.
 void EstimateGuesses(const Request &request, Estimate *out);
+
+// Hands each piece a covering of request.password may use to emit, with
+// its span and cost: every match found, and brute force over every span.
+// The covering is the cheapest sequence of them (each piece after the
+// first charged kPieceCharge); this lists them for a model to check that.
+void ListPieces(const Request &request,
+                const std::function<void(size_t start, size_t end, double log10)> &emit);
 
 }  // namespace quarvel::estimate
 

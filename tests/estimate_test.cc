@@ -1,0 +1,274 @@
+// The guess estimate: its covering against every covering enumerated, how
+// it moves when a character is added or a word's rank changes, and the
+// advice every code of which some password reaches.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "estimate/advice.h"
+#include "estimate/costs.h"
+#include "estimate/estimate.h"
+#include "estimate/word_index.h"
+
+namespace quarvel::estimate {
+namespace {
+
+using Words = std::vector<std::pair<std::string, uint32_t>>;
+
+const Words kWords = {{"password", 2}, {"the", 1},        {"love", 5},       {"monkey", 12},
+                      {"dragon", 30},  {"cat", 50},       {"summer", 300},   {"tokyo", 700},
+                      {"horse", 900},  {"correct", 1500}, {"battery", 2000}, {"staple", 5000},
+                      {"sun", 80},     {"shine", 4000}};
+
+std::unique_ptr<WordIndex> IndexOf(const Words &words) {
+  return WordIndex::Build(
+      [](const void *context, void (*take)(void *, std::string_view, uint32_t), void *sink) {
+        for (const auto &[word, rank] : *static_cast<const Words *>(context))
+          take(sink, word, rank);
+      },
+      &words, words.size());
+}
+
+class Estimator {
+ public:
+  explicit Estimator(const Words &words = kWords) : index_(IndexOf(words)) {
+    source_.index = index_.get();
+  }
+  Request Ask(std::string_view password) const {
+    Request request;
+    request.password = password;
+    request.dictionaries = std::span(&source_, 1);
+    request.reference_year = 2026;
+    return request;
+  }
+  double Log10(std::string_view password, Estimate *out = nullptr) const {
+    Estimate own;
+    Estimate *e = out != nullptr ? out : &own;
+    EstimateGuesses(Ask(password), e);
+    return e->log10;
+  }
+
+ private:
+  std::unique_ptr<WordIndex> index_;
+  DictionarySource source_;
+};
+
+// The cheapest covering found by trying every way to cut the password into
+// pieces, each piece at the cheapest cost listed for its span.
+double EveryCovering(const Request &request) {
+  const size_t n = request.password.size();
+  std::vector<std::vector<double>> span(n + 1, std::vector<double>(n + 1, INFINITY));
+  ListPieces(request, [&](size_t start, size_t end, double log10) {
+    span[start][end] = std::min(span[start][end], log10);
+  });
+  double best = INFINITY;
+  std::function<void(size_t, double, int)> cut = [&](size_t at, double cost, int pieces) {
+    if (at == n) {
+      best = std::min(best, cost + (pieces - 1) * kPieceCharge);
+      return;
+    }
+    for (size_t end = at + 1; end <= n; ++end) cut(end, cost + span[at][end], pieces + 1);
+  };
+  cut(0, 0, 0);
+  return std::max(0.0, best);
+}
+
+std::string RandomPassword(std::mt19937 &random, size_t max_length) {
+  static const std::string kPieces[] = {
+      "password", "Monkey", "DRAGON", "love", "sun", "shine", "p@ss",  "1987",  "2024", "qwer",
+      "asdf",     "abc",    "!!",     "7",    "zz",  "xkq",   "enohs", "Tokyo", "#",    "4321"};
+  std::string out;
+  while (out.size() < max_length) {
+    out += kPieces[random() % std::size(kPieces)];
+    if (random() % 3 == 0) break;
+  }
+  return out.substr(0, max_length);
+}
+
+TEST(EstimateTest, CoveringIsTheCheapestOfEveryCovering) {
+  const Estimator estimator;
+  std::vector<std::string> passwords = {
+      "password", "Password1", "p@ssw0rd", "drowssap",   "lovelove", "14061987", "qwerty12",
+      "sunshine", "abcabc",    "aaaa1",    "tokyo2024!", "Xk9#",     "horse7",   "zxcvbn"};
+  std::mt19937 random(7);
+  for (int i = 0; i < 300; ++i) passwords.push_back(RandomPassword(random, 12));
+  for (const std::string &password : passwords) {
+    SCOPED_TRACE(password);
+    EXPECT_NEAR(estimator.Log10(password), EveryCovering(estimator.Ask(password)), 1e-9);
+  }
+}
+
+TEST(EstimateTest, PiecesCoverThePasswordAndAddUp) {
+  const Estimator estimator;
+  std::mt19937 random(11);
+  for (int i = 0; i < 300; ++i) {
+    const std::string password = RandomPassword(random, 20);
+    SCOPED_TRACE(password);
+    Estimate e;
+    estimator.Log10(password, &e);
+    ASSERT_GE(e.piece_count, 1);
+    int at = 0;
+    double sum = 0;
+    for (int k = 0; k < e.piece_count; ++k) {
+      EXPECT_EQ(e.pieces[k].start, at);
+      at += e.pieces[k].length;
+      sum += e.pieces[k].log10;
+    }
+    EXPECT_EQ(at, static_cast<int>(password.size()));
+    EXPECT_NEAR(e.log10, std::max(0.0, sum + (e.piece_count - 1) * kPieceCharge), 1e-9);
+  }
+}
+
+// A character added inside what the new covering reads as brute force can
+// only make the password harder: the old password has the same covering
+// with a shorter brute-force piece.
+TEST(EstimateTest, AddingACharacterNeverLowersTheEstimate) {
+  const Estimator estimator;
+  std::mt19937 random(3);
+  int compared = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string before = RandomPassword(random, 14);
+    const size_t at = random() % (before.size() + 1);
+    const char added = static_cast<char>(' ' + random() % 95);
+    const std::string after = before.substr(0, at) + added + before.substr(at);
+    Estimate e;
+    const double grown = estimator.Log10(after, &e);
+    bool brute = false;
+    for (int k = 0; k < e.piece_count; ++k) {
+      const Piece &p = e.pieces[k];
+      if (p.start <= static_cast<int>(at) && static_cast<int>(at) < p.start + p.length) {
+        brute = p.kind == QUARVEL_GUESS_BRUTE_FORCE;
+      }
+    }
+    if (!brute) continue;
+    ++compared;
+    EXPECT_GE(grown + 1e-9, estimator.Log10(before)) << before << " -> " << after;
+  }
+  EXPECT_GT(compared, 500);
+}
+
+TEST(EstimateTest, ARankedWordsEstimateRisesWithItsRank) {
+  for (const std::string password : {"sunshine", "Sunshine", "5un5hine", "enihsnus"}) {
+    double previous = -1;
+    for (uint32_t rank = 1; rank <= 10'000'000; rank *= 10) {
+      const Estimator estimator({{"sunshine", rank}, {"other", 3}});
+      const double now = estimator.Log10(password);
+      EXPECT_GE(now, previous) << password << " at rank " << rank;
+      previous = now;
+    }
+  }
+}
+
+TEST(EstimateTest, RanksOfTheIndexAreTheSmallestGiven) {
+  const auto index = IndexOf({{"apple", 40}, {"apple", 7}, {"applesauce", 3}, {"app", 90}});
+  auto probe = [&](std::string_view text) {
+    uint64_t key = WordIndex::Start();
+    for (char c : text) key = WordIndex::Step(key, c);
+    return index->Find(key);
+  };
+  EXPECT_EQ(probe("apple").rank, 7u);
+  EXPECT_TRUE(probe("apple").longer);
+  EXPECT_EQ(probe("applesauce").rank, 3u);
+  EXPECT_FALSE(probe("applesauce").longer);
+  EXPECT_EQ(probe("appl").rank, 0u);
+  EXPECT_TRUE(probe("appl").longer);
+  EXPECT_EQ(probe("pear").rank, 0u);
+  EXPECT_FALSE(probe("pear").longer);
+}
+
+struct AdviceCase {
+  const char *password;
+  bool leaked;
+  int warning;
+  int suggestion;  // one of the suggestions
+};
+
+TEST(EstimateTest, EveryWarningAndSuggestionIsReached) {
+  const Estimator estimator;
+  const AdviceCase cases[] = {
+      {"password", false, QUARVEL_WARNING_TOP_PASSWORD, QUARVEL_SUGGESTION_AVOID_COMMON},
+      {"dragon", false, QUARVEL_WARNING_COMMON_PASSWORD, QUARVEL_SUGGESTION_ADD_WORDS},
+      {"Dragon", false, QUARVEL_WARNING_COMMON_VARIANT, QUARVEL_SUGGESTION_CAPITALS},
+      {"dragon2024!", false, QUARVEL_WARNING_COMMON_WITH_AFFIX, QUARVEL_SUGGESTION_AVOID_COMMON},
+      {"staple", false, QUARVEL_WARNING_SINGLE_WORD, QUARVEL_SUGGESTION_ADD_WORDS},
+      {"STAPLE", false, QUARVEL_WARNING_SINGLE_WORD, QUARVEL_SUGGESTION_ALL_CAPITALS},
+      {"st@ple", false, QUARVEL_WARNING_SINGLE_WORD, QUARVEL_SUGGESTION_LEET},
+      {"elpats", false, QUARVEL_WARNING_SINGLE_WORD, QUARVEL_SUGGESTION_REVERSED},
+      {"correcthorse", false, QUARVEL_WARNING_COMMON_WORDS, QUARVEL_SUGGESTION_ADD_WORDS},
+      {"qwertyuiop", false, QUARVEL_WARNING_KEYBOARD, QUARVEL_SUGGESTION_KEYBOARD},
+      {"aaaaaaaa", false, QUARVEL_WARNING_REPEAT, QUARVEL_SUGGESTION_AVOID_REPEATS},
+      {"abcdefgh", false, QUARVEL_WARNING_SEQUENCE, QUARVEL_SUGGESTION_AVOID_SEQUENCES},
+      {"14061987", false, QUARVEL_WARNING_DATE, QUARVEL_SUGGESTION_AVOID_DATES},
+      {"x7#q", false, QUARVEL_WARNING_SHORT, QUARVEL_SUGGESTION_PASSPHRASE},
+      {"w8!e", false, QUARVEL_WARNING_SHORT, QUARVEL_SUGGESTION_LONGER},
+      {"monkey", true, QUARVEL_WARNING_LEAKED, QUARVEL_SUGGESTION_CHANGE_LEAKED},
+      {"Zt8#kw2!pQ7vLx9@", false, QUARVEL_WARNING_NONE, 0},
+  };
+  std::set<int> warnings, suggestions;
+  for (const AdviceCase &c : cases) {
+    SCOPED_TRACE(c.password);
+    Estimate e;
+    estimator.Log10(c.password, &e);
+    const Advice advice = Advise(e, std::strlen(c.password), c.leaked);
+    EXPECT_EQ(advice.warning, c.warning);
+    const std::vector<int> given(advice.suggestions, advice.suggestions + advice.suggestion_count);
+    if (c.suggestion != 0) {
+      EXPECT_NE(std::find(given.begin(), given.end(), c.suggestion), given.end());
+    } else {
+      EXPECT_TRUE(given.empty());
+    }
+    warnings.insert(advice.warning);
+    suggestions.insert(given.begin(), given.end());
+  }
+  // The personal warning comes from a context word.
+  const char *const words[] = {"jsmith"};
+  const engine::ContextWords context(words, 1);
+  Request request = estimator.Ask("jsmith1");
+  request.context = &context;
+  Estimate e;
+  EstimateGuesses(request, &e);
+  const Advice personal = Advise(e, 7, false);
+  EXPECT_EQ(personal.warning, QUARVEL_WARNING_PERSONAL);
+  warnings.insert(personal.warning);
+  suggestions.insert(personal.suggestions, personal.suggestions + personal.suggestion_count);
+
+  std::set<std::string> names;
+  for (int code = 1; code < QUARVEL_WARNING_COUNT; ++code) {
+    EXPECT_TRUE(warnings.count(code)) << "warning " << WarningName(code) << " never given";
+    EXPECT_STRNE(WarningText(code), "");
+    EXPECT_TRUE(names.insert(WarningName(code)).second);
+  }
+  for (int code = 1; code < QUARVEL_SUGGESTION_COUNT; ++code) {
+    EXPECT_TRUE(suggestions.count(code)) << "suggestion " << SuggestionName(code) << " never given";
+    EXPECT_STRNE(SuggestionText(code), "");
+    EXPECT_TRUE(names.insert(SuggestionName(code)).second);
+  }
+  EXPECT_STREQ(WarningText(QUARVEL_WARNING_COUNT), "");
+  EXPECT_STREQ(SuggestionName(-1), "");
+}
+
+TEST(EstimateTest, CostsOfPatternsFollowTheirShape) {
+  // Longer, more turns, shifted: each costs more.
+  EXPECT_LT(WalkCost(4, 1, 0), WalkCost(8, 1, 0));
+  EXPECT_LT(WalkCost(8, 1, 0), WalkCost(8, 3, 0));
+  EXPECT_LT(WalkCost(8, 1, 0), WalkCost(8, 1, 2));
+  // A year far from now costs more than a recent one; a date more than its year.
+  EXPECT_LT(YearCost(2020, 2026), YearCost(1950, 2026));
+  EXPECT_LT(YearCost(1987, 2026), DateCost(1987, false, 2026));
+  EXPECT_LT(DateCost(1987, false, 2026), DateCost(1987, true, 2026));
+  // Large numbers: within 0.002 of log10.
+  for (uint64_t n : {1ull, 999ull, 1024ull, 89523ull, 1ull << 40}) {
+    EXPECT_NEAR(Log10Int(n), std::log10(static_cast<double>(n)), 0.002) << n;
+  }
+}
+
+}  // namespace
+}  // namespace quarvel::estimate
