@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "quarvel/quarvel.h"
 #include "testing/test_util.h"
 
@@ -287,6 +289,67 @@ TEST_F(EngineTest, BuildThroughTheEnvironmentReplacesItsDictionary) {
   EXPECT_EQ(stats.words, 2u);
   EXPECT_STREQ(Check(engine_.env, "otter").match.word, "otter");
   EXPECT_EQ(Check(engine_.env, "tiger").match.kind, QUARVEL_MATCH_NONE);
+}
+
+// The estimate is written into a whole record only; a least number of
+// guesses caps the level of quarvel_check and of VerifyPW alike, and a
+// value that is no number fails the environment's load but not
+// LoadConfigFile.
+TEST_F(EngineTest, GuessEstimateAndItsPolicy) {
+  const std::string strong = "Sunshine2024!";
+  quarvel_result full = Check(engine_.env, strong);
+  ASSERT_EQ(full.code, 0);
+  const int level = full.level;
+  EXPECT_GT(level, 2);
+  EXPECT_GT(full.guesses_log10, 3);
+  EXPECT_LT(full.guesses_log10, 12);
+  for (int attack = 0; attack < QUARVEL_ATTACKS; ++attack) {
+    EXPECT_GT(full.crack_seconds[attack], 0);
+  }
+  EXPECT_NEAR(std::log10(full.crack_seconds[QUARVEL_ATTACK_OFFLINE_FAST]), full.guesses_log10 - 10,
+              1e-9);
+  ASSERT_GE(full.piece_count, 2);
+  EXPECT_EQ(full.pieces[0].kind, QUARVEL_GUESS_DICTIONARY);
+  EXPECT_STREQ(full.pieces[0].word, "sunshine");
+  EXPECT_EQ(full.pieces[0].transforms, unsigned{QUARVEL_GUESS_CAPITALISED});
+
+  // A record of the layout before the estimate: nothing beyond its size.
+  std::vector<unsigned char> bytes(sizeof(quarvel_result), 0xa5);
+  auto *small = reinterpret_cast<quarvel_result *>(bytes.data());
+  small->size = QUARVEL_RESULT_V3_SIZE;
+  ASSERT_EQ(quarvel_check(engine_.env, strong.data(), strong.size(), small), 0);
+  EXPECT_EQ(small->level, level);
+  for (size_t i = QUARVEL_RESULT_V3_SIZE; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], 0xa5) << i;
+
+  std::string config = kConfig;
+  config.insert(config.find("[QUARVEL_SEARCH]\n") + 17, "quarvel_search.min_guesses_log10=14\n");
+  WriteFile("conf/quarvel.ini", config);
+  ASSERT_EQ(quarvel_reload(engine_.env), 0);
+  const quarvel_result capped = Check(engine_.env, strong);
+  EXPECT_EQ(capped.level, 2);
+  ASSERT_GE(capped.reason_count, 1);
+  const quarvel_reason &last = capped.reasons[capped.reason_count - 1];
+  EXPECT_EQ(last.code, QUARVEL_REASON_FEW_GUESSES);
+  EXPECT_EQ(last.value, level);
+  std::string loaded, verified;
+  {
+    CaptureFd out(1);
+    loaded = LoadConfigFile();
+    verified = VerifyPW(strong.c_str());
+  }
+  EXPECT_EQ(loaded.substr(0, 12), "RET_CD=0000:");
+  EXPECT_EQ(verified, capped.answer);
+  // A random password of 20 characters is estimated above the bar.
+  EXPECT_EQ(Check(engine_.env, "q7#Lm9!xZ2@vB5$kW8^r").level, 4);
+
+  config.replace(config.find("=14\n"), 4, "=lots\n");
+  WriteFile("conf/quarvel.ini", config);
+  EXPECT_EQ(quarvel_reload(engine_.env), 1001);
+  {
+    CaptureFd out(1);
+    loaded = LoadConfigFile();
+  }
+  EXPECT_EQ(loaded.substr(0, 12), "RET_CD=0000:");
 }
 
 TEST(EngineApiTest, RecordsAndFailures) {

@@ -12,9 +12,9 @@
 #include "quarvel/pwanalysis.h"
 #include "quarvel/search.h"
 #include "search/rule_table.h"
+#include "store/dictionary_cache.h"
 #include "store/dictmanger_internal.h"
 #include "verify/api_lock.h"
-#include "store/dictionary_cache.h"
 #include "verify/pwanalysis_internal.h"
 
 namespace {
@@ -92,10 +92,12 @@ const char *Load() {
   }
   MirrorSettings(loaded.config);
   // Verification takes its dictionaries from the slots; the snapshot brings
-  // the hashed lists.
+  // the hashed lists and the least number of guesses.
   auto published = std::make_shared<engine::Snapshot>();
   published->breaches = loaded.snapshot->breaches;
   published->breach_min_count = loaded.snapshot->breach_min_count;
+  published->scoring.min_guesses_set = loaded.snapshot->scoring.min_guesses_set;
+  published->scoring.min_guesses_log10 = loaded.snapshot->scoring.min_guesses_log10;
   verify::PublishProcessSnapshot(std::move(published));
 
   // The personal dictionary is searched exactly when it can be opened.
