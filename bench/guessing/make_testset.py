@@ -152,7 +152,7 @@ def keyboard_walk(rng):
             column = len(KEYBOARD_ROWS) - first_row
             walk = "".join(SHIFTED[ch] for ch in walk[:column]) + walk[column:]
         return walk
-    # snake: along one row and back along the next, as in qwertasdfg / zaqxsw
+    # along a row, then the same keys of the row below: qwertasdfg
     row = rng.randint(1, 2)
     length = rng.randint(3, 6)
     start = rng.randint(0, 9 - length)
