@@ -112,12 +112,12 @@ attack_command() {
 }
 
 # generate NAME: runs the attack's candidate generator, niced, in place of
-# the shell that calls it. John keeps its session and log files in
-# $HOME/.john and the session's own: both in the work folder. Its "press a
-# key" prompt reads no terminal: </dev/null.
+# the shell that calls it. John's session files (NAME.rec, NAME.log) go to
+# the work folder and are deleted after the attack (John still makes an
+# empty ~/.john of the user's home). Its "press a key" prompt reads no
+# terminal: </dev/null.
 generate() {
   local session=--session=$WORK/john/$1
-  export HOME=$WORK/john
   case $1 in
     wordlist) exec nice -n 10 john --wordlist="$WORK/attacker.lst" --rules --stdout "$session" ;;
     incremental) exec nice -n 10 john --incremental --stdout "$session" ;;
