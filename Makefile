@@ -9,7 +9,7 @@ CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 export ASAN_OPTIONS ?= halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps deps-deb deb deb-test build run check check-normal check-asan check-m32 test bench bench-java bench-cli fuzz soak valgrind format clean
+.PHONY: all deps deps-deb deb deb-test build run check check-normal check-asan check-m32 test bench bench-java bench-cli bench-guessing fuzz soak valgrind format clean
 
 all: build
 
@@ -109,6 +109,12 @@ bench-cli: deps
 	    -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_JNI=OFF -DQUARVEL_BUILD_EXAMPLES=OFF \
 	    -DQUARVEL_BUILD_CONSOLE=ON -DQUARVEL_BUILD_CLI=ON $(CMAKE_FLAGS)
 	bench/cli_check.sh build-bench 1000000
+
+# Estimated guesses (quarvel check --json's guesses_log10, zxcvbn, zxcvbn-ts)
+# against the guess numbers of real attacks (John the Ripper and a combinator
+# attack, up to GUESS_LIMIT candidates each) on a generated test set.
+bench-guessing:
+	JOBS=$(JOBS) bench/guessing/run.sh
 
 # Each fuzz target for FUZZ_SECONDS (default 60), with libFuzzer, ASan and
 # UBSan, from its seed corpus in fuzz/corpus/<target>/.
