@@ -76,9 +76,9 @@ bool BreachCap(const CheckState &state, Piece *whole) {
 
 void Write(const Estimate &estimate, const estimate::Advice &advice, quarvel_result *result) {
   result->guesses_log10 = estimate.log10;
+  const double guesses = std::pow(10.0, estimate.log10);
   for (int attack = 0; attack < QUARVEL_ATTACKS; ++attack) {
-    result->crack_seconds[attack] =
-        std::pow(10.0, estimate.log10 - std::log10(estimate::kAttackRates[attack]));
+    result->crack_seconds[attack] = guesses / estimate::kAttackRates[attack];
   }
   result->warning = advice.warning;
   result->suggestion_count = advice.suggestion_count;

@@ -111,12 +111,13 @@ double CaseCost(std::string_view text, unsigned *transforms) {
   }
   *transforms = 0;
   if (upper == 0) return 0;
-  const size_t first = text.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  size_t first = 0;
+  while (first < text.size() && !IsUpper(text[first]) && !IsLower(text[first])) ++first;
   if (lower == 0 && upper >= 2) {
     *transforms = QUARVEL_GUESS_UPPERCASED;
     return kLog10Two;
   }
-  if (upper == 1 && first != std::string_view::npos && IsUpper(text[first])) {
+  if (upper == 1 && first < text.size() && IsUpper(text[first])) {
     *transforms = QUARVEL_GUESS_CAPITALISED;
     return kLog10Two;
   }
