@@ -2,6 +2,7 @@
 // by hand: every step, piece and reason code, the JSON members, and the
 // codes derived for a record from an older library.
 
+#include <cmath>
 #include <fstream>
 #include <initializer_list>
 #include <map>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "cli/guesses.h"
 #include "cli/report.h"
 #include "cli/wording.h"
 #include "quarvel/engine.h"
@@ -151,7 +153,8 @@ TEST(CliWording, ReasonsOnTheLineAndInJson) {
   r.reason_count = 5;
   std::string line;
   AppendHumanLine(line, {"argument", 1}, "", r);
-  EXPECT_EQ(line,
+  // The result line; the advice lines after it are CliGuesses's.
+  EXPECT_EQ(line.substr(0, line.find('\n') + 1),
             "argument 1: level 1 (weak), base score 4 for 10 bytes in 2 classes; -1 only 3 "
             "distinct characters (fewer than 5); -1 4 repeated two-character pieces (more than "
             "2); -1 6 neighbours in sequence (more than 3); -1 seen 3,861 times in the "
@@ -228,11 +231,121 @@ TEST(CliWording, NamesAreTheHeaders) {
     EXPECT_EQ(ours, name) << family << " " << code;
     ++seen[family];
   }
-  EXPECT_EQ(seen["REASON"], QUARVEL_REASON_LEVEL_CAPPED);
+  EXPECT_EQ(seen["REASON"], QUARVEL_REASON_FEW_GUESSES);
   EXPECT_EQ(seen["STEP"], QUARVEL_STEP_PATTERN);
   EXPECT_EQ(seen["PIECE"], QUARVEL_PIECE_RUN);
   EXPECT_EQ(StepName(0), "");
-  EXPECT_EQ(ReasonName(QUARVEL_REASON_LEVEL_CAPPED + 1), "");
+  EXPECT_EQ(ReasonName(QUARVEL_REASON_FEW_GUESSES + 1), "");
+}
+
+TEST(CliGuesses, HumanDurations) {
+  constexpr double kDay = 86400, kYear = 365.25 * kDay;
+  const std::pair<double, std::string> cases[] = {
+      {0, "instant"},         {0.99, "instant"},        {1, "1 second"},
+      {59.4, "59 seconds"},   {60, "1 minute"},         {45 * 60, "45 minutes"},
+      {5 * 3600, "5 hours"},  {3 * kDay, "3 days"},     {100 * kDay, "3 months"},
+      {2 * kYear, "2 years"}, {99 * kYear, "99 years"}, {100 * kYear, "centuries"},
+      {1e300, "centuries"},
+  };
+  for (const auto &[seconds, text] : cases) EXPECT_EQ(HumanDuration(seconds), text) << seconds;
+}
+
+// A graded record with an estimate, as the library lays it out.
+quarvel_result Estimated(double guesses_log10) {
+  quarvel_result r = Record(QUARVEL_MATCH_NONE, "", {});
+  snprintf(r.answer, sizeof(r.answer), "RET_CD=0000:RT_LEVEL=3:PW_LEN=11:PW_NCR=2");
+  r.level = 3;
+  r.pw_len = 11;
+  r.pw_ncr = 2;
+  r.guesses_log10 = guesses_log10;
+  // Rates of the four attacks: 100 an hour, 10, 10^4 and 10^10 a second.
+  const double rates[QUARVEL_ATTACKS] = {100.0 / 3600, 10, 1e4, 1e10};
+  for (int a = 0; a < QUARVEL_ATTACKS; ++a) {
+    r.crack_seconds[a] = std::pow(10.0, guesses_log10) / rates[a];
+  }
+  r.warning = QUARVEL_WARNING_COMMON_WORDS;
+  r.suggestion_count = 2;
+  r.suggestions[0] = QUARVEL_SUGGESTION_ADD_WORDS;
+  r.suggestions[1] = 99;
+  r.piece_count = 2;
+  r.pieces[0] = {QUARVEL_GUESS_DICTIONARY,
+                 0,
+                 7,
+                 QUARVEL_GUESS_CAPITALISED | QUARVEL_GUESS_LEET,
+                 1200,
+                 0,
+                 4.2,
+                 "sunrise"};
+  r.pieces[1] = {QUARVEL_GUESS_BRUTE_FORCE, 7, 4, 0x4000, 0, -1, 4.0, ""};
+  return r;
+}
+
+// The estimate on the check line's advice lines and in JSON: names and texts
+// from the library's catalogue, codes it does not know by number.
+TEST(CliGuesses, AdviceLinesAndJson) {
+  const quarvel_result r = Estimated(8.2);
+  std::string lines;
+  AppendAdviceLines(lines, r);
+  EXPECT_EQ(lines,
+            "  about 10^8.2 guesses; online: 6 months, offline fast hash: instant\n"
+            "  warning: " +
+                std::string(quarvel_warning_text(QUARVEL_WARNING_COMMON_WORDS)) +
+                "\n  suggestion: " + quarvel_suggestion_text(QUARVEL_SUGGESTION_ADD_WORDS) + "\n");
+  EXPECT_EQ(PieceText(r.pieces[0], "dicts/words"),
+            "bytes 1-7: dictionary word 'sunrise' (rank 1200 in dicts/words, capitalised, leet), "
+            "10^4.2 guesses");
+  EXPECT_EQ(PieceText(r.pieces[1], ""), "bytes 8-11: brute force, 10^4.0 guesses");
+
+  std::string out;
+  AppendJsonLine(out, {"line", 1}, "", r);
+  const auto json = nlohmann::json::parse(out);
+  EXPECT_DOUBLE_EQ(json["guesses_log10"].get<double>(), 8.2);
+  EXPECT_EQ(json["crack_seconds"].size(), 4u);
+  EXPECT_NEAR(json["crack_seconds"]["offline_slow_hash"].get<double>(), std::pow(10, 4.2), 1e-6);
+  EXPECT_EQ(json["pieces"][0]["transforms"], nlohmann::json::parse(R"(["capitalised","leet"])"));
+  EXPECT_EQ(json["pieces"][1]["transforms"], nlohmann::json::parse("[16384]"));
+  EXPECT_EQ(json["pieces"][0]["word"], "sunrise");
+  EXPECT_EQ(json["warning"]["code"], "common_words");
+  EXPECT_EQ(json["warning"]["text"], quarvel_warning_text(QUARVEL_WARNING_COMMON_WORDS));
+  EXPECT_EQ(json["suggestions"], nlohmann::json::parse(R"([{"name": "add_words", "text": ")" +
+                                                       std::string(quarvel_suggestion_text(1)) +
+                                                       R"("}, {"name": 99, "text": ""}])"));
+
+  // A password not graded has none of it, and no advice line.
+  quarvel_result refused = r;
+  refused.code = QUARVEL_BAD_PASSWORD;
+  out.clear();
+  AppendJsonLine(out, {"line", 2}, "", refused);
+  for (const char *key : {"guesses_log10", "crack_seconds", "pieces", "warning", "suggestions"}) {
+    EXPECT_TRUE(nlohmann::json::parse(out)[key].is_null()) << key;
+  }
+  lines.clear();
+  AppendAdviceLines(lines, refused);
+  EXPECT_EQ(lines, "");
+}
+
+// --min-guesses caps as the configuration key does: level, reason, answer.
+TEST(CliGuesses, CapByGuesses) {
+  quarvel_result r = Estimated(6.5);
+  EXPECT_FALSE(CapByGuesses(r, 6.5));  // not below
+  EXPECT_EQ(r.level, 3);
+  EXPECT_TRUE(CapByGuesses(r, 7));
+  EXPECT_EQ(r.level, 2);
+  EXPECT_STREQ(r.answer, "RET_CD=0000:RT_LEVEL=2:PW_LEN=11:PW_NCR=2");
+  ASSERT_EQ(r.reason_count, 1);
+  EXPECT_EQ(r.reasons[0].code, QUARVEL_REASON_FEW_GUESSES);
+  EXPECT_EQ(std::vector<int>(
+                {r.reasons[0].stage, r.reasons[0].points, r.reasons[0].value, r.reasons[0].limit}),
+            std::vector<int>({0, 0, 3, 2}));
+  std::string lines;
+  AppendAdviceLines(lines, r);
+  EXPECT_NE(lines.find("; a password estimated below the least number of guesses is rated at "
+                       "most level 2 (the score gave level 3)\n"),
+            std::string::npos)
+      << lines;
+  // Already at level 2: nothing to cap, nothing said.
+  EXPECT_FALSE(CapByGuesses(r, 7));
+  EXPECT_EQ(r.reason_count, 1);
 }
 
 }  // namespace

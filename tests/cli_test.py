@@ -8,6 +8,7 @@ QUARVEL_SHIPPED_CONFIG the shipped conf/quarvel.ini.
 """
 
 import json
+import math
 import os
 import pty
 import random
@@ -57,6 +58,12 @@ def make_root(test, settings=None):
     built = run("build", "--root", root, "--prefix", "dicts/default_dict", words)
     test.assertEqual(built.returncode, 0, built.stderr)
     return root
+
+
+def result_lines(stdout):
+    """The result lines of check's text output, without the advice lines
+    (indented by two spaces) that follow each."""
+    return [line for line in stdout.decode().splitlines() if not line.startswith("  ")]
 
 
 def answer_fields(answer):
@@ -121,7 +128,7 @@ class CheckTest(unittest.TestCase):
 
     def test_human_lines_give_a_reason_per_lost_point(self):
         out = run("check", "--root", self.root, "lemon", UNLISTED, "aaaa")
-        lines = out.stdout.decode().splitlines()
+        lines = result_lines(out.stdout)
         self.assertEqual(len(lines), 3)
         self.assertTrue(lines[0].startswith("argument 1: level "), lines[0])
         self.assertIn("in dictionary ./dicts/default_dict: reversed form of the dictionary word "
@@ -172,7 +179,7 @@ class CheckTest(unittest.TestCase):
         passwords = ["Dragon12", "lemon", "aaaa"]
         results = [json.loads(line) for line in
                    run("check", "--root", self.root, "--json", *passwords).stdout.splitlines()]
-        lines = run("check", "--root", self.root, *passwords).stdout.decode().splitlines()
+        lines = result_lines(run("check", "--root", self.root, *passwords).stdout)
         for r, line in zip(results, lines):
             # The line's reasons are the JSON's texts, point for point.
             said = "".join("; -%d %s" % (x["points"], x["text"]) for x in r["reasons"]
@@ -227,6 +234,94 @@ class ExplanationCodesTest(unittest.TestCase):
         self.assertEqual([(x["stage"], x["code"]) for x in walk["reasons"]][:1], [(5, "pattern")])
         self.assertEqual(walk["match"]["steps"],
                          [{"code": "pattern", "piece": "keyboard_walk", "arg": "qwertyuiop"}])
+
+
+class GuessEstimateTest(unittest.TestCase):
+    """The estimate in JSON, on the text lines and in explain, and
+    --min-guesses. The numbers are the library's; only facts that hold
+    whatever its tuning are asserted."""
+
+    RATES = {"online_throttled": 100 / 3600, "online": 10, "offline_slow_hash": 1e4,
+             "offline_fast_hash": 1e10}
+
+    def setUp(self):
+        self.root = make_root(self, {"quarvel_search.extended": "1"})
+
+    def test_json_estimate_is_consistent(self):
+        rng = random.Random(11)
+        random20 = "".join(rng.choice("abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789!#%")
+                           for _ in range(20))
+        passwords = ["password", random20, "Dragon2024!", "aaaaaaaa", "qwertyuiop", "x"]
+        out = run("check", "--root", self.root, "--json", *passwords, "")
+        results = [json.loads(line) for line in out.stdout.decode().splitlines()]
+        by_password = dict(zip(passwords, results))
+        self.assertLess(by_password["password"]["guesses_log10"], 6)
+        self.assertGreater(by_password[random20]["guesses_log10"], 10)
+        for password, r in by_password.items():
+            g = r["guesses_log10"]
+            self.assertEqual(set(r["crack_seconds"]), set(self.RATES), password)
+            for attack, rate in self.RATES.items():
+                self.assertAlmostEqual(math.log10(r["crack_seconds"][attack]),
+                                       g - math.log10(rate), places=6, msg=(password, attack))
+            # The pieces cover the password left to right, without gaps.
+            pieces = r["pieces"]
+            self.assertTrue(0 < len(pieces) <= 16, password)
+            if len(pieces) < 16:
+                self.assertEqual([p["start"] for p in pieces],
+                                 [0] + [p["start"] + p["length"] for p in pieces[:-1]], password)
+                self.assertEqual(pieces[-1]["start"] + pieces[-1]["length"], len(password))
+            for p in pieces:
+                self.assertIsInstance(p["kind"], str)
+                self.assertTrue(all(isinstance(t, str) for t in p["transforms"]))
+            for advice in ([r["warning"]] if r["warning"] else []) + r["suggestions"]:
+                self.assertTrue(advice["text"], password)
+            self.assertEqual(set(r["warning"] or {"code": 1, "text": 1}), {"code", "text"})
+            self.assertTrue(all(set(s) == {"name", "text"} for s in r["suggestions"]))
+        self.assertIsNotNone(by_password["password"]["warning"])
+        # A password not graded has no estimate.
+        refused = results[-1]
+        self.assertEqual(refused["code"], 2000)
+        for key in ("guesses_log10", "crack_seconds", "pieces", "warning", "suggestions"):
+            self.assertIsNone(refused[key], key)
+
+    def test_text_and_explain_show_the_estimate_and_advice(self):
+        r = json.loads(run("check", "--root", self.root, "--json", "password").stdout)
+        lines = run("check", "--root", self.root, "password").stdout.decode().splitlines()
+        self.assertTrue(lines[0].startswith("argument 1: level 1 (weak)"), lines)
+        self.assertRegex(lines[1], r"^  about 10\^%.1f guesses; online: .+, offline fast hash: "
+                         % r["guesses_log10"])
+        self.assertEqual(lines[2], "  warning: " + r["warning"]["text"])
+        self.assertEqual(lines[3:], ["  suggestion: " + s["text"] for s in r["suggestions"]])
+        explained = run("explain", "--root", self.root, "password").stdout.decode()
+        self.assertIn("Guess estimate: about 10^%.1f guesses; online throttled: "
+                      % r["guesses_log10"], explained)
+        self.assertIn("Piece 1, bytes 1-8: dictionary word 'password' (rank ", explained)
+        self.assertIn("\nWarning: %s\n" % r["warning"]["text"], explained)
+        self.assertTrue(explained.endswith("Answer: %s\n" % r["answer"]))
+
+    def test_min_guesses(self):
+        password = "Tq7%vLm2xPw9"
+        plain = json.loads(run("check", "--root", self.root, "--json", password).stdout)
+        self.assertGreaterEqual(plain["level"], 3)
+        g = plain["guesses_log10"]
+        above = run("check", "--root", self.root, "--json", "--min-level", "3",
+                    "--min-guesses", "%.3f" % (g - 0.5), password)
+        self.assertEqual(above.returncode, 0)
+        self.assertEqual(json.loads(above.stdout), plain)
+        below = run("check", "--root", self.root, "--json", "--min-level", "3",
+                    "--min-guesses", "%.3f" % (g + 0.5), password)
+        self.assertEqual(below.returncode, 1)
+        capped = json.loads(below.stdout)
+        self.assertEqual((capped["level"], capped["fields"]["RT_LEVEL"]), (2, 2))
+        self.assertEqual(answer_fields(capped["answer"])["RT_LEVEL"], "2")
+        self.assertEqual(capped["reasons"][-1]["code"], "few_guesses")
+        self.assertEqual((capped["reasons"][-1]["value"], capped["reasons"][-1]["limit"]),
+                         (plain["level"], 2))
+        text = run("check", "--root", self.root, "--min-guesses", "%.3f" % (g + 0.5), password)
+        self.assertIn("least number of guesses", text.stdout.decode().splitlines()[1])
+        for bad in ("-1", "100.5", "ten"):
+            self.assertEqual(run("check", "--root", self.root, "--min-guesses", bad,
+                                 password).returncode, 2, bad)
 
 
 class ExitStatusTest(unittest.TestCase):
@@ -479,7 +574,8 @@ class HelpTest(unittest.TestCase):
         for command in ("check", "explain", "build", "dump", "info"):
             self.assertIn(command, top.stdout.decode())
         self.assertIn("Exit status", top.stdout.decode())
-        options = {"check": ["--root", "--json", "--min-level", "--jobs", "--show-password"],
+        options = {"check": ["--root", "--json", "--min-level", "--min-guesses", "--jobs",
+                             "--show-password"],
                    "explain": ["--root", "PASSWORD"],
                    "build": ["--prefix", "--memory", "--temp-dir", "WORDLIST"],
                    "dump": ["--prefix", "--output"],

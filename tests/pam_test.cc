@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -31,6 +32,7 @@ struct Conversation {
   std::deque<std::string> answers;  // one per password prompt
   int prompts = 0;
   std::vector<std::string> errors;  // PAM_ERROR_MSG texts
+  std::vector<std::string> infos;   // PAM_TEXT_INFO texts
 };
 
 int Converse(int count, const pam_message **messages, pam_response **responses, void *data) {
@@ -50,6 +52,8 @@ int Converse(int count, const pam_message **messages, pam_response **responses, 
       conversation->answers.pop_front();
     } else if (m.msg_style == PAM_ERROR_MSG) {
       conversation->errors.emplace_back(m.msg);
+    } else if (m.msg_style == PAM_TEXT_INFO) {
+      conversation->infos.emplace_back(m.msg);
     }
   }
   *responses = out;
@@ -222,7 +226,37 @@ TEST_F(PamStack, ChangesAsTheOptionsSay) {
       {"unknown option", "enforce_for_rot", "", Twice({"dragon"}), PAM_SERVICE_ERR, 0, {}},
       {"minlevel out of range", "minlevel=5", "", Twice({kStrong}), PAM_SERVICE_ERR, 0, {}},
       {"retry not a number", "retry=2x", "", Twice({kStrong}), PAM_SERVICE_ERR, 0, {}},
+      // The least number of guesses: no 12 characters reach 10^100.
+      {"minguesses: too few",
+       "enforce_for_root minguesses=100",
+       "",
+       Twice({kStrong}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {"BAD PASSWORD: it is too easy to guess"}},
+      {"minguesses: enough",
+       "enforce_for_root minguesses=2.5",
+       "",
+       Twice({kStrong}),
+       PAM_SUCCESS,
+       2,
+       {}},
+      {"minguesses: a dictionary word is told as before",
+       "enforce_for_root minguesses=100",
+       "",
+       Twice({"dragon"}),
+       PAM_AUTHTOK_ERR,
+       2,
+       {dictionary}},
   };
+  for (const char *bad : {"minguesses=", "minguesses=ten", "minguesses=-1", "minguesses=+5",
+                          "minguesses=100.5", "minguesses=1e1", "minguesses= 5", "minguesses=5x",
+                          "minguesses=.5", "minguesses=nan", "minguesses=inf"}) {
+    SCOPED_TRACE(bad);
+    Conversation conversation;
+    EXPECT_EQ(Change(bad, "", Twice({kStrong}), conversation), PAM_SERVICE_ERR);
+    EXPECT_EQ(conversation.prompts, 0);
+  }
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     Conversation conversation;
@@ -235,6 +269,32 @@ TEST_F(PamStack, ChangesAsTheOptionsSay) {
       }
     }
   }
+}
+
+// A refusal is followed by the engine's advice: its warning and first
+// suggestion, texts of its catalogue, never the password.
+TEST_F(PamStack, RefusalIsFollowedByTheAdvice) {
+  std::vector<std::string> catalogue_advice;
+  for (int w = 0; w < QUARVEL_WARNING_COUNT; ++w) {
+    for (int s = 1; s < QUARVEL_SUGGESTION_COUNT; ++s) {
+      const std::string warning = quarvel_warning_text(w);
+      catalogue_advice.push_back(warning + (warning.empty() ? "" : " ") +
+                                 quarvel_suggestion_text(s));
+    }
+  }
+  for (const char *password : {"dragon", "Sunshine7", "qwertyuiop"}) {
+    SCOPED_TRACE(password);
+    Conversation conversation;
+    EXPECT_EQ(Change("enforce_for_root", "", Twice({password}), conversation), PAM_AUTHTOK_ERR);
+    ASSERT_EQ(conversation.errors.size(), 1u);
+    ASSERT_EQ(conversation.infos.size(), 1u);
+    EXPECT_NE(std::find(catalogue_advice.begin(), catalogue_advice.end(), conversation.infos[0]),
+              catalogue_advice.end())
+        << conversation.infos[0];
+  }
+  Conversation accepted;
+  EXPECT_EQ(Change("enforce_for_root", "", Twice({kStrong}), accepted), PAM_SUCCESS);
+  EXPECT_TRUE(accepted.infos.empty());
 }
 
 TEST_F(PamStack, BrokenRootIsAServiceError) {
@@ -355,6 +415,49 @@ TEST(Rejection, ToldFromTheCodes) {
   EXPECT_EQ(Judge(r, 5, 3, "JDoe").reason, "it is based on your user name");
   r.reasons[0].code = QUARVEL_REASON_UNREADABLE;
   EXPECT_EQ(Judge(r, 5, 1, "JDoe").outcome, quarvel::pam::Outcome::kUnchecked);
+}
+
+// The least number of guesses, from minguesses= or from the configuration
+// (whose cap leaves the stage scores above the level), and the advice.
+TEST(Rejection, TooFewGuessesAndTheAdvice) {
+  using quarvel::pam::Judge;
+  using quarvel::pam::Outcome;
+  quarvel_result r = {};
+  QUARVEL_RESULT_INIT(&r);
+  r.level = 3;
+  const int scores[6] = {3, 3, 3, 3, 3, 3};
+  std::copy(std::begin(scores), std::end(scores), r.stage_score);
+  r.guesses_log10 = 7.5;
+  r.warning = QUARVEL_WARNING_DATE;
+  r.suggestion_count = 2;
+  r.suggestions[0] = QUARVEL_SUGGESTION_AVOID_DATES;
+  r.suggestions[1] = QUARVEL_SUGGESTION_LONGER;
+  const std::string advice = std::string(quarvel_warning_text(QUARVEL_WARNING_DATE)) + " " +
+                             quarvel_suggestion_text(QUARVEL_SUGGESTION_AVOID_DATES);
+
+  EXPECT_EQ(Judge(r, 8, 3, "x").outcome, Outcome::kAccepted);
+  EXPECT_EQ(Judge(r, 8, 3, "x", 7.5).outcome, Outcome::kAccepted);  // not below
+  quarvel::pam::Verdict verdict = Judge(r, 8, 3, "x", 7.6);
+  EXPECT_EQ(verdict.outcome, Outcome::kRefused);
+  EXPECT_EQ(verdict.reason, "it is too easy to guess");
+  EXPECT_EQ(verdict.advice, advice);
+  // Below the level too: the level's reason, the same advice.
+  verdict = Judge(r, 8, 4, "x", 7.6);
+  EXPECT_EQ(verdict.reason, "it is too short");
+  EXPECT_EQ(verdict.advice, advice);
+
+  // The configuration's cap: level 2 with the scores at 3.
+  r.level = 2;
+  r.reasons[r.reason_count++] = {0, QUARVEL_REASON_FEW_GUESSES, 0, 3, 2};
+  verdict = Judge(r, 8, 3, "x");
+  EXPECT_EQ(verdict.outcome, Outcome::kRefused);
+  EXPECT_EQ(verdict.reason, "it is too easy to guess");
+
+  // The advice has what the engine gives: a suggestion alone, or nothing.
+  r.warning = QUARVEL_WARNING_NONE;
+  EXPECT_EQ(Judge(r, 8, 3, "x").advice, quarvel_suggestion_text(QUARVEL_SUGGESTION_AVOID_DATES));
+  r.suggestion_count = 0;
+  EXPECT_EQ(Judge(r, 8, 3, "x").advice, "");
 }
 
 }  // namespace

@@ -22,16 +22,19 @@ import enum
 import os
 import re
 import threading
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from types import TracebackType
-from typing import Iterable, Iterator, List, Optional, Tuple, Type, Union
+from typing import Dict, Iterable, Iterator, List, Optional, Tuple, Type, Union
 from contextlib import contextmanager
 
 from quarvel import _native
 
 __all__ = [
+    "ATTACKS",
+    "Advice",
     "Environment",
     "Fields",
+    "GuessPiece",
     "Match",
     "MatchKind",
     "NistFailure",
@@ -101,7 +104,7 @@ class Variant(enum.IntFlag):
 #: The stable names of the explanation codes (engine.h, "Explanations as
 #: data"), by code number: reasons, steps, and the pieces of steps.
 REASON_NAMES = ("", "few_distinct", "repeats", "sequences", "dictionary", "breach", "context",
-                "pattern", "unreadable", "personal", "level_capped")
+                "pattern", "unreadable", "personal", "level_capped", "few_guesses")
 STEP_NAMES = ("", "lowercased", "capitalised", "uppercased", "reversed", "rule", "cut_first",
               "cut_last", "punctuation_removed", "symbols_removed", "non_alnum_removed",
               "read_as", "dropped", "suffix", "prefix", "doubled", "inside", "cut_start",
@@ -165,6 +168,9 @@ def _reason_text(code: str, value: int, limit: int) -> str:
         return f"{value} neighbours in sequence" + (f" (more than {limit})" if limit else "")
     if code == "level_capped":
         return f"a found password is rated at most level {limit} (the score gave level {value})"
+    if code == "few_guesses":
+        return (f"a password estimated below the least number of guesses is rated at most level "
+                f"{limit} (the score gave level {value})")
     return _FIXED_TEXTS.get(code, "a lost point")
 
 
@@ -269,6 +275,84 @@ class NistVerdict:
     min_length: int
 
 
+#: The attacks of the estimate, by the stable names that key
+#: :attr:`Strength.crack_seconds`, in the order of their codes
+#: (QUARVEL_ATTACK_*): 100 guesses an hour, 10 a second, 10^4 and 10^10 a
+#: second.
+ATTACKS = ("online_throttled", "online", "offline_slow_hash", "offline_fast_hash")
+
+_catalogue: Dict[Tuple[str, Tuple[int, ...]], str] = {}
+
+
+def _catalogue_entry(function: str, *codes: int) -> str:
+    """What the library's catalogue function answers for ``codes`` (a name or
+    an English text; "" for a code it does not know), kept once asked for."""
+    key = (function, codes)
+    entry = _catalogue.get(key)
+    if entry is None:
+        raw: bytes = getattr(_native.library(), function)(*codes)
+        entry = _catalogue[key] = raw.decode("utf-8", errors="replace")
+    return entry
+
+
+def _guess_name(what: int, code: int) -> str:
+    """The stable name of a piece kind, transform bit or attack; the code as
+    text for one the library does not name."""
+    return _catalogue_entry("quarvel_guess_name", what, code) or str(code)
+
+
+@dataclass(frozen=True)
+class Advice:
+    """A warning or a suggestion about a password: ``name`` is its stable name
+    ("common_password", "add_words", ...; the code's number as text for one
+    the library does not name), ``text`` its English from the library's
+    catalogue, which a site may translate by name."""
+
+    name: str
+    text: str
+
+
+def _advice(kind: str, code: int) -> Advice:
+    name = _catalogue_entry(f"quarvel_{kind}_name", code) or str(code)
+    return Advice(name, _catalogue_entry(f"quarvel_{kind}_text", code))
+
+
+@dataclass(frozen=True)
+class GuessPiece:
+    """One piece of the guess estimate's covering of the password, left to
+    right: ``kind`` by its stable name ("dictionary", "context", "repeat",
+    "keyboard_walk", "sequence", "date", "year", "brute_force"), the bytes it
+    covers, and what it costs. ``word`` may be a stored word, a context word,
+    a date read or the repeated text: treat it as a secret, do not log it."""
+
+    kind: str
+    start: int  #: first byte of the password it covers (from 0)
+    length: int  #: bytes it covers
+    word: str
+    rank: int  #: a word's rank (1: tried first); a repeat's count; else 0
+    slot: int  #: a word's dictionary slot (0 to 7; 8 the personal dictionary); else -1
+    #: "capitalised", "uppercased", "mixed_case", "leet", "reversed", "shifted"
+    transforms: Tuple[str, ...]
+    guesses_log10: float  #: log10 of the guesses this piece costs
+
+
+def _transforms(bits: int) -> Tuple[str, ...]:
+    names: List[str] = []
+    for shift in range(32):
+        bit = 1 << shift
+        if bits & bit:
+            names.append(_guess_name(_native.NAME_TRANSFORM, ctypes.c_int(bit).value))
+    return tuple(names)
+
+
+def _pieces(result: _native.Result) -> Tuple[GuessPiece, ...]:
+    count = max(0, min(result.piece_count, _native.MAX_PIECES))
+    return tuple(GuessPiece(_guess_name(_native.NAME_PIECE, p.kind), p.start, p.length,
+                            _text(p.word), p.rank, p.slot, _transforms(p.transforms),
+                            p.guesses_log10)
+                 for p in result.pieces[:count])
+
+
 @dataclass(frozen=True)
 class Strength:
     """The outcome of a check."""
@@ -281,6 +365,16 @@ class Strength:
     nist: Optional[NistVerdict] = None  #: the NIST SP 800-63B verdict
     #: One per stage that lost points, in stage order, and the level's cap.
     reasons: Tuple[Reason, ...] = ()
+    #: log10 of the guesses an attacker needs (None: no estimate).
+    guesses_log10: Optional[float] = None
+    #: The seconds each attack of :data:`ATTACKS` takes, by its name.
+    crack_seconds: Dict[str, float] = field(default_factory=dict, hash=False)
+    #: The covering of the password that the estimate found, left to right.
+    pieces: Tuple[GuessPiece, ...] = ()
+    #: Why the password is weak, when the estimate says (None otherwise).
+    warning: Optional[Advice] = None
+    #: How to make it stronger, most useful first (up to three).
+    suggestions: Tuple[Advice, ...] = ()
 
 
 @dataclass(frozen=True)
@@ -338,7 +432,15 @@ def _strength(result: _native.Result) -> Strength:
         answer=result.answer.decode("ascii", errors="replace"),
         nist=NistVerdict(ok=bool(result.nist_ok), failures=NistFailure(result.nist_failures),
                          length=result.nist_length, min_length=result.nist_min_length),
-        reasons=_reasons(result, scores))
+        reasons=_reasons(result, scores),
+        guesses_log10=result.guesses_log10,
+        crack_seconds={_guess_name(_native.NAME_ATTACK, code): result.crack_seconds[code]
+                       for code in range(_native.ATTACKS)},
+        pieces=_pieces(result),
+        warning=_advice("warning", result.warning) if result.warning else None,
+        suggestions=tuple(
+            _advice("suggestion", code) for code in
+            result.suggestions[:max(0, min(result.suggestion_count, _native.MAX_SUGGESTIONS))]))
 
 
 class Environment:

@@ -76,6 +76,29 @@ class Step(ctypes.Structure):
 
 MAX_REASONS = 8
 MAX_STEPS = 24
+ATTACKS = 4
+MAX_SUGGESTIONS = 3
+MAX_PIECES = 16
+
+# What quarvel_guess_name names.
+NAME_PIECE = 1
+NAME_TRANSFORM = 2
+NAME_ATTACK = 3
+
+
+class GuessPiece(ctypes.Structure):
+    """struct quarvel_guess_piece."""
+
+    _fields_ = [
+        ("kind", ctypes.c_int),
+        ("start", ctypes.c_int),
+        ("length", ctypes.c_int),
+        ("transforms", ctypes.c_uint),
+        ("rank", ctypes.c_uint32),
+        ("slot", ctypes.c_int),
+        ("guesses_log10", ctypes.c_double),
+        ("word", ctypes.c_char * 32),
+    ]
 
 
 class Result(ctypes.Structure):
@@ -106,6 +129,14 @@ class Result(ctypes.Structure):
         ("reasons", Reason * MAX_REASONS),
         ("step_count", ctypes.c_int),
         ("match_steps", Step * MAX_STEPS),
+        # The guess estimate and advice.
+        ("guesses_log10", ctypes.c_double),
+        ("crack_seconds", ctypes.c_double * ATTACKS),
+        ("warning", ctypes.c_int),
+        ("suggestion_count", ctypes.c_int),
+        ("suggestions", ctypes.c_int * MAX_SUGGESTIONS),
+        ("piece_count", ctypes.c_int),
+        ("pieces", GuessPiece * MAX_PIECES),
     ]
 
 
@@ -160,6 +191,13 @@ def _declare(lib: ctypes.CDLL) -> ctypes.CDLL:
     lib.quarvel_get_settings.restype = ctypes.c_int
     lib.quarvel_version.argtypes = []
     lib.quarvel_version.restype = ctypes.c_char_p
+    for name in ("quarvel_warning_text", "quarvel_warning_name", "quarvel_suggestion_text",
+                 "quarvel_suggestion_name"):
+        function = getattr(lib, name)
+        function.argtypes = [ctypes.c_int]
+        function.restype = ctypes.c_char_p
+    lib.quarvel_guess_name.argtypes = [ctypes.c_int, ctypes.c_int]
+    lib.quarvel_guess_name.restype = ctypes.c_char_p
     return lib
 
 

@@ -5,7 +5,8 @@ In ``settings.py``::
     AUTH_PASSWORD_VALIDATORS = [
         {
             "NAME": "quarvel.django.QuarvelValidator",
-            "OPTIONS": {"root": "/var/lib/quarvel", "min_level": 3},
+            "OPTIONS": {"root": "/var/lib/quarvel", "min_level": 3,
+                        "min_guesses_log10": 10},
         },
     ]
 
@@ -74,26 +75,41 @@ class QuarvelValidator:
     """Rejects a password whose Quarvel strength is below ``min_level``.
 
     Options: ``root`` (the folder holding ``conf/quarvel.ini`` and
-    ``dicts/default_dict``), ``min_level`` (1 to 4, default 3), and
-    ``user_attributes``: the user's attributes searched as context words
-    (the e-mail address without its domain), as in Django's own
+    ``dicts/default_dict``), ``min_level`` (1 to 4, default 3),
+    ``min_guesses_log10`` (a number from 0 to 100, default None: a password
+    the library estimates to fall in fewer than 10**N guesses is refused
+    too), and ``user_attributes``: the user's attributes searched as context
+    words (the e-mail address without its domain), as in Django's own
     ``UserAttributeSimilarityValidator``.
+
+    A refusal ends with the library's warning (code ``password_warning``)
+    and suggestions (code ``password_suggestion``), in its English.
     """
 
     #: The attributes searched by default.
     DEFAULT_USER_ATTRIBUTES: Tuple[str, ...] = ("username", "first_name", "last_name", "email")
 
     def __init__(self, root: str, min_level: int = 3,
-                 user_attributes: Sequence[str] = DEFAULT_USER_ATTRIBUTES) -> None:
+                 user_attributes: Sequence[str] = DEFAULT_USER_ATTRIBUTES,
+                 min_guesses_log10: Optional[float] = None) -> None:
         if not isinstance(min_level, int) or not 1 <= min_level <= 4:
             raise ImproperlyConfigured(
                 f"QuarvelValidator: min_level must be 1 to 4, not {min_level!r}")
+        if min_guesses_log10 is not None and (
+                isinstance(min_guesses_log10, bool)
+                or not isinstance(min_guesses_log10, (int, float))
+                or not 0 <= min_guesses_log10 <= 100):
+            raise ImproperlyConfigured(
+                "QuarvelValidator: min_guesses_log10 must be a number from 0 to 100, not "
+                f"{min_guesses_log10!r}")
         #: The environment's root folder, made absolute when configured.
         self.root = os.path.abspath(root)
         #: The lowest accepted level.
         self.min_level = min_level
         #: The user's attributes searched as context words.
         self.user_attributes = tuple(user_attributes)
+        #: The least log10 of guesses accepted, or None.
+        self.min_guesses_log10 = min_guesses_log10
 
     def _context(self, user: Any) -> List[Tuple[str, str]]:
         """(word, attribute) pairs: each attribute's value and its parts."""
@@ -130,15 +146,38 @@ class QuarvelValidator:
             raise ValidationError(
                 _("This password cannot be checked: it must hold 1 to %(max_bytes)d bytes."),
                 code="password_unchecked", params={"max_bytes": 257}) from None
-        if strength.level >= self.min_level:
+        guessable = (self.min_guesses_log10 is not None and strength.guesses_log10 is not None
+                     and strength.guesses_log10 < self.min_guesses_log10)
+        if strength.level >= self.min_level and not guessable:
             return
-        errors = [ValidationError(
-            _("This password is too weak: its strength is %(level)d of 4, and at least "
-              "%(min_level)d is required."),
-            code="password_too_weak",
-            params={"level": strength.level, "min_level": self.min_level})]
-        errors.extend(self._reasons(strength, user, context))
+        if strength.level < self.min_level:
+            errors = [ValidationError(
+                _("This password is too weak: its strength is %(level)d of 4, and at least "
+                  "%(min_level)d is required."),
+                code="password_too_weak",
+                params={"level": strength.level, "min_level": self.min_level})]
+            errors.extend(self._reasons(strength, user, context))
+        else:
+            errors = [ValidationError(
+                _("This password is too easy to guess: about 10^%(guesses).1f guesses would "
+                  "find it, and at least 10^%(min_guesses)g are required."),
+                code="password_too_guessable",
+                params={"guesses": strength.guesses_log10,
+                        "min_guesses": self.min_guesses_log10})]
+        errors.extend(self._advice(strength))
         raise ValidationError(errors)
+
+    @staticmethod
+    def _advice(strength: Strength) -> List[ValidationError]:
+        """The library's warning and suggestions, in its catalogue's English;
+        ``params["name"]`` is the stable name, for a site that words them
+        itself."""
+        items = [(strength.warning, "password_warning")] if strength.warning else []
+        items += [(s, "password_suggestion") for s in strength.suggestions]
+        # The text is the message as it is: a '%' in it is no placeholder.
+        return [ValidationError(advice.text.replace("%", "%%"), code=code,
+                                params={"name": advice.name})
+                for advice, code in items if advice.text]
 
     def _reasons(self, strength: Strength, user: Any,
                  context: Iterable[Tuple[str, str]]) -> List[ValidationError]:
@@ -178,6 +217,9 @@ class QuarvelValidator:
         if "repeats" in codes:
             reasons.append(ValidationError(
                 _("It repeats pieces of itself."), code="password_repeats"))
+        if "few_guesses" in codes:
+            reasons.append(ValidationError(
+                _("It would be found in too few guesses."), code="password_too_guessable"))
         if not reasons:
             reasons.append(ValidationError(
                 _("Make it longer, or mix lower case, upper case, digits and symbols."),
@@ -219,8 +261,13 @@ class QuarvelValidator:
 
     def get_help_text(self) -> str:
         """Describes the policy, for the password form."""
-        return str(_(
+        text = str(_(
             "Your password must reach strength %(min_level)d of 4. It may not be a common "
             "word or password, nor a small change of one, nor be close to your personal "
             "information; a long password that mixes lower case, upper case, digits and "
             "symbols is strong.") % {"min_level": self.min_level})
+        if self.min_guesses_log10 is not None:
+            text += " " + str(_(
+                "An attacker must need at least 10^%(min_guesses)g guesses to find it.")
+                % {"min_guesses": self.min_guesses_log10})
+        return text

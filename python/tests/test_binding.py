@@ -114,7 +114,7 @@ def test_records_match_the_c_layout() -> None:
         pytest.skip("QUARVEL_LAYOUT_HELPER is not set (CTest sets it)")
     records = {"quarvel_match": _native.Match, "quarvel_result": _native.Result,
                "quarvel_settings": _native.Settings, "quarvel_reason": _native.Reason,
-               "quarvel_step": _native.Step}
+               "quarvel_step": _native.Step, "quarvel_guess_piece": _native.GuessPiece}
     # Records start with their size; the elements of the result's arrays do not.
     seen = {name: {"size"} if cls._fields_[0][0] == "size" else set()
             for name, cls in records.items()}

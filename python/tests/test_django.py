@@ -7,7 +7,7 @@ import os
 import pathlib
 import subprocess
 import sys
-from typing import Iterator, List
+from typing import Iterator, List, Tuple
 
 import pytest
 
@@ -54,8 +54,12 @@ def user() -> object:
                 email="t.okonkwo@example.org")
 
 
-def rejection(password: str, who: object) -> List[str]:
-    """The codes of the errors validate_password raises, [] when it accepts."""
+ADVICE_CODES = ("password_warning", "password_suggestion")
+
+
+def refusal(password: str, who: object) -> List[Tuple[str, str]]:
+    """(code, message) of each error validate_password raises, [] when it
+    accepts."""
     from django.contrib.auth import password_validation
     from django.core.exceptions import ValidationError
 
@@ -64,8 +68,15 @@ def rejection(password: str, who: object) -> List[str]:
     except ValidationError as error:
         messages = " ".join(error.messages).lower()
         assert password.lower() not in messages
-        return [e.code for e in error.error_list]
+        return [(e.code, e.message % e.params if e.params else e.message)
+                for e in error.error_list]
     return []
+
+
+def rejection(password: str, who: object) -> List[str]:
+    """The codes of the errors validate_password raises, [] when it accepts,
+    without the advice that ends a refusal (see test_refusal_ends_with_advice)."""
+    return [code for code, _message in refusal(password, who) if code not in ADVICE_CODES]
 
 
 def test_weak_user_based_and_strong_passwords(validators: List[object]) -> None:
@@ -116,3 +127,43 @@ def test_python_example_runs_as_written(site: pathlib.Path, service_root: pathli
                          capture_output=True, text=True)
     with quarvel.Environment(service_root) as env_:
         assert run.stdout == f"{env_.check('Tr0ub4dor&3').level}\n"
+
+
+def test_refusal_ends_with_advice(validators: List[object], service_root: pathlib.Path) -> None:
+    """After the reasons, the library's warning and suggestions, in its
+    catalogue's English: the same as the binding gives for the password."""
+    with quarvel.Environment(service_root) as env:
+        for password in ("sunshine", "qwertyuiop", "Dragon1987"):
+            strength = env.check(password)
+            expected = [("password_warning", strength.warning.text)] if strength.warning else []
+            expected += [("password_suggestion", s.text) for s in strength.suggestions]
+            assert expected, password
+            given = refusal(password, None)
+            assert given[0][0] == "password_too_weak", password
+            assert [e for e in given if e[0] in ADVICE_CODES] == expected, password
+            assert given[-len(expected):] == expected, password
+
+
+def test_min_guesses_option(service_root: pathlib.Path) -> None:
+    from django.core.exceptions import ImproperlyConfigured, ValidationError
+    from quarvel.django import QuarvelValidator
+
+    for bad in (-1, 100.5, "8", True):
+        with pytest.raises(ImproperlyConfigured):
+            QuarvelValidator(root=str(service_root), min_guesses_log10=bad)  # type: ignore
+    password = "Tq7%vLm2xPw9"
+    with quarvel.Environment(service_root) as env:
+        strength = env.check(password)
+    assert strength.level >= 3 and strength.guesses_log10 is not None
+    lenient = QuarvelValidator(root=str(service_root), min_guesses_log10=strength.guesses_log10)
+    lenient.validate(password)
+    strict = QuarvelValidator(root=str(service_root), min_level=1,
+                              min_guesses_log10=strength.guesses_log10 + 0.5)
+    with pytest.raises(ValidationError) as caught:
+        strict.validate(password)
+    codes = [e.code for e in caught.value.error_list]
+    assert codes[0] == "password_too_guessable"
+    assert set(codes[1:]) <= set(ADVICE_CODES)
+    assert "10^%.1f" % strength.guesses_log10 in caught.value.messages[0]
+    assert "10^" in strict.get_help_text()
+    assert "10^" not in QuarvelValidator(root=str(service_root)).get_help_text()

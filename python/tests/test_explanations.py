@@ -4,13 +4,17 @@ from those codes; then the same through the real engine."""
 
 from __future__ import annotations
 
+import math
 import pathlib
-from typing import List, Sequence, Tuple
+import random
+import re
+from typing import Dict, List, Sequence, Tuple
 
 import pytest
 
 import quarvel
 from quarvel import _native
+from conftest import SOURCE_DIR
 
 # (stage, code, points, value, limit) and (code, piece, count, count2, arg)
 # as the C record holds them.
@@ -133,3 +137,81 @@ def test_codes_with_the_real_engine(root: pathlib.Path) -> None:
     rule = codes.index("rule")
     assert match.steps[rule].arg == "]]" and match.steps[rule].count > 0
     assert (match.steps[rule + 1].code, match.steps[rule + 1].count) == ("cut_last", 2)
+
+
+def header_names(family: str, value: str = r"\d+") -> Dict[int, str]:
+    """The stable names engine.h gives the codes QUARVEL_<family>_* whose
+    values match ``value``."""
+    text = (SOURCE_DIR / "include" / "quarvel" / "engine.h").read_text()
+    found = re.findall(r"#define QUARVEL_%s_\w+ (%s) +/\* \(\"(\w+)\"\)" % (family, value), text)
+    return {int(code, 0): name for code, name in found}
+
+
+def test_estimate_names_and_texts_come_from_the_catalogue() -> None:
+    """A record built by hand: every warning, suggestion, piece kind,
+    transform and attack code is named as engine.h names it, with the
+    catalogue's English; codes the library does not know by number."""
+    warnings, suggestions = header_names("WARNING"), header_names("SUGGESTION")
+    kinds, transforms = header_names("GUESS"), header_names("GUESS", "0x[0-9A-Fa-f]+")
+    attacks = header_names("ATTACK")
+    assert (len(warnings), len(suggestions), len(kinds), len(transforms), len(attacks)) == (
+        13, 14, 8, 6, 4)
+    assert tuple(attacks[a] for a in range(4)) == quarvel.ATTACKS
+
+    r = record(quarvel.MatchKind.NONE, [], [])
+    r.guesses_log10 = 7.25
+    for attack in range(_native.ATTACKS):
+        r.crack_seconds[attack] = float(attack + 1)
+    r.piece_count = 2
+    r.pieces[0] = _native.GuessPiece(1, 0, 6, 0x01 | 0x10, 300, 0, 3.5, b"dragon")
+    r.pieces[1] = _native.GuessPiece(42, 6, 2, 0x4000, 0, -1, 3.75, b"")
+    for code, name in warnings.items():
+        r.warning = code
+        r.suggestion_count = 3
+        r.suggestions[0], r.suggestions[1], r.suggestions[2] = code, code + 1, 999
+        s = quarvel._strength(r)
+        assert s.warning is not None and s.warning.name == name
+        assert s.warning.text.endswith(".") and s.warning.text != name
+        assert [a.name for a in s.suggestions] == [suggestions[code], suggestions[code + 1], "999"]
+        assert s.suggestions[2].text == ""
+    assert s.guesses_log10 == 7.25
+    assert s.crack_seconds == {quarvel.ATTACKS[a]: a + 1.0 for a in range(4)}
+    assert s.pieces == (
+        quarvel.GuessPiece(kinds[1], 0, 6, "dragon", 300, 0, (transforms[0x01], transforms[0x10]),
+                           3.5),
+        quarvel.GuessPiece("42", 6, 2, "", 0, -1, ("16384",), 3.75))
+    for code, name in kinds.items():
+        r.pieces[0].kind = code
+        assert quarvel._strength(r).pieces[0].kind == name
+    for bit, name in transforms.items():
+        r.pieces[0].transforms = bit
+        assert quarvel._strength(r).pieces[0].transforms == (name,)
+    r.warning = 0
+    r.suggestion_count = 0
+    assert quarvel._strength(r).warning is None and quarvel._strength(r).suggestions == ()
+    hash(quarvel._strength(r))  # still hashable, the dictionary of times aside
+
+
+def test_estimate_with_the_real_engine(root: pathlib.Path) -> None:
+    rng = random.Random(5)
+    noise = "".join(rng.choice("abcdefghjkmnpqrstuvwxyzACDEFGHJKLMNPQRTUVWXY3469!#%&")
+                    for _ in range(20))
+    rates = {"online_throttled": 100 / 3600, "online": 10, "offline_slow_hash": 1e4,
+             "offline_fast_hash": 1e10}
+    with quarvel.Environment(root) as env:
+        common, strong = env.check("password"), env.check(noise)
+        others = [env.check(p) for p in ("Dragon1987", "qwertyuiop", "abcabcabc", "Tr0ub4dor&3")]
+    assert common.guesses_log10 is not None and common.guesses_log10 < 6
+    assert strong.guesses_log10 is not None and strong.guesses_log10 > 10
+    assert common.warning is not None and common.warning.text
+    for s, length in [(common, 8), (strong, 20), *zip(others, (10, 10, 9, 11))]:
+        assert s.guesses_log10 is not None
+        assert set(s.crack_seconds) == set(rates)
+        for name, rate in rates.items():
+            assert math.isclose(math.log10(s.crack_seconds[name]),
+                                s.guesses_log10 - math.log10(rate), abs_tol=1e-9)
+        assert 0 < len(s.pieces) <= _native.MAX_PIECES
+        if len(s.pieces) < _native.MAX_PIECES:
+            ends = [0] + [p.start + p.length for p in s.pieces]
+            assert [p.start for p in s.pieces] == ends[:-1] and ends[-1] == length
+        assert all(a.text for a in s.suggestions)

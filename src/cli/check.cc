@@ -14,6 +14,7 @@
 
 #include "base/secure_wipe.h"
 #include "cli/commands.h"
+#include "cli/guesses.h"
 #include "cli/line_reader.h"
 #include "cli/report.h"
 #include "cli/terminal.h"
@@ -46,6 +47,7 @@ class Checker {
     quarvel_result result = {};
     QUARVEL_RESULT_INIT(&result);
     quarvel_check(env_, password.data(), password.size(), &result);
+    if (options_.min_guesses_log10 >= 0) CapByGuesses(result, options_.min_guesses_log10);
     const std::string_view shown = options_.show_password ? password : std::string_view();
     if (options_.json) {
       AppendJsonLine(out, label, shown, result);
@@ -53,10 +55,11 @@ class Checker {
       AppendHumanLine(out, label, shown, result);
     }
     const bool passed = result.code == QUARVEL_OK && result.level >= options_.min_level;
-    // The match and its steps hold what the password was turned into; the
-    // rest is counts.
+    // The match, its steps and the estimate's pieces hold what the password
+    // was turned into; the rest is counts.
     quarvel::SecureWipe(&result.match, sizeof(result.match));
     quarvel::SecureWipe(result.match_steps, sizeof(result.match_steps));
+    quarvel::SecureWipe(result.pieces, sizeof(result.pieces));
     return passed;
   }
 

@@ -20,6 +20,9 @@ struct CheckOptions {
   bool json = false;
   bool show_password = false;
   int min_level = 1;
+  // --min-guesses: a password estimated below 10^N guesses is rated at most
+  // level 2; negative when not given.
+  double min_guesses_log10 = -1;
   unsigned jobs = 1;
   // Passwords given as arguments; none: standard input.
   std::vector<std::string> passwords;

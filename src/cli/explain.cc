@@ -9,6 +9,7 @@
 
 #include "base/secure_wipe.h"
 #include "cli/commands.h"
+#include "cli/guesses.h"
 #include "cli/line_reader.h"
 #include "cli/report.h"
 #include "cli/terminal.h"
@@ -72,6 +73,28 @@ std::string NistVerdict(const quarvel_result &r) {
   if (r.nist_failures & QUARVEL_NIST_REPETITIVE) add("repetitive or sequential characters");
   if (r.nist_failures & QUARVEL_NIST_CONTEXT) add("a context word");
   return text + ".";
+}
+
+// The guess estimate: the guesses and every attack's time, the pieces
+// left to right, the warning and the suggestions.
+std::string Estimate(const quarvel_result &r, const quarvel_settings &s) {
+  if (!HasEstimate(r)) return "";
+  static constexpr int kAttacks[] = {QUARVEL_ATTACK_ONLINE_THROTTLED, QUARVEL_ATTACK_ONLINE,
+                                     QUARVEL_ATTACK_OFFLINE_SLOW, QUARVEL_ATTACK_OFFLINE_FAST};
+  std::string text = "Guess estimate: " + EstimateText(r, kAttacks) + ".\n";
+  int n = 0;
+  for (const quarvel_guess_piece &piece : PiecesOf(r)) {
+    std::string dictionary;
+    if (piece.slot >= 0 && piece.slot < 8) {
+      dictionary = std::string(s.dict_prefix[piece.slot],
+                               strnlen(s.dict_prefix[piece.slot], sizeof(s.dict_prefix[0])));
+    } else if (piece.slot == 8) {
+      dictionary = "the personal dictionary";
+    }
+    text += "Piece " + std::to_string(++n) + ", " + PieceText(piece, dictionary) + ".\n";
+  }
+  AppendAdviceTexts(text, r, "Warning: ", "Suggestion: ");
+  return text;
 }
 
 // The reason of a stage, or null when it lost no point.
@@ -149,11 +172,13 @@ std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
   }
   text += "Level " + std::to_string(r.level) + " of 4 (" + std::string(LevelName(r.level)) + ")";
   const quarvel_reason *capped = ReasonOfStage(r, 0);
-  if (capped != nullptr && capped->code == QUARVEL_REASON_LEVEL_CAPPED) {
+  if (capped != nullptr &&
+      (capped->code == QUARVEL_REASON_LEVEL_CAPPED || capped->code == QUARVEL_REASON_FEW_GUESSES)) {
     text += ": " + ReasonText(r, *capped);
   }
   text += ".\n";
   text += "NIST SP 800-63B: " + NistVerdict(r) + "\n";
+  text += Estimate(r, s);
   text += "Answer: " + std::string(r.answer) + "\n";
   return text;
 }

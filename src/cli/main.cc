@@ -92,6 +92,11 @@ int main(int argc, char **argv) {
                    "Level (1-4) every password must reach for exit status 0 (default 1)")
       ->check(CLI::Range(1, 4));
   check_cmd
+      ->add_option("--min-guesses", check.min_guesses_log10,
+                   "Rate a password that the library estimates to fall in fewer than 10^N "
+                   "guesses at most level 2 (N from 0 to 100, fractions allowed)")
+      ->check(CLI::Range(0.0, 100.0));
+  check_cmd
       ->add_option("-j,--jobs", check.jobs,
                    "Threads that check standard input; the output keeps its order "
                    "(default 1)")

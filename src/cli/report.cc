@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/secure_wipe.h"
+#include "cli/guesses.h"
 #include "cli/wording.h"
 
 namespace quarvel::cli {
@@ -143,6 +144,21 @@ void AppendHumanLine(std::string &out, EntryLabel label, std::string_view passwo
   out += result.pw_ncr == 1 ? " class" : " classes";
   AppendLostPoints(out, result);
   out += '\n';
+  AppendAdviceLines(out, result);
+}
+
+void AppendAdviceLines(std::string &out, const quarvel_result &result) {
+  if (result.code != QUARVEL_OK || !HasEstimate(result)) return;
+  static constexpr int kShown[] = {QUARVEL_ATTACK_ONLINE, QUARVEL_ATTACK_OFFLINE_FAST};
+  out += "  ";
+  out += EstimateText(result, kShown);
+  for (const quarvel_reason &reason : ReasonsOf(result)) {
+    if (reason.code != QUARVEL_REASON_FEW_GUESSES) continue;
+    out += "; ";
+    out += ReasonText(result, reason);
+  }
+  out += '\n';
+  AppendAdviceTexts(out, result, "  warning: ", "  suggestion: ");
 }
 
 namespace {
@@ -226,6 +242,7 @@ Json ReasonsNode(const quarvel_result &result) {
       case QUARVEL_REASON_REPEATS:
       case QUARVEL_REASON_SEQUENCES:
       case QUARVEL_REASON_LEVEL_CAPPED:
+      case QUARVEL_REASON_FEW_GUESSES:
         reason["value"] = r.value;
         reason["limit"] = r.limit;
         break;
@@ -238,6 +255,53 @@ Json ReasonsNode(const quarvel_result &result) {
   return reasons;
 }
 
+// The estimate's members (quarvel/engine.h, "Guess estimate"), codes by
+// their names in the library's catalogue.
+Json CrackSecondsNode(const quarvel_result &result) {
+  Json times = Json::object();
+  for (int attack = 0; attack < QUARVEL_ATTACKS; ++attack) {
+    times[quarvel_guess_name(QUARVEL_NAME_ATTACK, attack)] = result.crack_seconds[attack];
+  }
+  return times;
+}
+
+Json PiecesNode(const quarvel_result &result) {
+  Json pieces = Json::array();
+  for (const quarvel_guess_piece &p : PiecesOf(result)) {
+    Json transforms = Json::array();
+    for (unsigned bit = 1; bit != 0; bit <<= 1) {
+      if (p.transforms & bit) {
+        const int code = static_cast<int>(bit);
+        transforms.push_back(CodeNode(quarvel_guess_name(QUARVEL_NAME_TRANSFORM, code), code));
+      }
+    }
+    pieces.push_back({{"kind", CodeNode(quarvel_guess_name(QUARVEL_NAME_PIECE, p.kind), p.kind)},
+                      {"start", p.start},
+                      {"length", p.length},
+                      {"word", std::string(Field(p.word))},
+                      {"rank", p.rank},
+                      {"slot", p.slot},
+                      {"transforms", std::move(transforms)},
+                      {"guesses_log10", p.guesses_log10}});
+  }
+  return pieces;
+}
+
+Json WarningNode(const quarvel_result &result) {
+  if (result.warning == QUARVEL_WARNING_NONE) return nullptr;
+  return {{"code", CodeNode(quarvel_warning_name(result.warning), result.warning)},
+          {"text", quarvel_warning_text(result.warning)}};
+}
+
+Json SuggestionsNode(const quarvel_result &result) {
+  Json suggestions = Json::array();
+  for (const int code : SuggestionsOf(result)) {
+    suggestions.push_back({{"name", CodeNode(quarvel_suggestion_name(code), code)},
+                           {"text", quarvel_suggestion_text(code)}});
+  }
+  return suggestions;
+}
+
 // The objects of one thread, kept from line to line: their keys are made
 // once, and a line only replaces values.
 struct JsonLine {
@@ -246,9 +310,20 @@ struct JsonLine {
   Json match;
 
   JsonLine() {
-    entry = {{"line", 0},         {"code", 0},         {"level", 0},
-             {"fields", nullptr}, {"stages", nullptr}, {"reasons", nullptr},
-             {"match", nullptr},  {"nist", nullptr},   {"answer", ""}};
+    entry = {{"line", 0},
+             {"code", 0},
+             {"level", 0},
+             {"fields", nullptr},
+             {"stages", nullptr},
+             {"reasons", nullptr},
+             {"match", nullptr},
+             {"nist", nullptr},
+             {"answer", ""},
+             {"guesses_log10", nullptr},
+             {"crack_seconds", nullptr},
+             {"pieces", nullptr},
+             {"warning", nullptr},
+             {"suggestions", nullptr}};
     fields = {{"RT_LEVEL", 0}, {"PW_LEN", 0},      {"PW_NCR", 0},   {"REPT_NCR", 0},
               {"CTS_NCR", 0},  {"DICT_FD_CNT", 0}, {"PDICT_FD", ""}};
     match = {{"kind", ""},        {"slot", 0},
@@ -272,6 +347,9 @@ struct JsonLine {
     match["steps"] = Json::array();
     WipeStrings(entry["reasons"]);
     entry["reasons"] = nullptr;
+    // A piece's word may be a repeated part of the password.
+    WipeStrings(entry["pieces"]);
+    entry["pieces"] = nullptr;
     if (entry.contains("password")) {
       SetText(entry["password"], "");
       entry.erase("password");
@@ -348,6 +426,13 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
                      {"length", result.nist_length},
                      {"min_length", result.nist_min_length}};
   }
+  if (graded && HasEstimate(result)) {
+    entry["guesses_log10"] = result.guesses_log10;
+    entry["crack_seconds"] = CrackSecondsNode(result);
+    entry["pieces"] = PiecesNode(result);
+    entry["warning"] = WarningNode(result);
+    entry["suggestions"] = SuggestionsNode(result);
+  }
   SetText(entry["answer"], Field(result.answer));
   if (!password.empty()) SetText(entry["password"], password);
 
@@ -359,6 +444,9 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
     std::swap(entry["fields"], line.fields);
     entry["stages"] = nullptr;
     entry["nist"] = nullptr;
+    for (const char *key : {"guesses_log10", "crack_seconds", "warning", "suggestions"}) {
+      entry[key] = nullptr;
+    }
   }
   line.Wipe();
 }

@@ -34,15 +34,24 @@ struct EntryLabel {
   uint64_t position;
 };
 
-// Appends the human line for one result (and a line feed) to out. password
-// is shown only when it is not empty.
+// Appends the human line for one result (and a line feed) to out, then its
+// advice lines (AppendAdviceLines). password is shown only when it is not
+// empty.
 void AppendHumanLine(std::string &out, EntryLabel label, std::string_view password,
                      const quarvel_result &result);
 
+// For a graded result with the estimate, lines indented by two spaces: the
+// guesses and the times of an online and a fast offline attack (and the
+// reason when --min-guesses capped the level), then "warning: ..." when
+// there is one and "suggestion: ..." for each suggestion, in the catalogue's
+// English.
+void AppendAdviceLines(std::string &out, const quarvel_result &result);
+
 // Appends the JSON object for one result (and a line feed) to out: line,
 // code, level, fields, stages, reasons (stage, code, points, value and limit
-// where the code uses them, text), match (with its steps), nist, answer, and
-// password when not empty.
+// where the code uses them, text), match (with its steps), nist, answer, the
+// estimate (guesses_log10, crack_seconds by attack, pieces, warning,
+// suggestions; null when not graded), and password when not empty.
 void AppendJsonLine(std::string &out, EntryLabel label, std::string_view password,
                     const quarvel_result &result);
 

@@ -16,8 +16,8 @@ std::string_view Field(const char (&text)[N]) {
 
 // The names of codes 1 to N, in the order of the codes.
 constexpr std::string_view kReasonNames[] = {
-    "few_distinct", "repeats", "sequences",  "dictionary", "breach",
-    "context",      "pattern", "unreadable", "personal",   "level_capped"};
+    "few_distinct", "repeats",    "sequences", "dictionary",   "breach",     "context",
+    "pattern",      "unreadable", "personal",  "level_capped", "few_guesses"};
 constexpr std::string_view kStepNames[] = {"lowercased",
                                            "capitalised",
                                            "uppercased",
@@ -39,7 +39,7 @@ constexpr std::string_view kStepNames[] = {"lowercased",
                                            "pattern"};
 constexpr std::string_view kPieceNames[] = {"digits",        "year",     "date", "symbols",
                                             "keyboard_walk", "sequence", "run"};
-static_assert(std::size(kReasonNames) == QUARVEL_REASON_LEVEL_CAPPED);
+static_assert(std::size(kReasonNames) == QUARVEL_REASON_FEW_GUESSES);
 static_assert(std::size(kStepNames) == QUARVEL_STEP_PATTERN);
 static_assert(std::size(kPieceNames) == QUARVEL_PIECE_RUN);
 
@@ -326,6 +326,9 @@ std::string ReasonText(const quarvel_result &result, const quarvel_reason &reaso
     case QUARVEL_REASON_LEVEL_CAPPED:
       return "a found password is rated at most level " + limit + " (the score gave level " +
              value + ")";
+    case QUARVEL_REASON_FEW_GUESSES:
+      return "a password estimated below the least number of guesses is rated at most level " +
+             limit + " (the score gave level " + value + ")";
     default:
       return "stage " + std::to_string(reason.stage) + " lost " + std::to_string(reason.points) +
              (reason.points == 1 ? " point" : " points");

@@ -48,7 +48,16 @@ enum NumberIndex : jsize {
   kReasons,
   kStepCount = kReasons + QUARVEL_MAX_REASONS * 5,
   kSteps,
-  kNumberCount = kSteps + QUARVEL_MAX_STEPS * 4
+  kNumberCount = kSteps + QUARVEL_MAX_STEPS * 4,
+  // nativeCheckWithEstimate goes on with the estimate's codes: the warning,
+  // the suggestions after their count, and the pieces (kind, start, length,
+  // transforms, rank, slot) after theirs.
+  kWarning = kNumberCount,
+  kSuggestionCount,
+  kSuggestions,
+  kPieceCount = kSuggestions + QUARVEL_MAX_SUGGESTIONS,
+  kPieces,
+  kEstimateNumberCount = kPieces + QUARVEL_MAX_PIECES * 6
 };
 
 // The members of the String[] that nativeCheck fills.
@@ -61,7 +70,29 @@ enum TextIndex : jsize {
   kAffix,
   kVariant,
   kStepArg,
-  kTextCount = kStepArg + QUARVEL_MAX_STEPS
+  kTextCount = kStepArg + QUARVEL_MAX_STEPS,
+  // nativeCheckWithEstimate: the pieces' words follow.
+  kPieceWord = kTextCount,
+  kEstimateTextCount = kPieceWord + QUARVEL_MAX_PIECES
+};
+
+// The members of the double[] that nativeCheckWithEstimate fills.
+enum RealIndex : jsize {
+  kGuesses,
+  kCrackSeconds,
+  kPieceGuesses = kCrackSeconds + QUARVEL_ATTACKS,
+  kRealCount = kPieceGuesses + QUARVEL_MAX_PIECES
+};
+
+// The tables of nativeCatalogue; Catalogue.java uses the same numbers.
+enum CatalogueTable : jint {
+  kWarningName = 1,
+  kWarningText,
+  kSuggestionName,
+  kSuggestionText,
+  kPieceName,
+  kTransformName,
+  kAttackName
 };
 
 // Passwords up to this many bytes (and the terminator) are copied to the
@@ -267,6 +298,57 @@ void Deliver(JNIEnv *env, const quarvel_result &result, jintArray numbers,
   }
 }
 
+// Copies the estimate into the Java arrays: the codes after the members
+// Deliver wrote, the numbers of guesses, the pieces' words.
+void DeliverEstimate(JNIEnv *env, const quarvel_result &result, jintArray numbers,
+                     jobjectArray texts, jdoubleArray reals) noexcept {
+  if (result.code != QUARVEL_OK) return;
+  jint values[kEstimateNumberCount - kNumberCount] = {};
+  jdouble guesses[kRealCount] = {};
+  auto at = [&values](jsize index) -> jint & { return values[index - kNumberCount]; };
+  at(kWarning) = result.warning;
+  const int suggestions = std::clamp(result.suggestion_count, 0, QUARVEL_MAX_SUGGESTIONS);
+  at(kSuggestionCount) = suggestions;
+  for (int i = 0; i < suggestions; ++i) at(kSuggestions + i) = result.suggestions[i];
+  const int pieces = std::clamp(result.piece_count, 0, QUARVEL_MAX_PIECES);
+  at(kPieceCount) = pieces;
+  for (int i = 0; i < pieces; ++i) {
+    const quarvel_guess_piece &p = result.pieces[i];
+    jint *piece = &at(kPieces + i * 6);
+    piece[0] = p.kind;
+    piece[1] = p.start;
+    piece[2] = p.length;
+    piece[3] = static_cast<jint>(p.transforms);
+    piece[4] = static_cast<jint>(p.rank);
+    piece[5] = p.slot;
+    guesses[kPieceGuesses + i] = p.guesses_log10;
+  }
+  guesses[kGuesses] = result.guesses_log10;
+  for (int a = 0; a < QUARVEL_ATTACKS; ++a) guesses[kCrackSeconds + a] = result.crack_seconds[a];
+  env->SetIntArrayRegion(numbers, kNumberCount, kEstimateNumberCount - kNumberCount, values);
+  env->SetDoubleArrayRegion(reals, 0, kRealCount, guesses);
+  for (int i = 0; i < pieces; ++i) {
+    if (!SetText(env, texts, kPieceWord + i, result.pieces[i].word)) return;
+  }
+}
+
+// Checks and copies the result into the Java arrays, the estimate too when
+// reals is not null (a record that ends before it costs no estimate).
+void CheckAndDeliver(JNIEnv *env, jlong handle, jbyteArray password, jobjectArray context,
+                     jintArray numbers, jobjectArray texts, jdoubleArray reals) noexcept {
+  quarvel_result result;
+  std::memset(&result, 0, sizeof(result));
+  QUARVEL_RESULT_INIT(&result);
+  if (reals == nullptr) result.size = static_cast<uint32_t>(QUARVEL_RESULT_V3_SIZE);
+  if (RunCheck(env, FromHandle(handle), password, context, &result)) {
+    Deliver(env, result, numbers, texts);
+    if (reals != nullptr && !env->ExceptionCheck()) {
+      DeliverEstimate(env, result, numbers, texts, reals);
+    }
+  }
+  quarvel::SecureWipe(&result, sizeof(result));
+}
+
 }  // namespace
 
 extern "C" {
@@ -308,13 +390,51 @@ JNIEXPORT void JNICALL Java_org_tovo_quarvel_Quarvel_nativeCheck(JNIEnv *env, jc
                                                                  jobjectArray context,
                                                                  jintArray numbers,
                                                                  jobjectArray texts) noexcept {
-  quarvel_result result;
-  std::memset(&result, 0, sizeof(result));
-  QUARVEL_RESULT_INIT(&result);
-  if (RunCheck(env, FromHandle(handle), password, context, &result)) {
-    Deliver(env, result, numbers, texts);
+  CheckAndDeliver(env, handle, password, context, numbers, texts, nullptr);
+}
+
+// As nativeCheck, with the guess estimate: numbers, texts and reals as the
+// enums above say. Quarvel.java calls this one; nativeCheck stays for the
+// jars that came before the estimate.
+JNIEXPORT void JNICALL Java_org_tovo_quarvel_Quarvel_nativeCheckWithEstimate(
+    JNIEnv *env, jclass, jlong handle, jbyteArray password, jobjectArray context, jintArray numbers,
+    jobjectArray texts, jdoubleArray reals) noexcept {
+  CheckAndDeliver(env, handle, password, context, numbers, texts, reals);
+}
+
+// A name or English text of the library's catalogue: "" for a code it does
+// not know. Null only when the JVM is out of memory.
+JNIEXPORT jstring JNICALL Java_org_tovo_quarvel_Quarvel_nativeCatalogue(JNIEnv *env, jclass,
+                                                                        jint table,
+                                                                        jint code) noexcept {
+  const char *text = "";
+  switch (table) {
+    case kWarningName:
+      text = quarvel_warning_name(code);
+      break;
+    case kWarningText:
+      text = quarvel_warning_text(code);
+      break;
+    case kSuggestionName:
+      text = quarvel_suggestion_name(code);
+      break;
+    case kSuggestionText:
+      text = quarvel_suggestion_text(code);
+      break;
+    case kPieceName:
+      text = quarvel_guess_name(QUARVEL_NAME_PIECE, code);
+      break;
+    case kTransformName:
+      text = quarvel_guess_name(QUARVEL_NAME_TRANSFORM, code);
+      break;
+    case kAttackName:
+      text = quarvel_guess_name(QUARVEL_NAME_ATTACK, code);
+      break;
+    default:
+      break;
   }
-  quarvel::SecureWipe(&result, sizeof(result));
+  // The catalogue is ASCII, which NewStringUTF takes as it is.
+  return env->NewStringUTF(text);
 }
 
 }  // extern "C"

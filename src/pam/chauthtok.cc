@@ -86,14 +86,16 @@ Verdict Check(const Transaction &t, const quarvel_env *env, const ContextWords &
   WipedResult result;
   const size_t length = strlen(token);
   quarvel_check_context(env, token, length, words.pointers().data(), words.size(), result.get());
-  Verdict verdict = Judge(*result.get(), length, t.options.min_level, t.login);
+  Verdict verdict =
+      Judge(*result.get(), length, t.options.min_level, t.login, t.options.min_guesses_log10);
   if (t.options.debug) {
     // The level, the kind of match and how the password was varied: never
     // the word that matched, which is the password but for its variation.
     const quarvel_result &r = *result.get();
     pam_syslog(t.pamh, LOG_DEBUG,
-               "user %s: code %d, level %d (minimum %d), match kind %d, variants 0x%x: %s",
-               t.login.c_str(), r.code, r.level, t.options.min_level, r.match.kind,
+               "user %s: code %d, level %d (minimum %d), 10^%.1f guesses, match kind %d, "
+               "variants 0x%x: %s",
+               t.login.c_str(), r.code, r.level, t.options.min_level, r.guesses_log10, r.match.kind,
                r.match.variants,
                verdict.outcome == Outcome::kAccepted ? "accepted" : verdict.reason.c_str());
   }
@@ -151,6 +153,7 @@ int Update(Transaction &t, int argc, const char **argv) {
       return PAM_SERVICE_ERR;
     }
     Tell(t, PAM_ERROR_MSG, kBadPassword + verdict.reason);
+    if (!verdict.advice.empty()) Tell(t, PAM_TEXT_INFO, verdict.advice);
     if (warn_only) {
       if (t.options.debug) pam_syslog(t.pamh, LOG_DEBUG, "root: warned, not refused");
       return PAM_SUCCESS;

@@ -12,6 +12,7 @@ namespace {
 // The smallest and largest accepted values of the numeric options.
 constexpr int kMinLevelLow = 1, kMinLevelHigh = 4;
 constexpr int kRetryLow = 1, kRetryHigh = 10;
+constexpr double kMinGuessesLow = 0, kMinGuessesHigh = 100;
 
 // The whole of text as a decimal number within [low, high].
 bool ReadNumber(std::string_view text, int low, int high, int &value) {
@@ -19,6 +20,19 @@ bool ReadNumber(std::string_view text, int low, int high, int &value) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
   if (ec != std::errc() || end != text.data() + text.size()) return false;
   if (parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+// The whole of text as a decimal number, digits with an optional fraction
+// ("8", "7.5"; no sign, exponent or blank), within [low, high].
+bool ReadDecimal(std::string_view text, double low, double high, double &value) {
+  double parsed = 0;
+  if (text.empty() || text.front() < '0' || text.front() > '9') return false;
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), parsed, std::chars_format::fixed);
+  if (ec != std::errc() || end != text.data() + text.size()) return false;
+  if (!(parsed >= low && parsed <= high)) return false;
   value = parsed;
   return true;
 }
@@ -56,6 +70,12 @@ bool ParseOptions(std::span<const char *const> words, Options &options, std::str
     } else if (ValueOf(word, "minlevel", value)) {
       if (!ReadNumber(value, kMinLevelLow, kMinLevelHigh, options.min_level)) {
         error = "minlevel=" + std::string(value) + ": expected a level from 1 to 4";
+        return false;
+      }
+    } else if (ValueOf(word, "minguesses", value)) {
+      if (!ReadDecimal(value, kMinGuessesLow, kMinGuessesHigh, options.min_guesses_log10)) {
+        error = "minguesses=" + std::string(value) +
+                ": expected a number of digits of guesses from 0 to 100";
         return false;
       }
     } else if (ValueOf(word, "retry", value)) {

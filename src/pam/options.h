@@ -16,6 +16,9 @@ namespace quarvel::pam {
 struct Options {
   std::string root = QUARVEL_PAM_DEFAULT_ROOT;  // the engine's root folder, absolute
   int min_level = 3;
+  // minguesses=N: a password the engine estimates below 10^N guesses is
+  // refused; negative when not given.
+  double min_guesses_log10 = -1;
   int retry = 1;
   bool enforce_for_root = false;
   bool use_authtok = false;

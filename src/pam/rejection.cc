@@ -113,6 +113,25 @@ std::string MatchReason(const quarvel_result &result, int code, std::string_view
   return base + DifferenceNote(StepsOf(result));
 }
 
+// The warning and the first suggestion, from the catalogue.
+std::string Advice(const quarvel_result &result) {
+  if (result.size < sizeof(quarvel_result)) return {};
+  std::string advice = quarvel_warning_text(result.warning);
+  if (result.suggestion_count > 0) {
+    const std::string_view suggestion = quarvel_suggestion_text(result.suggestions[0]);
+    if (!advice.empty() && !suggestion.empty()) advice += ' ';
+    advice += suggestion;
+  }
+  return advice;
+}
+
+bool BelowGuesses(const quarvel_result &result, double min_guesses_log10) {
+  return min_guesses_log10 >= 0 && result.size >= sizeof(quarvel_result) &&
+         result.guesses_log10 < min_guesses_log10;
+}
+
+constexpr char kFewGuesses[] = "it is too easy to guess";
+
 std::string StageReason(const quarvel_result &result, int stage, int min_level) {
   switch (stage) {
     case kLengthAndClasses:
@@ -135,33 +154,51 @@ std::string StageReason(const quarvel_result &result, int stage, int min_level) 
 
 }  // namespace
 
-Verdict Judge(const quarvel_result &result, size_t length, int min_level, std::string_view login) {
+Verdict Judge(const quarvel_result &result, size_t length, int min_level, std::string_view login,
+              double min_guesses_log10) {
   if (result.code == QUARVEL_BAD_PASSWORD) {
-    return {Outcome::kRefused, length == 0 ? "it is empty" : "it is longer than 257 characters"};
+    return {
+        Outcome::kRefused, length == 0 ? "it is empty" : "it is longer than 257 characters", {}};
   }
   if (result.code != QUARVEL_OK) {
-    return {Outcome::kUnchecked, "the engine answered " + std::to_string(result.code)};
+    return {Outcome::kUnchecked, "the engine answered " + std::to_string(result.code), {}};
   }
   const std::span<const quarvel_reason> reasons = ReasonsOf(result);
   for (const quarvel_reason &reason : reasons) {
     if (reason.code == QUARVEL_REASON_UNREADABLE) {
-      return {Outcome::kUnchecked, "a dictionary could not be read"};
+      return {Outcome::kUnchecked, "a dictionary could not be read", {}};
     }
   }
-  if (result.level >= min_level) return {Outcome::kAccepted, {}};
+  const bool few_guesses = BelowGuesses(result, min_guesses_log10);
+  if (result.level >= min_level && !few_guesses) return {Outcome::kAccepted, {}, {}};
+  Verdict verdict{Outcome::kRefused, {}, Advice(result)};
+  if (result.level >= min_level) {
+    verdict.reason = kFewGuesses;
+    return verdict;
+  }
   for (const quarvel_reason &reason : reasons) {
     if (reason.stage == 5 || reason.stage == 6) {
-      return {Outcome::kRefused, MatchReason(result, reason.code, login)};
+      verdict.reason = MatchReason(result, reason.code, login);
+      return verdict;
     }
   }
   for (int stage = 0; stage < static_cast<int>(std::size(result.stage_score)); ++stage) {
     if (result.stage_score[stage] < min_level) {
-      return {Outcome::kRefused, StageReason(result, stage, min_level)};
+      verdict.reason = StageReason(result, stage, min_level);
+      return verdict;
+    }
+  }
+  // The scores reach the minimum: the configuration's least number of
+  // guesses capped the level.
+  for (const quarvel_reason &reason : reasons) {
+    if (reason.code == QUARVEL_REASON_FEW_GUESSES) {
+      verdict.reason = kFewGuesses;
+      return verdict;
     }
   }
   // The level is below the minimum, so some stage's score is: unreachable
   // unless the record disagrees with itself.
-  return {Outcome::kUnchecked, "the result's level and stage scores disagree"};
+  return {Outcome::kUnchecked, "the result's level and stage scores disagree", {}};
 }
 
 }  // namespace quarvel::pam

@@ -21,15 +21,21 @@ struct Verdict {
   // Put together from fixed phrases only, so it can never hold any part of
   // the password: never the matched word, a step's text or the variant text.
   std::string reason;
+  // For a refused password: the engine's warning and first suggestion, in
+  // the English of its catalogue (fixed phrases too); empty when it has
+  // neither.
+  std::string advice;
 };
 
 // Judges a result of quarvel_check_context for a password of length bytes:
-// refused below min_level. The reason comes from the result's codes: a
-// reason of the dictionary or personal stage, told with the differences its
-// match steps make; otherwise the first stage whose score fell below
-// min_level.
+// refused below min_level, or when min_guesses_log10 is not negative and the
+// estimate is below it. The reason comes from the result's codes: a reason
+// of the dictionary or personal stage, told with the differences its match
+// steps make; otherwise the first stage whose score fell below min_level;
+// otherwise too few guesses.
 // login is the user's login name, to tell it from the other context words.
-Verdict Judge(const quarvel_result &result, size_t length, int min_level, std::string_view login);
+Verdict Judge(const quarvel_result &result, size_t length, int min_level, std::string_view login,
+              double min_guesses_log10 = -1);
 
 }  // namespace quarvel::pam
 

@@ -93,6 +93,17 @@ public final class Quarvel implements AutoCloseable {
   static final int STEP_COUNT = REASONS + MAX_REASONS * REASON_MEMBERS;
   static final int STEPS = STEP_COUNT + 1;
   static final int NUMBERS = STEPS + MAX_STEPS * STEP_MEMBERS;
+  // nativeCheckWithEstimate goes on with the estimate: the warning, the suggestions after their
+  // count, the pieces (kind, start, length, transforms, rank, slot each) after theirs.
+  static final int MAX_SUGGESTIONS = 3;
+  static final int MAX_PIECES = 16;
+  static final int PIECE_MEMBERS = 6;
+  static final int WARNING = NUMBERS;
+  static final int SUGGESTION_COUNT = WARNING + 1;
+  static final int SUGGESTIONS = SUGGESTION_COUNT + 1;
+  static final int PIECE_COUNT = SUGGESTIONS + MAX_SUGGESTIONS;
+  static final int PIECES = PIECE_COUNT + 1;
+  static final int ESTIMATE_NUMBERS = PIECES + MAX_PIECES * PIECE_MEMBERS;
 
   // The texts that nativeCheck writes into its String[]; the match's only when there is one.
   private static final int ANSWER = 0;
@@ -103,6 +114,16 @@ public final class Quarvel implements AutoCloseable {
   private static final int VARIANT = 5;
   static final int STEP_ARG = 6;
   static final int TEXTS = STEP_ARG + MAX_STEPS;
+  // The pieces' words follow.
+  static final int PIECE_WORD = TEXTS;
+  static final int ESTIMATE_TEXTS = PIECE_WORD + MAX_PIECES;
+
+  // The double[] of nativeCheckWithEstimate: the guesses, each attack's seconds (by
+  // Attack.number()), the pieces' guesses.
+  static final int GUESSES = 0;
+  static final int CRACK_SECONDS = 1;
+  static final int PIECE_GUESSES = CRACK_SECONDS + 4;
+  static final int REALS = PIECE_GUESSES + MAX_PIECES;
 
   private static final int MATCH_NONE = 0;
 
@@ -296,11 +317,12 @@ public final class Quarvel implements AutoCloseable {
   }
 
   private Strength run(byte[] password, byte[][] context) {
-    int[] numbers = new int[NUMBERS];
-    String[] texts = new String[TEXTS];
+    int[] numbers = new int[ESTIMATE_NUMBERS];
+    String[] texts = new String[ESTIMATE_TEXTS];
+    double[] reals = new double[REALS];
     int slot = enter();
     try {
-      nativeCheck(env, password, context, numbers, texts);
+      nativeCheckWithEstimate(env, password, context, numbers, texts, reals);
     } finally {
       gate.leave(slot);
     }
@@ -308,11 +330,51 @@ public final class Quarvel implements AutoCloseable {
     if (texts[ANSWER] == null || code == 2001 || code == 2002) {
       throw new QuarvelException(code, "the engine refused the check: " + texts[ANSWER]);
     }
-    return decode(numbers, texts);
+    return decode(numbers, texts, reals);
   }
 
   // The Strength of what nativeCheck wrote: numbers[NUMBERS] and texts[TEXTS] in the order above.
   static Strength decode(int[] numbers, String[] texts) {
+    return decode(numbers, texts, null);
+  }
+
+  // The estimate of what nativeCheckWithEstimate wrote after NUMBERS and TEXTS, and in reals.
+  static GuessEstimate decodeEstimate(int[] numbers, String[] texts, double[] reals) {
+    if (reals == null || numbers[CODE] != 0) {
+      return GuessEstimate.NONE;
+    }
+    int pieceCount = Math.max(0, Math.min(numbers[PIECE_COUNT], MAX_PIECES));
+    List<GuessPiece> pieces = new ArrayList<>(pieceCount);
+    for (int i = 0; i < pieceCount; i++) {
+      int at = PIECES + i * PIECE_MEMBERS;
+      String word = texts[PIECE_WORD + i];
+      pieces.add(
+          new GuessPiece(
+              numbers[at],
+              numbers[at + 1],
+              numbers[at + 2],
+              numbers[at + 3],
+              Integer.toUnsignedLong(numbers[at + 4]),
+              numbers[at + 5],
+              reals[PIECE_GUESSES + i],
+              word == null ? "" : word));
+    }
+    int suggestionCount = Math.max(0, Math.min(numbers[SUGGESTION_COUNT], MAX_SUGGESTIONS));
+    List<Advice> suggestions = new ArrayList<>(suggestionCount);
+    for (int i = 0; i < suggestionCount; i++) {
+      suggestions.add(Advice.suggestion(numbers[SUGGESTIONS + i]));
+    }
+    return new GuessEstimate(
+        reals[GUESSES],
+        Arrays.copyOfRange(reals, CRACK_SECONDS, CRACK_SECONDS + Attack.values().length),
+        pieces,
+        numbers[WARNING] != 0 ? Advice.warning(numbers[WARNING]) : null,
+        suggestions);
+  }
+
+  // As above, with the estimate when reals is not null (numbers[ESTIMATE_NUMBERS],
+  // texts[ESTIMATE_TEXTS], reals[REALS]).
+  static Strength decode(int[] numbers, String[] texts, double[] reals) {
     Match match = null;
     if (numbers[MATCH_KIND] != MATCH_NONE) {
       int stepCount = Math.max(0, Math.min(numbers[STEP_COUNT], MAX_STEPS));
@@ -358,7 +420,8 @@ public final class Quarvel implements AutoCloseable {
         Arrays.copyOfRange(numbers, STAGE_SCORE, STAGE_SCORE + Strength.STAGES),
         match,
         texts[ANSWER],
-        reasons);
+        reasons,
+        decodeEstimate(numbers, texts, reals));
   }
 
   // Passes the gate, or throws when the environment is closed; answers the slot to leave by.
@@ -399,8 +462,13 @@ public final class Quarvel implements AutoCloseable {
 
   private static native void nativeClose(long env);
 
-  // quarvel_check (context null) or quarvel_check_context: fills numbers[NUMBERS] and texts: the
-  // answer always, the match's texts when there is a match.
-  private static native void nativeCheck(
-      long env, byte[] password, byte[][] context, int[] numbers, String[] texts);
+  // quarvel_check (context null) or quarvel_check_context: fills numbers[ESTIMATE_NUMBERS],
+  // texts[ESTIMATE_TEXTS] and reals[REALS] in the order above: the answer always, the match's
+  // texts when there is a match, the estimate when the password was scored. (The library still
+  // has nativeCheck, without the estimate, for the jars that came before it.)
+  private static native void nativeCheckWithEstimate(
+      long env, byte[] password, byte[][] context, int[] numbers, String[] texts, double[] reals);
+
+  // An entry of the library's catalogue (Catalogue's tables): "" for a code it does not know.
+  static native String nativeCatalogue(int table, int code);
 }

@@ -36,6 +36,12 @@ public final class Reason {
      * {@link Reason#value()} is the level the score gave.
      */
     LEVEL_CAPPED(10, "level_capped"),
+    /**
+     * Stage 0: estimated below the configuration's least number of guesses
+     * (quarvel_search.min_guesses_log10), so rated at most level {@link Reason#limit()}; {@link
+     * Reason#value()} is the level the score gave.
+     */
+    FEW_GUESSES(11, "few_guesses"),
     /** A code this version of the Java classes does not know yet ({@link Reason#number()}). */
     OTHER(0, "other");
 
@@ -82,7 +88,7 @@ public final class Reason {
     this.limit = limit;
   }
 
-  /** The stage, 2 to 6; 0 for {@link Code#LEVEL_CAPPED}. */
+  /** The stage, 2 to 6; 0 for {@link Code#LEVEL_CAPPED} and {@link Code#FEW_GUESSES}. */
   public int stage() {
     return stage;
   }
@@ -97,7 +103,7 @@ public final class Reason {
     return number;
   }
 
-  /** The points lost (0 for {@link Code#LEVEL_CAPPED}). */
+  /** The points lost (0 for the codes of stage 0). */
   public int points() {
     return points;
   }

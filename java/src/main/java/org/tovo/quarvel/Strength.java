@@ -1,7 +1,10 @@
 package org.tovo.quarvel;
 
 import java.util.Arrays;
+import java.util.Collections;
+import java.util.EnumMap;
 import java.util.List;
+import java.util.Map;
 import java.util.Objects;
 
 /**
@@ -14,6 +17,10 @@ import java.util.Objects;
  * same text that {@code QuarvelJNI.verify} gives for the same environment. A password the engine
  * does not score has the code of its answer and the level 0: 2000 (empty, starting with U+0000,
  * or longer than 257 bytes of UTF-8) or 2009; its fields are then 0.
+ *
+ * <p>A scored password also has a guess estimate: how many guesses an attacker needs ({@link
+ * #guessesLog10()}), how long each {@link Attack} takes, the pieces the password is made of, and
+ * a warning and suggestions with the library's English.
  *
  * <p>Instances are immutable.
  */
@@ -34,6 +41,7 @@ public final class Strength {
   private final Match match;
   private final String answer;
   private final List<Reason> reasons;
+  private final GuessEstimate estimate;
 
   // Takes stageScores over: the caller hands in an array of its own.
   Strength(
@@ -49,7 +57,8 @@ public final class Strength {
       int[] stageScores,
       Match match,
       String answer,
-      List<Reason> reasons) {
+      List<Reason> reasons,
+      GuessEstimate estimate) {
     this.code = code;
     this.level = level;
     this.pwLen = pwLen;
@@ -63,6 +72,7 @@ public final class Strength {
     this.match = match;
     this.answer = answer;
     this.reasons = List.copyOf(reasons);
+    this.estimate = estimate;
   }
 
   /** 0 when the password was scored, else the code of the answer text (2000, 2009). */
@@ -148,6 +158,49 @@ public final class Strength {
     return reasons;
   }
 
+  /**
+   * The decimal logarithm of the guesses an attacker needs to find the password: the cheapest way
+   * to make it from dictionary words at their rank, context words, repeats, keyboard walks,
+   * sequences, dates and brute force. NaN when the password was not scored.
+   */
+  public double guessesLog10() {
+    return estimate.guessesLog10;
+  }
+
+  /** The seconds the attack takes to make that many guesses; NaN when not scored. */
+  public double crackSeconds(Attack attack) {
+    Objects.requireNonNull(attack, "attack");
+    return estimate.crackSeconds.length > attack.number()
+        ? estimate.crackSeconds[attack.number()]
+        : Double.NaN;
+  }
+
+  /** The seconds of every attack; empty when not scored. Read-only. */
+  public Map<Attack, Double> crackSeconds() {
+    Map<Attack, Double> times = new EnumMap<>(Attack.class);
+    for (Attack attack : Attack.values()) {
+      if (estimate.crackSeconds.length > attack.number()) {
+        times.put(attack, estimate.crackSeconds[attack.number()]);
+      }
+    }
+    return Collections.unmodifiableMap(times);
+  }
+
+  /** The pieces that make the password, left to right, as the estimate read it. Read-only. */
+  public List<GuessPiece> pieces() {
+    return estimate.pieces;
+  }
+
+  /** Why the password is easy to guess, when the estimate says; else null. */
+  public Advice warning() {
+    return estimate.warning;
+  }
+
+  /** How to make the password stronger, the most useful first (up to three). Read-only. */
+  public List<Advice> suggestions() {
+    return estimate.suggestions;
+  }
+
   /** The answer text, e.g. {@code "RET_CD=0000:RT_LEVEL=3:..."} or {@code "RET_CD=2000"}. */
   public String answer() {
     return answer;
@@ -178,7 +231,8 @@ public final class Strength {
         && Arrays.equals(stageScores, that.stageScores)
         && Objects.equals(match, that.match)
         && answer.equals(that.answer)
-        && reasons.equals(that.reasons);
+        && reasons.equals(that.reasons)
+        && estimate.equals(that.estimate);
   }
 
   /** A hash of all members. */

@@ -2,6 +2,7 @@ package org.tovo.quarvel;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
@@ -13,13 +14,15 @@ import java.util.Arrays;
 import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
+import java.util.Random;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 import org.junit.jupiter.api.Test;
 
 /**
  * The explanation as codes: what the native side writes, decoded into reasons and steps with the
- * names engine.h gives their codes; then the real engine's codes for one password.
+ * names engine.h gives their codes; then the real engine's codes for one password. The same for
+ * the guess estimate and its advice.
  */
 class ExplanationTest {
   // A nativeCheck output built by hand: the reasons and steps of a record, the rest zero.
@@ -122,6 +125,138 @@ class ExplanationTest {
     assertEquals(Reason.Code.values().length - 1, seen.get("REASON"));
     assertEquals(Step.Code.values().length - 1, seen.get("STEP"));
     assertEquals(Step.Piece.values().length - 2, seen.get("PIECE"));
+  }
+
+  // The stable names engine.h gives the codes QUARVEL_<family>_* whose values match value.
+  private static Map<Integer, String> headerNames(String family, String value) throws IOException {
+    String header =
+        new String(
+            Files.readAllBytes(Paths.get(System.getProperty("quarvel.test.engineHeader"))),
+            StandardCharsets.UTF_8);
+    Matcher m =
+        Pattern.compile(
+                "#define QUARVEL_" + family + "_\\w+ (" + value + ") +/\\* \\(\"(\\w+)\"\\)")
+            .matcher(header);
+    Map<Integer, String> names = new HashMap<>();
+    while (m.find()) {
+      names.put(Integer.decode(m.group(1)), m.group(2));
+    }
+    return names;
+  }
+
+  // A nativeCheckWithEstimate output built by hand: every warning, suggestion, piece kind and
+  // transform is named as engine.h names it, with the catalogue's English; the attacks too.
+  @Test
+  void estimateNamesComeFromTheCatalogue() throws IOException {
+    Map<Integer, String> warnings = headerNames("WARNING", "\\d+");
+    Map<Integer, String> suggestions = headerNames("SUGGESTION", "\\d+");
+    Map<Integer, String> kinds = headerNames("GUESS", "\\d+");
+    Map<Integer, String> transforms = headerNames("GUESS", "0x[0-9A-Fa-f]+");
+    Map<Integer, String> attacks = headerNames("ATTACK", "\\d+");
+    assertEquals(List.of(13, 14, 8, 6, 4), List.of(warnings.size(), suggestions.size(),
+        kinds.size(), transforms.size(), attacks.size()));
+    for (Attack attack : Attack.values()) {
+      assertEquals(attacks.get(attack.number()), attack.stableName());
+    }
+
+    int[] numbers = new int[Quarvel.ESTIMATE_NUMBERS];
+    String[] texts = new String[Quarvel.ESTIMATE_TEXTS];
+    double[] reals = new double[Quarvel.REALS];
+    texts[0] = "RET_CD=0000";
+    reals[Quarvel.GUESSES] = 9.5;
+    for (Attack attack : Attack.values()) {
+      reals[Quarvel.CRACK_SECONDS + attack.number()] = attack.number() + 0.5;
+    }
+    numbers[Quarvel.PIECE_COUNT] = 2;
+    int[] dragon = {1, 0, 6, 0x01 | 0x08, -2, 3};
+    System.arraycopy(dragon, 0, numbers, Quarvel.PIECES, dragon.length);
+    numbers[Quarvel.PIECES + Quarvel.PIECE_MEMBERS] = 77;
+    texts[Quarvel.PIECE_WORD] = "dragon";
+    reals[Quarvel.PIECE_GUESSES + 1] = 2.25;
+    for (Map.Entry<Integer, String> warning : warnings.entrySet()) {
+      int code = warning.getKey();
+      numbers[Quarvel.WARNING] = code;
+      numbers[Quarvel.SUGGESTION_COUNT] = 2;
+      numbers[Quarvel.SUGGESTIONS] = code;
+      numbers[Quarvel.SUGGESTIONS + 1] = 500;
+      Strength strength = Quarvel.decode(numbers, texts, reals);
+      assertEquals(warning.getValue(), strength.warning().name());
+      assertTrue(strength.warning().text().endsWith("."), strength.warning().toString());
+      assertEquals(suggestions.get(code), strength.suggestions().get(0).name());
+      assertEquals(List.of("500", ""), List.of(strength.suggestions().get(1).name(),
+          strength.suggestions().get(1).text()));
+    }
+    for (Map.Entry<Integer, String> kind : kinds.entrySet()) {
+      numbers[Quarvel.PIECES] = kind.getKey();
+      assertEquals(kind.getValue(), Quarvel.decode(numbers, texts, reals).pieces().get(0).kind());
+    }
+    for (Map.Entry<Integer, String> transform : transforms.entrySet()) {
+      numbers[Quarvel.PIECES + 3] = transform.getKey();
+      assertEquals(List.of(transform.getValue()),
+          Quarvel.decode(numbers, texts, reals).pieces().get(0).transforms());
+    }
+    Strength strength = Quarvel.decode(numbers, texts, reals);
+    assertEquals(9.5, strength.guessesLog10());
+    assertEquals(3.5, strength.crackSeconds(Attack.OFFLINE_FAST_HASH));
+    assertEquals(4, strength.crackSeconds().size());
+    GuessPiece first = strength.pieces().get(0);
+    assertEquals(List.of(0, 6, 3), List.of(first.start(), first.length(), first.slot()));
+    assertEquals(4294967294L, first.rank());
+    assertEquals("dragon", first.word());
+    GuessPiece unknown = strength.pieces().get(1);
+    assertEquals(List.of("77", ""), List.of(unknown.kind(), unknown.word()));
+    assertEquals(2.25, unknown.guessesLog10());
+    assertThrows(UnsupportedOperationException.class, () -> strength.pieces().clear());
+    // Without the estimate (an older native, or no score): none of it.
+    numbers[0] = 2000;
+    Strength refused = Quarvel.decode(numbers, texts, reals);
+    assertTrue(Double.isNaN(refused.guessesLog10()) && refused.crackSeconds().isEmpty());
+    assertTrue(refused.pieces().isEmpty() && refused.suggestions().isEmpty());
+    assertNull(refused.warning());
+  }
+
+  // The real engine's estimate, with what holds whatever its tuning: a common word below 10^6
+  // guesses, 20 random characters above 10^10, times that are the guesses over each attack's
+  // rate, and pieces that cover the password from left to right.
+  @Test
+  void estimateWithTheRealEngine() throws IOException {
+    QuarvelTest.everySearchWithPersonalDictionary();
+    Random random = new Random(3);
+    StringBuilder noise = new StringBuilder();
+    String alphabet = "abcdefghjkmnpqrstuvwxyzACDEFGHJKLMNPQRTUVWXY3469!#%&";
+    for (int i = 0; i < 20; i++) {
+      noise.append(alphabet.charAt(random.nextInt(alphabet.length())));
+    }
+    try (Quarvel quarvel = Quarvel.open(QuarvelTest.root())) {
+      Strength common = quarvel.check("password");
+      assertTrue(common.guessesLog10() < 6, common.toString());
+      assertNotNull(common.warning());
+      assertTrue(quarvel.check(noise.toString()).guessesLog10() > 10);
+      for (String password :
+          List.of("password", noise.toString(), "Dragon1987", "qwertyuiop", "abcabcabc")) {
+        Strength strength = quarvel.check(password);
+        for (Attack attack : Attack.values()) {
+          assertEquals(
+              strength.guessesLog10() - Math.log10(attack.guessesPerSecond()),
+              Math.log10(strength.crackSeconds(attack)),
+              1e-9,
+              password + " " + attack);
+        }
+        List<GuessPiece> pieces = strength.pieces();
+        assertTrue(!pieces.isEmpty() && pieces.size() <= Quarvel.MAX_PIECES, password);
+        if (pieces.size() < Quarvel.MAX_PIECES) {
+          int end = 0;
+          for (GuessPiece piece : pieces) {
+            assertEquals(end, piece.start(), password + " " + pieces);
+            end += piece.length();
+          }
+          assertEquals(password.length(), end, password);
+        }
+        for (Advice advice : strength.suggestions()) {
+          assertTrue(!advice.text().isEmpty(), advice.toString());
+        }
+      }
+    }
   }
 
   // The real engine: "Dragon05" is the stored word "dragon" lowered, by the rule "]]". It needs a
