@@ -529,9 +529,20 @@ typedef struct quarvel_dict_info {
    * beyond the data file, words out of order, a word count the blocks do not
    * hold, a mark that disagrees with the words. */
   char problem[256];
+  /* Fields added after the first layout: written only when size covers
+   * them. */
+  int ranked;            /* 1: the rank file <prefix>.pwr is whole and belongs to these files */
+  /* Why a rank file that is present is ignored (short, inconsistent, stale:
+   * written for other dictionary files), or "" when there is none or it is
+   * used. The dictionary is then unranked; it is not counted as damage. */
+  char rank_problem[128];
 } quarvel_dict_info;
 
-/* Reads the header of the dictionary prefix and checks every block. Returns
+/* The size of the first layout of quarvel_dict_info, the smallest accepted. */
+#define QUARVEL_DICT_INFO_V1_SIZE offsetof(quarvel_dict_info, ranked)
+
+/* Reads the header of the dictionary prefix and checks every block, and
+ * reads its rank file when there is one. Returns
  * 0 when it opens (info->intact tells whether it is sound), 1001 when it
  * cannot be opened (error says why), or 2002 for a NULL prefix, or a NULL or
  * too small record. A dictionary of no words opens but is not intact. */
