@@ -24,6 +24,7 @@
 
 #include "quarvel/dictmanger.h"
 #include "quarvel/pwanalysis.h"
+#include "rank_dictionary.h"
 #include "search/rule_table.h"
 
 namespace fs = std::filesystem;
@@ -307,6 +308,56 @@ void PasswordSeeds() {
   }
 }
 
+// --- Rank files -------------------------------------------------------------------
+
+void PutRank32(std::string &bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+// The rank file of the target's fixed dictionary, beside it (byte 0 = 1), and
+// images viewed with their own stamp (byte 0 = 0, word count, stamp flags).
+void RankSeeds() {
+  if (!quarvel::fuzz::BuildRankFuzzDictionary("./ranked", "./ranked.txt")) {
+    Die("the ranked dictionary cannot be built");
+  }
+  const std::string ranks = Read("./ranked.pwr");
+  const uint32_t words = static_cast<uint32_t>((ranks.size() - 64) / 4);
+  auto beside = [](const std::string &name, const std::string &image) {
+    Seed("rank", "beside-" + name, "\x01" + image);
+  };
+  beside("valid", ranks);
+  beside("empty", "");
+  beside("truncated", ranks.substr(0, ranks.size() - 3));
+  std::string changed = ranks;
+  changed[8] = static_cast<char>(changed[8] + 1);  // the data file's size
+  beside("stale", changed);
+  changed = ranks;
+  PutRank32(changed, 64, 0);
+  beside("rank-zero", changed);
+
+  auto image = [](const std::string &name, uint32_t count, uint8_t flags,
+                  const std::string &bytes) {
+    std::string seed = "\x00";
+    seed.resize(5);
+    PutRank32(seed, 1, count);
+    seed += static_cast<char>(flags);
+    Seed("rank", "image-" + name, seed + bytes);
+  };
+  image("valid", words, 1, ranks);
+  image("copy", words, 1 | 2 | 4, ranks);
+  image("changed", words, 1 | 2, ranks);
+  image("unreadable", words, 1 | 2 | 8, ranks);
+  image("other-count", words + 1, 1, ranks);
+  image("other-stamp", words, 0, ranks);
+  image("short", words, 1, ranks.substr(0, 30));
+  changed = ranks;
+  PutRank32(changed, 56, 0xFFFFFFFF);
+  image("huge-count", 0xFFFFFFFF, 1, changed);
+  changed = ranks;
+  PutRank32(changed, 4, 2);
+  image("version", words, 1, changed);
+}
+
 // --- Configuration files --------------------------------------------------------
 
 void ConfigSeeds(const fs::path &shipped) {
@@ -348,6 +399,7 @@ int main(int argc, char **argv) {
   RuleSeeds();
   PasswordSeeds();
   ConfigSeeds(shipped);
+  RankSeeds();
 
   fs::current_path("/");
   fs::remove_all(pattern);

@@ -5,7 +5,7 @@
 #   fuzz/run.sh [SECONDS] [TARGET...]
 #
 # SECONDS (default 60) is each target's run time; TARGET names a subset of
-# config, dictionary, rules, wordlist, password, hashed (default: all, one after the
+# config, dictionary, rules, wordlist, password, hashed, rank (default: all, one after the
 # other). Installs clang and its runtime libraries when they are missing,
 # builds the targets in build-fuzz (or $QUARVEL_FUZZ_BUILD), and runs each
 # from a copy of its seed corpus fuzz/corpus/<target>/ in
@@ -23,7 +23,7 @@ jobs=${JOBS:-2}
 if [ $# -gt 0 ]; then
   targets=("$@")
 else
-  targets=(config dictionary rules wordlist password hashed)
+  targets=(config dictionary rules wordlist password hashed rank)
 fi
 case "$seconds" in
   '' | *[!0-9]*) echo "run.sh: SECONDS must be a whole number, not '$seconds'" >&2; exit 2 ;;

@@ -523,6 +523,40 @@ class DictionaryTest(unittest.TestCase):
         self.assertFalse(state["marks_usable"])
 
 
+    def test_ranked_build(self):
+        root = make_root(self)
+        prefix = os.path.join(root, "dicts", "ranked")
+        lists = [os.path.join(root, name) for name in ("common.txt", "more.txt")]
+        for path, text in zip(lists, ["Dragon\n\nmonkey\ndragon\n", "zebra\nMonkey\n"]):
+            with open(path, "w") as f:
+                f.write(text)
+        built = run("build", "--ranked", "--prefix", prefix, *lists)
+        self.assertEqual(built.returncode, 0, built.stderr)
+        self.assertIn(b"(standard layout, ranked)", built.stdout)
+        state = json.loads(run("info", "--prefix", prefix, "--json").stdout)
+        self.assertTrue(state["ranked"])
+        self.assertEqual(state["rank_problem"], "")
+        with open(prefix + ".pwr", "rb") as f:
+            ranks = f.read()
+        # dragon, monkey, zebra in index order, at lines 1, 2 and 4 of the words.
+        self.assertEqual(ranks[64:], b"\x01\0\0\0\x02\0\0\0\x04\0\0\0")
+        self.assertIn(b"ranked (", run("info", "--prefix", prefix).stdout)
+
+        # A damaged rank file is reported, not counted as damage.
+        with open(prefix + ".pwr", "r+b") as f:
+            f.truncate(70)
+        info = run("info", "--prefix", prefix)
+        self.assertEqual(info.returncode, 0)
+        self.assertIn(b"ranked.pwr ignored: truncated", info.stdout)
+
+        # Without --ranked the rank file goes; with --sha1 it is refused.
+        self.assertEqual(run("build", "--prefix", prefix, *lists).returncode, 0)
+        self.assertFalse(os.path.exists(prefix + ".pwr"))
+        self.assertFalse(json.loads(run("info", "--prefix", prefix, "--json").stdout)["ranked"])
+        self.assertEqual(run("build", "--ranked", "--sha1", "--prefix", prefix,
+                             *lists).returncode, 2)
+
+
 class BreachTest(unittest.TestCase):
     """A hashed list built from a published-style list, named in the
     configuration, and what check --json and explain say of a match."""

@@ -566,7 +566,20 @@ typedef struct quarvel_build_options {
    * a non-zero return cancels the build (it answers 3005). May be NULL. */
   int (*progress)(void *context, const quarvel_build_progress *progress);
   void *progress_context;
+  /* Fields added after the first layout: read only when size covers them
+   * (a caller compiled against the first layout passes a smaller size and
+   * gets what they default to). */
+  /* Non-zero: quarvel_build also writes the rank file <prefix>.pwr, each
+   * word's position in the word lists (the first line, counted from 1 over
+   * the lists one after the other, that gives it, counting only lines that
+   * give a word). 0: a rank file beside the old dictionary is removed with
+   * it. quarvel_build_hashed ignores it. */
+  int ranked;
 } quarvel_build_options;
+
+/* The size of the first layout of quarvel_build_options, the smallest
+ * accepted. */
+#define QUARVEL_BUILD_OPTIONS_V1_SIZE offsetof(quarvel_build_options, ranked)
 
 /* Summary of a finished build. */
 typedef struct quarvel_build_stats {
@@ -581,10 +594,12 @@ typedef struct quarvel_build_stats {
 /* Builds the dictionary prefix from the word lists sources[0..n_sources)
  * ("-" is standard input). Every line becomes a word as in CreateDict
  * (lower-case letters and digits, cut to 31); empty words are dropped and
- * each distinct word is stored once. The files are written beside the old
+ * each distinct word is stored once. With options->ranked, the rank file
+ * <prefix>.pwr is written too (docs/file-format.md); without, an old one is
+ * removed. The files are written beside the old
  * dictionary and renamed over it only when every write succeeded, so a
- * failed or cancelled build leaves the previous dictionary whole and no
- * temporary file behind. With env, a relative prefix resolves against the
+ * failed or cancelled build leaves the previous dictionary whole (its rank
+ * file included) and no temporary file behind. With env, a relative prefix resolves against the
  * environment's root, and a dictionary the environment searches is replaced
  * in its snapshot at once. options and stats may be NULL. Returns 0, or 3001
  * (a source cannot be opened), 3002 (a source cannot be read, or memory ran
@@ -650,9 +665,20 @@ typedef struct quarvel_dict_info {
    * beyond the data file, words out of order, a word count the blocks do not
    * hold, a mark that disagrees with the words. */
   char problem[256];
+  /* Fields added after the first layout: written only when size covers
+   * them. */
+  int ranked;            /* 1: the rank file <prefix>.pwr is whole and belongs to these files */
+  /* Why a rank file that is present is ignored (short, inconsistent, stale:
+   * written for other dictionary files), or "" when there is none or it is
+   * used. The dictionary is then unranked; it is not counted as damage. */
+  char rank_problem[128];
 } quarvel_dict_info;
 
-/* Reads the header of the dictionary prefix and checks every block. Returns
+/* The size of the first layout of quarvel_dict_info, the smallest accepted. */
+#define QUARVEL_DICT_INFO_V1_SIZE offsetof(quarvel_dict_info, ranked)
+
+/* Reads the header of the dictionary prefix and checks every block, and
+ * reads its rank file when there is one. Returns
  * 0 when it opens (info->intact tells whether it is sound), 1001 when it
  * cannot be opened (error says why), or 2002 for a NULL prefix, or a NULL or
  * too small record. A dictionary of no words opens but is not intact. */

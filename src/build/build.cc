@@ -9,6 +9,11 @@
 // also keeps each word's filter key in a temporary file: the membership
 // filter is built from those keys once the dictionary is in place.
 //
+// A ranked build numbers the non-empty words as it reads them (1, 2, ...
+// across the sources) and carries each word's number through the pool, the
+// runs and the merges, which keep the smallest number of a word's copies:
+// that is its rank, written in index order into the staged rank file.
+//
 // Word lists may be personal: every buffer that held words (pool, read and
 // write buffers, the stdio buffers of the dictionary files) is wiped before
 // it is freed.
@@ -24,6 +29,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <queue>
 #include <span>
 #include <string_view>
@@ -31,7 +37,9 @@
 
 #include "base/secure_wipe.h"
 #include "build/word_runs.h"
+#include "format/rank_layout.h"
 #include "store/dict_filter.h"
+#include "store/rank_file.h"
 #include "store/staged_dictionary.h"
 
 namespace quarvel::engine {
@@ -115,7 +123,7 @@ class Builder {
       : request_(request),
         budget_(request.memory_budget == 0 ? kDefaultMemoryBudget : request.memory_budget),
         progress_(request.progress),
-        pool_(budget_),
+        pool_(budget_, request.ranked),
         temp_dir_(request.temp_dir.empty() ? FolderOf(request.prefix) : request.temp_dir),
         run_buffer_(RunBufferBytes(budget_)) {}
 
@@ -151,10 +159,12 @@ class Builder {
     quarvel_build_progress &report = progress_.report();
     WipedVector<char> chunk(kReadChunk);
     auto gather = [&](std::string_view word) {
-      ++report.words;
-      if (!pool_.Add(word)) {
+      // The word's position, counted from 1.
+      const uint32_t position =
+          static_cast<uint32_t>(std::min<uint64_t>(++report.words, kMaxRank));
+      if (!pool_.Add(word, position)) {
         SpillRun(pool_, runs_, temp_dir_, run_buffer_, /*unique=*/true);
-        pool_.Add(word);
+        pool_.Add(word, position);
       }
     };
     for (size_t i = 0; i < sources.size(); ++i) {
@@ -174,27 +184,31 @@ class Builder {
 
   void Write(quarvel_build_stats &stats) {
     quarvel_build_progress &report = progress_.report();
-    StagedDictionary staged(request_.prefix);
-    UniqueFile data, index, mark;
-    if (!staged.Create(data, index, mark)) {
+    StagedDictionary staged(request_.prefix, /*owns_rank_file=*/true);
+    UniqueFile data, index, mark, rank_file;
+    if (!staged.Create(data, index, mark, request_.ranked ? &rank_file : nullptr)) {
       throw SystemFailure(kCannotWrite, "cannot create dictionary", request_.prefix, errno);
     }
     // The files' buffers are the build's own, to be wiped; they outlive the
-    // writer, which closes the files.
+    // writers, which close the files.
     constexpr size_t kFileBuffer = 1 << 16;
-    WipedVector<char> buffers(3 * kFileBuffer);
-    FILE *files[] = {data.get(), index.get(), mark.get()};
-    for (size_t i = 0; i < 3; ++i) {
-      setvbuf(files[i], buffers.data() + i * kFileBuffer, _IOFBF, kFileBuffer);
+    WipedVector<char> buffers(4 * kFileBuffer);
+    FILE *files[] = {data.get(), index.get(), mark.get(), rank_file.get()};
+    for (size_t i = 0; i < 4; ++i) {
+      if (files[i] != nullptr) {
+        setvbuf(files[i], buffers.data() + i * kFileBuffer, _IOFBF, kFileBuffer);
+      }
     }
     DictWriter writer(std::move(data), std::move(index), std::move(mark), request_.wide_threshold);
+    std::optional<RankWriter> ranks;
+    if (request_.ranked) ranks.emplace(std::move(rank_file));
     // The keys of the words for the membership filter, kept as they are
     // written: the filter is then built without reading the dictionary back.
     KeyFile keys(temp_dir_);
     report.words = 0;
     progress_.Phase(QUARVEL_BUILD_WRITING);
-    auto put = [&](std::string_view word) {
-      if (!writer.Add(word)) {
+    auto put = [&](std::string_view word, uint32_t rank) {
+      if (!writer.Add(word) || (ranks && !ranks->Add(rank))) {
         throw SystemFailure(kCannotWrite, "cannot write dictionary", request_.prefix, errno);
       }
       keys.Append(WordKey(word));
@@ -202,13 +216,17 @@ class Builder {
       progress_.Tick();
     };
     if (runs_.empty()) {
-      for (size_t i = 0; i < pool_.size(); ++i) put(pool_.at(i));
+      for (size_t i = 0; i < pool_.size(); ++i) put(pool_.at(i), pool_.rank_at(i));
     } else {
       Merge(runs_, put);
       runs_.clear();
     }
     if (!writer.Finish()) {
       throw SystemFailure(kCannotWrite, "cannot write dictionary", request_.prefix, errno);
+    }
+    // Stamped with the finished staged files, which renaming keeps as they are.
+    if (ranks && !ranks->Finish(staged.staged(0), staged.staged(1))) {
+      throw SystemFailure(kCannotWrite, "cannot write the rank file of", request_.prefix, errno);
     }
     if (!staged.Commit()) {
       throw SystemFailure(kCannotWrite, "cannot move into place dictionary", request_.prefix,

@@ -29,6 +29,11 @@ struct BuildInputs {
 struct BuildRequest : BuildInputs {
   // The data-file offset from which the wide index layout is written.
   uint64_t wide_threshold = kWideOffsetThreshold;
+  // Also writes the rank file PREFIX.pwr (store/rank_file.h): each word's
+  // 1-based position among the non-empty words of the sources, read one
+  // after the other, the first time it was seen. Without it, an old rank
+  // file is removed with the old dictionary files.
+  bool ranked = false;
 };
 
 struct BuildOutcome {
@@ -39,10 +44,11 @@ struct BuildOutcome {
 
 // Reads the sources, one word per line normalised as CreateDict does, and
 // writes each distinct word once, in byte order, as the dictionary at
-// request.prefix. Words are sorted in memory while they fit the memory
-// budget; beyond it, sorted runs go to unlinked temporary files in temp_dir
-// and are merged. The new files replace the old ones only when every write
-// succeeded (StagedDictionary); otherwise nothing is left behind.
+// request.prefix (with its ranks when request.ranked). Words are sorted in
+// memory while they fit the memory budget; beyond it, sorted runs go to
+// unlinked temporary files in temp_dir and are merged. The new files replace
+// the old ones only when every write succeeded (StagedDictionary); otherwise
+// nothing is left behind.
 BuildOutcome Build(const BuildRequest &request);
 
 }  // namespace quarvel::engine

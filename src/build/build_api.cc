@@ -1,5 +1,6 @@
 // quarvel_build: the exported shim over engine::Build.
 
+#include <cstddef>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -27,6 +28,11 @@ int quarvel_build(quarvel_env *env, const char *prefix, const char *const *sourc
   try {
     quarvel::engine::BuildRequest request;
     quarvel::engine::TakeBuildArguments(env, prefix, sources, n_sources, options, request);
+    // A field of a later layout: read only when the record holds it.
+    if (options != nullptr &&
+        options->size >= offsetof(quarvel_build_options, ranked) + sizeof(options->ranked)) {
+      request.ranked = options->ranked != 0;
+    }
     quarvel::engine::BuildOutcome outcome = quarvel::engine::Build(request);
     if (stats != nullptr) {
       const uint32_t size = stats->size;

@@ -31,7 +31,7 @@ int CheckBuildArguments(const char *prefix, const char *const *sources, size_t n
     return FailBuild(kInvalidArguments, (std::string("no ") + what).c_str(), error, error_size);
   }
   // The smallest options record accepted is its first published layout.
-  if (options != nullptr && options->size < sizeof(quarvel_build_options)) {
+  if (options != nullptr && options->size < QUARVEL_BUILD_OPTIONS_V1_SIZE) {
     return FailBuild(kInvalidArguments, "options record too small", error, error_size);
   }
   for (size_t i = 0; i < n_sources; ++i) {

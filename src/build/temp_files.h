@@ -30,22 +30,31 @@ using quarvel::WipedVector;  // base/wiping_allocator.h
 // made.
 int OpenTemporary(const std::string &dir);
 
-// A run: sorted words, one per line, in an unlinked temporary file.
+// A run: sorted words, one per line, in an unlinked temporary file. In a
+// ranked run each line feed is followed by the word's rank, 4 bytes
+// little-endian.
 class RunFile {
  public:
-  RunFile(const std::string &dir, size_t buffer_bytes)
-      : fd_(OpenTemporary(dir)), buffer_(buffer_bytes) {}
+  RunFile(const std::string &dir, size_t buffer_bytes, bool ranked = false)
+      : fd_(OpenTemporary(dir)), buffer_(buffer_bytes), ranked_(ranked) {}
   ~RunFile() {
     if (fd_ >= 0) close(fd_);
   }
   RunFile(const RunFile &) = delete;
   RunFile &operator=(const RunFile &) = delete;
 
-  void Append(std::string_view word) {
-    if (buffer_.size() - used_ < word.size() + 1) Flush();
+  bool ranked() const { return ranked_; }
+
+  // Appends word, and its rank in a ranked run (ignored in others).
+  void Append(std::string_view word, uint32_t rank = 0) {
+    const size_t record = word.size() + 1 + (ranked_ ? kRankBytes : 0);
+    if (buffer_.size() - used_ < record) Flush();
     std::memcpy(buffer_.data() + used_, word.data(), word.size());
     used_ += word.size();
     buffer_[used_++] = '\n';
+    if (ranked_) {
+      for (size_t i = 0; i < kRankBytes; ++i) buffer_[used_++] = static_cast<char>(rank >> (8 * i));
+    }
   }
 
   // Ends the writing; reading starts from the first word.
@@ -55,25 +64,45 @@ class RunFile {
     used_ = end_ = 0;
   }
 
-  bool Next(Word &word) {
+  // Reads the next word, and in a ranked run its rank into *rank (0 in
+  // others); false at the end of the run.
+  bool Next(Word &word, uint32_t *rank = nullptr) {
     word.size = 0;
-    for (;;) {
-      if (used_ == end_) {
-        const ssize_t n = ReadSome(fd_, buffer_.data(), buffer_.size());
-        if (n < 0)
-          throw Failure{kCannotRead,
-                        std::string("cannot read a temporary file: ") + std::strerror(errno)};
-        if (n == 0) return word.size > 0;
-        used_ = 0;
-        end_ = static_cast<size_t>(n);
+    if (rank != nullptr) *rank = 0;
+    for (char c; NextByte(c);) {
+      if (c != '\n') {
+        if (word.size < kMaxWord) word.text[word.size++] = c;
+        continue;
       }
-      const char c = buffer_[used_++];
-      if (c == '\n') return true;
-      if (word.size < kMaxWord) word.text[word.size++] = c;
+      if (!ranked_) return true;
+      uint32_t value = 0;
+      for (size_t i = 0; i < kRankBytes; ++i) {
+        if (!NextByte(c)) throw Failure{kCannotRead, "a temporary file ends within a rank"};
+        value |= uint32_t{static_cast<unsigned char>(c)} << (8 * i);
+      }
+      if (rank != nullptr) *rank = value;
+      return true;
     }
+    return word.size > 0;
   }
 
  private:
+  static constexpr size_t kRankBytes = 4;
+
+  bool NextByte(char &c) {
+    if (used_ == end_) {
+      const ssize_t n = ReadSome(fd_, buffer_.data(), buffer_.size());
+      if (n < 0)
+        throw Failure{kCannotRead,
+                      std::string("cannot read a temporary file: ") + std::strerror(errno)};
+      if (n == 0) return false;
+      used_ = 0;
+      end_ = static_cast<size_t>(n);
+    }
+    c = buffer_[used_++];
+    return true;
+  }
+
   void Flush() {
     if (used_ > 0 &&
         !WriteAllFd(fd_,
@@ -87,6 +116,7 @@ class RunFile {
 
   int fd_ = -1;
   WipedVector<char> buffer_;
+  bool ranked_;
   size_t used_ = 0;  // writing: bytes buffered; reading: next byte
   size_t end_ = 0;   // reading: bytes in the buffer
 };

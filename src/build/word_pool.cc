@@ -140,8 +140,9 @@ void SortInParallel(Entry *e, size_t n, const Less &less) {
 
 }  // namespace
 
-WordPool::WordPool(uint64_t budget)
-    : limit_(static_cast<size_t>(std::min<uint64_t>(budget, SIZE_MAX / 4)) & ~(kAlign - 1)) {}
+WordPool::WordPool(uint64_t budget, bool ranked)
+    : limit_(static_cast<size_t>(std::min<uint64_t>(budget, SIZE_MAX / 4)) & ~(kAlign - 1)),
+      rank_bytes_(ranked ? sizeof(uint32_t) : 0) {}
 
 WordPool::~WordPool() { Release(); }
 
@@ -165,15 +166,26 @@ bool WordPool::Grow(size_t needed) {
   return true;
 }
 
-bool WordPool::Add(std::string_view word) {
-  const size_t needed = text_ + word.size() + 1 + (count_ + 1) * sizeof(Entry);
+uint32_t WordPool::RankAt(size_t offset) const {
+  uint32_t rank;
+  std::memcpy(&rank, area_ + offset - sizeof(rank), sizeof(rank));
+  return rank;
+}
+
+void WordPool::SetRankAt(size_t offset, uint32_t rank) {
+  std::memcpy(area_ + offset - sizeof(rank), &rank, sizeof(rank));
+}
+
+bool WordPool::Add(std::string_view word, uint32_t rank) {
+  const size_t needed = text_ + rank_bytes_ + word.size() + 1 + (count_ + 1) * sizeof(Entry);
   if (needed > capacity_ && !Grow(needed)) return false;
   Entry *entry = first_ - 1;
   entry->head = HeadOf(word);
-  entry->offset = text_;
-  std::memcpy(area_ + text_, word.data(), word.size());
-  area_[text_ + word.size()] = '\0';
-  text_ += word.size() + 1;
+  entry->offset = text_ + rank_bytes_;
+  if (ranked()) SetRankAt(entry->offset, rank);
+  std::memcpy(area_ + entry->offset, word.data(), word.size());
+  area_[entry->offset + word.size()] = '\0';
+  text_ = entry->offset + word.size() + 1;
   first_ = entry;
   ++count_;
   return true;
@@ -194,7 +206,12 @@ void WordPool::Sort(bool unique) {
   if (!unique || count_ == 0) return;
   size_t kept = 1;
   for (size_t i = 1; i < count_; ++i) {
-    if (!Same(area_, first_[kept - 1], first_[i])) first_[kept++] = first_[i];
+    if (!Same(area_, first_[kept - 1], first_[i])) {
+      first_[kept++] = first_[i];
+    } else if (ranked()) {
+      const size_t at = first_[kept - 1].offset;
+      SetRankAt(at, std::min(RankAt(at), RankAt(first_[i].offset)));
+    }
   }
   count_ = kept;
 }

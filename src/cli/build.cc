@@ -66,6 +66,7 @@ int RunBuild(const BuildOptions &options) {
   build.temp_dir = options.temp_dir.empty() ? nullptr : options.temp_dir.c_str();
   build.progress = OnProgress;
   build.progress_context = &bar;
+  build.ranked = options.ranked ? 1 : 0;
   quarvel_build_stats stats = {};
   stats.size = sizeof(stats);
   char error[512] = "";
@@ -113,8 +114,9 @@ int RunBuild(const BuildOptions &options) {
     printf("\n");
     return kExitOk;
   }
-  printf("built %s: %s words (%s layout) from %s lines, %s, in %.2f s\n", prefix.c_str(),
+  printf("built %s: %s words (%s layout%s) from %s lines, %s, in %.2f s\n", prefix.c_str(),
          FormatCount(stats.words).c_str(), stats.wide ? "wide" : "standard",
+         options.ranked ? ", ranked" : "",
          FormatCount(stats.lines).c_str(), FormatBytes(stats.bytes_read).c_str(), stats.seconds);
   return kExitOk;
 }

@@ -41,6 +41,7 @@ struct BuildOptions {
   std::string temp_dir;
   std::vector<std::string> sources;
   bool sha1 = false;  // a hashed dictionary from SHA-1 hash lists
+  bool ranked = false;  // also the rank file PREFIX.pwr
   uint64_t min_count = 1;
   bool skip_malformed = false;
 };

@@ -91,7 +91,9 @@ int RunInfo(const InfoOptions &options) {
                                 {"marks_usable", info.marks_usable != 0},
                                 {"intact", info.intact != 0},
                                 {"blocks_checked", info.blocks_checked},
-                                {"problem", info.problem}};
+                                {"problem", info.problem},
+                                {"ranked", info.ranked != 0},
+                                {"rank_problem", info.rank_problem}};
     text = j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
   } else {
     text = "dictionary  " + prefix + "\n";
@@ -101,6 +103,12 @@ int RunInfo(const InfoOptions &options) {
             FormatCount(info.data_bytes) + " bytes, .hwm " +
             (info.mark_bytes > 0 ? FormatCount(info.mark_bytes) + " bytes" : "absent") + "\n";
     text += "marks       " + std::string(info.marks_usable ? "usable" : "not usable") + "\n";
+    text += "ranks       " +
+            (info.ranked ? "ranked (" + prefix + ".pwr)"
+             : info.rank_problem[0] != '\0'
+                 ? "unranked: " + prefix + ".pwr ignored: " + std::string(info.rank_problem)
+                 : std::string("unranked")) +
+            "\n";
     text += "integrity   " +
             (info.intact ? "intact (" + FormatCount(info.blocks_checked) + " blocks checked)"
                          : "DAMAGED: " + std::string(info.problem)) +

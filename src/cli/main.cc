@@ -140,9 +140,17 @@ int main(int argc, char **argv) {
       ->add_option("--temp-dir", build.temp_dir,
                    "Folder for temporary files (default: beside the dictionary)")
       ->check(CLI::ExistingDirectory);
-  build_cmd->add_flag("--sha1", build.sha1,
-                      "Build a hashed dictionary (PREFIX.hsh) from SHA-1 hash lists: lines of 40 "
-                      "hexadecimal digits, optionally ':' and an occurrence count");
+  CLI::Option *sha1_flag =
+      build_cmd->add_flag("--sha1", build.sha1,
+                          "Build a hashed dictionary (PREFIX.hsh) from SHA-1 hash lists: lines of "
+                          "40 hexadecimal digits, optionally ':' and an occurrence count");
+  build_cmd
+      ->add_flag("--ranked", build.ranked,
+                 "Also write PREFIX.pwr, each word's rank: the line, counted from 1 over the "
+                 "word lists in order (lines that give no word left out), where it first "
+                 "appears. Give frequency-ordered lists, most common first. Without it, an old "
+                 "PREFIX.pwr is removed")
+      ->excludes(sha1_flag);
   build_cmd
       ->add_option("--min-count", build.min_count,
                    "With --sha1: leave out hashes seen fewer times (default 1)")

@@ -24,8 +24,11 @@
 #include "base/secure_wipe.h"
 #include "format/coding.h"
 #include "format/dict_layout.h"
+#include "format/file_identity.h"
 #include "format/file_io.h"
+#include "format/rank_layout.h"
 #include "quarvel/dictmanger.h"
+#include "store/rank_file.h"
 
 namespace quarvel {
 namespace {
@@ -54,6 +57,7 @@ class ReadOnlyFile {
 
   bool ok() const { return fd_ >= 0 && regular_; }
   uint64_t size() const { return size_; }
+  int fd() const { return fd_; }
 
   // Reads exactly out.size() bytes at offset; false when the file is shorter
   // or a read fails.
@@ -190,6 +194,25 @@ std::array<uint64_t, 256> ExpectedMarks(const std::array<int64_t, 256> &last_ind
     marks[c] = previous;
   }
   return marks;
+}
+
+// The rank file beside the dictionary, read as the engine reads it: ranked,
+// or why a rank file present is ignored (not counted as damage).
+void InspectRanks(const std::string &base, uint64_t word_count, const ReadOnlyFile &data,
+                  const ReadOnlyFile &index, quarvel_dict_info *info) {
+  FileIdentity identity;
+  std::string why;
+  if (word_count > UINT32_MAX) {
+    identity = IdentityOfPath(base + kRankExtension);
+    if (identity.exists) why = "the word count does not fit in 32 bits";
+  } else {
+    info->ranked = RankFile::Open(base, static_cast<uint32_t>(word_count), data.fd(),
+                                  IdentityOfFd(data.fd()), index.fd(), IdentityOfFd(index.fd()),
+                                  &identity, &why) != nullptr
+                       ? 1
+                       : 0;
+  }
+  snprintf(info->rank_problem, sizeof(info->rank_problem), "%s", why.c_str());
 }
 
 }  // namespace
@@ -376,6 +399,7 @@ int InspectDictionary(const char *prefix, quarvel_dict_info *info, std::string *
   }
   info->marks_usable = marks_usable ? 1 : 0;
   info->intact = problem.found() ? 0 : 1;
+  InspectRanks(base, header.word_count, data, index, info);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "format/coding.h"
 #include "format/file_io.h"
@@ -107,6 +108,7 @@ std::shared_ptr<const Dictionary> Dictionary::Open(const std::string &prefix, bo
       d->note_ = prefix + ": served with pread: not regular files";
     }
   }
+  if (d->ok_) d->OpenRanks(data_fd, index_fd, trusted);
   if (mark_fd >= 0) close(mark_fd);
   if (d->ok_ && d->memory_ == nullptr && d->mapped_ == nullptr) {
     d->index_fd_ = index_fd;
@@ -116,6 +118,21 @@ std::shared_ptr<const Dictionary> Dictionary::Open(const std::string &prefix, bo
     close(data_fd);
   }
   return d;
+}
+
+void Dictionary::OpenRanks(int data_fd, int index_fd, bool trusted) {
+  std::string why;
+  try {
+    ranks_ = RankFile::Open(prefix_, word_count(), data_fd, files_[0], index_fd, files_[1],
+                            &rank_file_, &why);
+  } catch (const std::bad_alloc &) {
+    why = "out of memory";
+  }
+  if (!why.empty()) {
+    if (!note_.empty()) note_ += "\n";
+    note_ += prefix_ + ": rank file ignored: " + why;
+  }
+  rank_racy_ = !trusted && ChangedJustBefore({rank_file_, {}, {}}, read_at_, kQuietNanoseconds);
 }
 
 Dictionary::~Dictionary() {
@@ -135,30 +152,6 @@ uint32_t Dictionary::Search(const char *word) const {
   BlockReader reader(index_fd_, data_fd_, layout_);
   return SearchSorted(word_count(), layout_.use_marks, layout_.marks, word,
                       [&reader](uint64_t n) { return reader.Word(n); });
-}
-
-void Dictionary::ForEachWord(
-    const std::function<void(uint32_t index, std::string_view word)> &emit) const {
-  if (!ok_) return;
-  const uint32_t count = word_count();
-  if (memory_ != nullptr) {
-    for (uint32_t n = 0; n < count; ++n) {
-      if (const char *word = memory_->Word(n)) emit(n, word);
-    }
-    return;
-  }
-  auto each = [&](auto &source) {
-    for (uint32_t n = 0; n < count; ++n) {
-      if (const char *word = source.Word(n)) emit(n, word);
-    }
-  };
-  if (mapped_ != nullptr) {
-    MappedDict::Cursor cursor(*mapped_);
-    each(cursor);
-  } else {
-    BlockReader reader(index_fd_, data_fd_, layout_);
-    each(reader);
-  }
 }
 
 const Dictionary::Derived *Dictionary::Derive(
@@ -189,7 +182,37 @@ bool Dictionary::ContainsKeyed(const char *word, uint64_t key) const {
 }
 
 bool Dictionary::Stale(const timespec &now) const {
-  return FilesStale(files_, read_at_, racy_, IdentitiesOfPrefix(prefix_), now, kQuietNanoseconds);
+  if (FilesStale(files_, read_at_, racy_ || rank_racy_, IdentitiesOfPrefix(prefix_), now,
+                 kQuietNanoseconds)) {
+    return true;
+  }
+  // Only an ok dictionary looked at its rank file.
+  return ok_ && IdentityOfPath(prefix_ + kRankExtension) != rank_file_;
+}
+
+void Dictionary::ForEachWord(
+    const std::function<void(uint32_t index, std::string_view word)> &emit) const {
+  if (!ok_) return;
+  auto hand_on = [&emit](uint64_t n, const char *word) {
+    if (word != nullptr && word[0] != '\0') emit(static_cast<uint32_t>(n), word);
+  };
+  if (memory_ != nullptr) {
+    for (uint64_t n = 0; n < word_count(); ++n) hand_on(n, memory_->Word(n));
+  } else if (mapped_ != nullptr) {
+    mapped_->ForEachSlot([&](uint64_t n, std::string_view word) {
+      if (n < word_count() && !word.empty()) emit(static_cast<uint32_t>(n), word);
+    });
+  } else {
+    BlockReader reader(index_fd_, data_fd_, layout_);
+    for (uint64_t n = 0; n < word_count(); ++n) {
+      const char *word = reader.Word(n);
+      if (word == nullptr) {
+        n |= 15;  // the block cannot be read: its other slots neither
+        continue;
+      }
+      hand_on(n, word);
+    }
+  }
 }
 
 }  // namespace quarvel::engine

@@ -135,10 +135,8 @@ uint64_t MappedDict::reachable_slots() const {
   return std::min<uint64_t>(word_count(), IndexEntries(layout_, index_->bytes().size()) * 16);
 }
 
-void MappedDict::ForEachWord(const std::function<void(std::string_view)> &emit) const {
+void MappedDict::ForEachSlot(const std::function<void(uint64_t, std::string_view)> &emit) const {
   Cursor cursor(*this);
-  char previous[PACKED_DICT_MAX_WORD + 1] = {};
-  bool any = false;
   for (uint64_t n = 0; n < reachable_slots(); ++n) {
     ReleaseBefore(n);
     const char *word = cursor.Word(n);
@@ -147,11 +145,22 @@ void MappedDict::ForEachWord(const std::function<void(std::string_view)> &emit) 
       n |= 15;
       continue;
     }
-    if (any && std::strcmp(word, previous) == 0) continue;
-    emit(word);
-    std::strcpy(previous, word);
-    any = true;
+    emit(n, word);
   }
+}
+
+void MappedDict::ForEachWord(const std::function<void(std::string_view)> &emit) const {
+  char previous[PACKED_DICT_MAX_WORD + 1] = {};
+  bool any = false;
+  ForEachSlot([&](uint64_t, std::string_view word) {
+    if (any && word == previous) return;
+    emit(word);
+    // A decoded word is at most 31 bytes.
+    const size_t n = std::min(word.size(), sizeof(previous) - 1);
+    std::memcpy(previous, word.data(), n);
+    previous[n] = '\0';
+    any = true;
+  });
   SecureWipe(previous, sizeof(previous));
 }
 

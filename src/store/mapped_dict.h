@@ -55,6 +55,11 @@ class MappedDict {
   // that a pass over a large dictionary does not stay resident.
   void ForEachWord(const std::function<void(std::string_view)> &emit) const;
 
+  // Hands every slot a search can reach that decodes to a word, with its
+  // index, to emit in index order; slots whose block the files do not hold
+  // are skipped. Gives pages back as ForEachWord does.
+  void ForEachSlot(const std::function<void(uint64_t, std::string_view)> &emit) const;
+
   // The block cursor of one search: decodes block after block on demand.
   class Cursor {
    public:

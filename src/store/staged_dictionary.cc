@@ -62,7 +62,8 @@ std::string FollowLinks(const std::string &path) {
   return current;
 }
 
-StagedDictionary::StagedDictionary(std::string_view prefix) {
+StagedDictionary::StagedDictionary(std::string_view prefix, bool owns_rank_file)
+    : owns_rank_file_(owns_rank_file) {
   const std::string tag =
       ".new-" + std::to_string(getpid()) + "-" + std::to_string(++g_staging_serial);
   for (size_t i = 0; i < kExtensions.size(); ++i) {
@@ -71,9 +72,11 @@ StagedDictionary::StagedDictionary(std::string_view prefix) {
   }
 }
 
-bool StagedDictionary::Create(UniqueFile &data, UniqueFile &index, UniqueFile &mark) {
-  UniqueFile *files[] = {&data, &index, &mark};
-  for (size_t i = 0; i < kExtensions.size(); ++i) {
+bool StagedDictionary::Create(UniqueFile &data, UniqueFile &index, UniqueFile &mark,
+                              UniqueFile *ranks) {
+  UniqueFile *files[] = {&data, &index, &mark, ranks};
+  const size_t count = ranks != nullptr && owns_rank_file_ ? 4 : 3;
+  for (size_t i = 0; i < count; ++i) {
     struct stat old;
     const bool replaces = stat(targets_[i].c_str(), &old) == 0 && S_ISREG(old.st_mode);
     const int fd = CreateLike(staged_[i], replaces ? &old : nullptr);
@@ -84,7 +87,7 @@ bool StagedDictionary::Create(UniqueFile &data, UniqueFile &index, UniqueFile &m
         close(fd);
         unlink(staged_[i].c_str());
       }
-      for (UniqueFile *opened : files) opened->reset();
+      for (size_t j = 0; j < count; ++j) files[j]->reset();
       Discard();
       errno = error;
       return false;
@@ -109,6 +112,17 @@ bool StagedDictionary::Commit() {
     } else {
       ok = false;
     }
+  }
+  // The rank file follows the words it ranks. Without one, an old one goes;
+  // one that cannot go is harmless, its stamp being that of the old files.
+  if (created_[kRanks]) {
+    if (rename(staged_[kRanks].c_str(), targets_[kRanks].c_str()) == 0) {
+      created_[kRanks] = false;
+    } else {
+      ok = false;
+    }
+  } else if (owns_rank_file_) {
+    unlink(targets_[kRanks].c_str());
   }
   Discard();
   return ok;

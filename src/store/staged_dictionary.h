@@ -21,24 +21,33 @@ namespace quarvel {
 // replaces, and its owner and group when the process may set them; a file
 // with nothing to replace is created as fopen would create it (mode 0666
 // less the umask).
+//
+// A build that owns the rank file (PREFIX.pwr) stages it with the others when
+// it writes one, and otherwise removes the old one once the new files are in
+// place; other builds (CreateDict) leave it alone, and the stamp it carries
+// makes readers ignore it beside the new files.
 class StagedDictionary {
  public:
-  // The files in the order of kExtensions.
-  static constexpr std::array<const char *, 3> kExtensions = {".pwd", ".pwi", ".hwm"};
+  // The files in the order of kExtensions: data, index, marks, ranks.
+  static constexpr std::array<const char *, 4> kExtensions = {".pwd", ".pwi", ".hwm", ".pwr"};
+  static constexpr size_t kRanks = 3;
 
-  explicit StagedDictionary(std::string_view prefix);
+  explicit StagedDictionary(std::string_view prefix, bool owns_rank_file = false);
   // Removes whatever staged files remain.
   ~StagedDictionary() { Discard(); }
   StagedDictionary(const StagedDictionary &) = delete;
   StagedDictionary &operator=(const StagedDictionary &) = delete;
 
-  // Creates the three staged files, open for reading and writing. False,
-  // with nothing left behind, when one cannot be created (errno tells why).
-  bool Create(UniqueFile &data, UniqueFile &index, UniqueFile &mark);
+  // Creates the three staged files, open for reading and writing, and with
+  // ranks (for a build that owns the rank file) a staged rank file too.
+  // False, with nothing left behind, when one cannot be created (errno
+  // tells why).
+  bool Create(UniqueFile &data, UniqueFile &index, UniqueFile &mark, UniqueFile *ranks = nullptr);
 
-  // Moves the staged files over the dictionary's. A staged dictionary
-  // without a mark file leaves none behind: an older one would bound
-  // searches of the new words wrongly. False when a rename failed.
+  // Moves the staged files over the dictionary's, the rank file last. A
+  // staged dictionary without a mark file leaves none behind: an older one
+  // would bound searches of the new words wrongly. One that owns the rank
+  // file and staged none removes the old one. False when a rename failed.
   bool Commit();
 
   // Removes whatever staged files remain.
@@ -49,9 +58,10 @@ class StagedDictionary {
   const std::string &staged(size_t i) const { return staged_[i]; }
 
  private:
-  std::array<std::string, 3> targets_;
-  std::array<std::string, 3> staged_;
-  std::array<bool, 3> created_ = {};
+  std::array<std::string, 4> targets_;
+  std::array<std::string, 4> staged_;
+  std::array<bool, 4> created_ = {};
+  bool owns_rank_file_;
 };
 
 // The file that path names once every symbolic link on its last component is

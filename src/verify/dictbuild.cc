@@ -453,8 +453,8 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
     // No verification takes its dictionaries while the files go: none meets
     // some of them gone while the personal dictionary is still in use.
     std::unique_lock files(quarvel::verify::dictionary_files_lock);
-    // The membership filter beside the dictionary goes with it.
-    for (const char *extension : {".pwd", ".pwi", ".hwm", ".pwf"}) {
+    // The membership filter and the rank file beside the dictionary go with it.
+    for (const char *extension : {".pwd", ".pwi", ".hwm", ".pwf", ".pwr"}) {
       char name[1024];
       // A name that does not fit is skipped: a cut name could name another file.
       const int n = snprintf(name, sizeof(name), "%s%s", prefix, extension);
