@@ -9,6 +9,7 @@
 #ifndef QUARVEL_SRC_STORE_DICTIONARY_H_
 #define QUARVEL_SRC_STORE_DICTIONARY_H_
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -64,8 +65,16 @@ class Dictionary {
 
   // True when the files at prefix are no longer those that were read (or
   // were read while they might still change unseen, and have been quiet
-  // since). Walks the three paths: callers rate-limit it.
+  // since), or when it Faulted(). Walks the three paths: callers rate-limit
+  // it.
   bool Stale(const timespec &now) const;
+
+  // True once a search of its maps met a page that its files no longer hold
+  // (another process shrank or rewrote them in place): answers given since
+  // may be wrong, so the caller counts the dictionary as unreadable for the
+  // search it just made. The first caller to see it moves the write
+  // generation, so that every cache looks at the files again.
+  bool Faulted() const;
 
  private:
   Dictionary() = default;
@@ -78,6 +87,7 @@ class Dictionary {
   Identities files_;  // as opened
   timespec read_at_ = {};
   bool racy_ = false;  // changed just before it was read
+  mutable std::atomic<bool> fault_noted_{false};
   DictLayout layout_;
   std::string note_;
   std::unique_ptr<const MemoryDict> memory_;
