@@ -35,11 +35,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "format/dict_layout.h"
 #include "fuzz_support.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/pwanalysis.h"
 #include "store/dict_filter.h"
-#include "format/dict_layout.h"
 #include "store/dictmanger_internal.h"
 #include "store/mapped_dict.h"
 
@@ -236,23 +236,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string_view index = in.Take(index_size);
   const std::string_view words_data = in.Take(data_size);
   const std::string_view marks = in.Take(mark_size);
-  std::vector<std::string> words;
-  std::string_view rest = in.Rest();
-  while (!rest.empty() && words.size() < kMaxSearched) {
-    const size_t end = rest.find('\n');
-    const std::string_view word = rest.substr(0, end);
-    words.emplace_back(word.substr(0, word.find('\0')));  // searched as C strings
-    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-  }
-
-  const std::string prefix = kPrefix;
-  quarvel::fuzz::WriteFile(prefix + ".pwi", index);
-  quarvel::fuzz::WriteFile(prefix + ".pwd", words_data);
-  if ((flags & 2) != 0) {
-    std::remove((prefix + ".hwm").c_str());
-  } else {
-    quarvel::fuzz::WriteFile(prefix + ".hwm", marks);
-  }
+  const std::vector<std::string> words = quarvel::fuzz::CStringLines(in.Rest(), kMaxSearched);
+  quarvel::fuzz::WriteDictionaryFiles(kPrefix, index, words_data,
+                                      (flags & 2) != 0 ? nullptr : &marks);
 
   // From the files.
   quarvel::SetDictionaryCache(false);

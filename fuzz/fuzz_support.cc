@@ -149,6 +149,28 @@ bool ReadFile(const std::string &path, std::string &out) {
 
 bool Exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
 
+std::vector<std::string> CStringLines(std::string_view text, size_t max) {
+  std::vector<std::string> lines;
+  while (!text.empty() && lines.size() < max) {
+    const size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    lines.emplace_back(line.substr(0, line.find('\0')));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  return lines;
+}
+
+void WriteDictionaryFiles(const std::string &prefix, std::string_view index, std::string_view data,
+                          const std::string_view *marks) {
+  WriteFile(prefix + ".pwi", index);
+  WriteFile(prefix + ".pwd", data);
+  if (marks == nullptr) {
+    std::remove((prefix + ".hwm").c_str());
+  } else {
+    WriteFile(prefix + ".hwm", *marks);
+  }
+}
+
 std::string Printable(std::string_view text, size_t limit) {
   std::string out;
   for (size_t i = 0; i < text.size() && i < limit; ++i) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarvel::fuzz {
 
@@ -59,6 +60,15 @@ bool ReadFile(const std::string &path, std::string &out);
 
 // True when path exists (as anything).
 bool Exists(const std::string &path);
+
+// The lines of text, at most max of them, each cut at its first NUL (they
+// are searched as C strings).
+std::vector<std::string> CStringLines(std::string_view text, size_t max);
+
+// Writes the index, data and mark files of the dictionary at prefix; with
+// marks null, the mark file is removed instead.
+void WriteDictionaryFiles(const std::string &prefix, std::string_view index, std::string_view data,
+                          const std::string_view *marks);
 
 // text with bytes outside printable ASCII written as \xNN, cut after limit
 // bytes, for failure messages.

@@ -16,16 +16,23 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "filter_model.h"
+#include "format/filter_layout.h"
+#include "format/key_filter.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/pwanalysis.h"
 #include "rank_dictionary.h"
 #include "search/rule_table.h"
+#include "store/dict_filter.h"
 
 namespace fs = std::filesystem;
 
@@ -199,6 +206,143 @@ void DictionarySeeds() {
   Seed("dictionary", "block-past-data", Encode(1, damaged, probe));
   Seed("dictionary", "empty", "");
   Seed("dictionary", "no-words", Encode(0, Written({}), {"a"}));
+}
+
+// --- Filter files and mapped dictionaries ------------------------------------------
+
+// The key filter image of the filter file that the engine writes for the
+// dictionary at prefix (the file without its 56-byte header).
+std::string FilterImage(const std::string &prefix) {
+  std::remove((prefix + ".pwf").c_str());
+  if (!quarvel::WriteDictionaryFilter(prefix)) Die("cannot build the filter of " + prefix);
+  return Read(prefix + ".pwf").substr(quarvel::kFilterHeaderBytes);
+}
+
+void FilterSeeds() {
+  std::string list;
+  for (const std::string &w : quarvel::fuzz::FixtureWords()) list += w + "\n";
+  Write("fixture.txt", list);
+  if (std::string_view(CreateDict("fixture.txt", "./fixture")) != "RET_CD=0000") Die("fixture");
+  const std::string image = FilterImage("./fixture");
+  const std::string file = Read("./fixture.pwf");
+  Seed("filter", "stamped", "\x01" + image);
+  Seed("filter", "stamped-in-order", "\x05" + image);
+  // The same keys in eight shards.
+  std::vector<uint64_t> keys;
+  for (const std::string &w : quarvel::fuzz::FixtureWords()) keys.push_back(quarvel::WordKey(w));
+  const std::unique_ptr<quarvel::KeyFilter> sharded = quarvel::KeyFilter::Build(
+      keys.size(),
+      [&keys](const std::function<void(uint64_t)> &emit) {
+        for (uint64_t k : keys) emit(k);
+        return true;
+      },
+      UINT64_MAX, 40);
+  if (sharded == nullptr) Die("sharded filter");
+  const std::span<const unsigned char> bytes = sharded->bytes();
+  const std::string sharded_image(bytes.begin(), bytes.end());
+  Seed("filter", "stamped-sharded", "\x05" + sharded_image);
+  // Damaged: a segment length that is no power of two, with the checksum it
+  // then calls for; a shard inside its table; cut short; stale.
+  std::string damaged = image;
+  quarvel::fuzz::PutLittle(damaged, 48, 3, 4);
+  Seed("filter", "bad-segment-length", "\x03" + damaged);
+  damaged = image;
+  quarvel::fuzz::PutLittle(damaged, 56, 40, 8);
+  Seed("filter", "shard-in-table", "\x03" + damaged);
+  Seed("filter", "short", "\x01" + image.substr(0, 50));
+  Seed("filter", "stale-file", std::string(1, '\0') + file);
+  Seed("filter", "empty", "");
+}
+
+// flags, four 16-bit lengths, the files, the passwords.
+std::string EncodeMapped(uint8_t flags, const Files &f, const std::string &filter,
+                         const std::vector<std::string> &passwords) {
+  std::string out(1, static_cast<char>(flags));
+  for (const std::string *file : {&f.index, &f.data, &f.marks, &filter}) {
+    if (file->size() > 0xffff) Die("file too large for a seed");
+    Put(out, file->size(), 2);
+  }
+  out += f.index + f.data + f.marks + filter;
+  for (size_t i = 0; i < passwords.size(); ++i) out += (i > 0 ? "\n" : "") + passwords[i];
+  return out;
+}
+
+void MappedSeeds() {
+  const Files three = Written({"abc", "abd", "b"});
+  const std::string three_filter = FilterImage("./seed");
+  const std::vector<std::string> probe = {"abc", "Abd", "cba", "b1", "zzz"};
+  Seed("mapped", "three-own-filter", EncodeMapped(0x10, three, "", probe));
+  Seed("mapped", "three-stamped", EncodeMapped(0x0a, three, three_filter, probe));
+  Seed("mapped", "three-no-marks-stale", EncodeMapped(0x01, three, three_filter, probe));
+  Seed("mapped", "three-wide", EncodeMapped(0x50, Widened(three), "", probe));
+
+  const Files english = Built(
+      "apple\nBanana\ncherry\ndate\nelder\nfig\ngrape\nhoney\nice\njam\nkiwi\nlemon\nmango\n"
+      "nut\nolive\npear\nquince\nraisin\nsugar\ntea\nplum\npeach\nlime\nmelon\nberry\n"
+      "2020\n007\nsecret99\ndragon\nmonkey\n");
+  const std::string english_filter = FilterImage("./built");
+  const std::vector<std::string> passwords = {"Apple1",   "nogard",   "Dr4g0n!", "melon2020",
+                                              "secret99", "kiwikiwi", "zebra",   ""};
+  Seed("mapped", "built-stamped", EncodeMapped(0x0a, english, english_filter, passwords));
+  Seed("mapped", "built-extended", EncodeMapped(0x6a, english, english_filter, passwords));
+  Seed("mapped", "built-own-filter", EncodeMapped(0x70, english, "", passwords));
+  // Out of order, with a filter that claims otherwise.
+  const Files unsorted = Written({"pear", "apple", "fig", "date"});
+  Seed("mapped", "unsorted-claimed-in-order",
+       EncodeMapped(0x0e, unsorted, english_filter, {"apple", "pear", "Fig1"}));
+  Files damaged = english;
+  damaged.data = english.data.substr(0, english.data.size() / 2);
+  Seed("mapped", "short-data", EncodeMapped(0x10, damaged, "", passwords));
+  Seed("mapped", "empty", "");
+}
+
+// --- The PAM module's options and the command's JSON lines -------------------------
+
+// Words as the PAM target reads them: separated by NUL bytes.
+std::string Words(std::initializer_list<std::string_view> words) {
+  std::string out;
+  for (std::string_view w : words) out.append(w).push_back('\0');
+  if (!out.empty()) out.pop_back();
+  return out;
+}
+
+void PamOptionSeeds() {
+  Seed("pam_options", "all",
+       Words({"root=/etc/quarvel", "minlevel=4", "retry=3", "enforce_for_root", "use_authtok",
+              "debug", "authtok_type=UNIX"}));
+  Seed("pam_options", "overridden", Words({"minlevel=2", "minlevel=04", "retry=10", "retry=1"}));
+  Seed("pam_options", "relative-root", "root=etc/quarvel");
+  Seed("pam_options", "empty-root", "root=");
+  Seed("pam_options", "level-range", Words({"minlevel=0", "minlevel=5"}));
+  Seed("pam_options", "retry-range", "retry=11");
+  Seed("pam_options", "signed", "retry=-1");
+  Seed("pam_options", "plus", "minlevel=+3");
+  Seed("pam_options", "unknown", Words({"debug", "verbose"}));
+  Seed("pam_options", "no-value", "minlevel");
+  Seed("pam_options", "empty-word", Words({"", "debug"}));
+  Seed("pam_options", "big-number", "retry=99999999999999999999");
+  Seed("pam_options", "none", "");
+}
+
+void CliJsonSeeds() {
+  // byte 0: lines per chunk less one, --show-password (8), input buffer;
+  // byte 1: bytes kept (0: 258).
+  auto seed = [](const char *name, uint8_t flags, uint8_t kept, std::string_view input) {
+    Seed("cli_json", name,
+         std::string{static_cast<char>(flags), static_cast<char>(kept)} + std::string(input));
+  };
+  seed("words", 0x0f, 0, "password\nDragon12!\nSummer2024\nTr0ub4dor&3\n");
+  seed("crlf", 0x08, 0, "abc\r\nqwerty123\r\n\r\nlast\r");
+  seed("longest-crlf", 0xf9, 0,
+       std::string(257, 'y') + "\r\n" + std::string(258, 'z') + "\r\n" + std::string(300, 'x') +
+           "\r\n");
+  seed("not-utf8", 0x0b, 0, "\xff\xfepass\n\xe0\x80x\n\xf0\x9f\x98\ncaf\xc3\xa9\n\xed\xa0\x80z\n");
+  seed("nul-bytes", 0x08, 0, Words({"abc", "def\n", "hidden\nplain"}));
+  seed("no-final-feed", 0x20, 0, "one\ntwo\nthree");
+  seed("blank-lines", 0x01, 0, "\n\n\n");
+  seed("small-kept", 0x18, 5, "abcdefgh\nabc\r\nabcd\r\nab\n");
+  seed("hidden", 0x00, 0, "password\nsunshine1\n");
+  seed("empty", 0x08, 0, "");
 }
 
 // --- Word lists ---------------------------------------------------------------
@@ -400,6 +544,10 @@ int main(int argc, char **argv) {
   PasswordSeeds();
   ConfigSeeds(shipped);
   RankSeeds();
+  FilterSeeds();
+  MappedSeeds();
+  PamOptionSeeds();
+  CliJsonSeeds();
 
   fs::current_path("/");
   fs::remove_all(pattern);

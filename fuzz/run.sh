@@ -5,8 +5,8 @@
 #   fuzz/run.sh [SECONDS] [TARGET...]
 #
 # SECONDS (default 60) is each target's run time; TARGET names a subset of
-# config, dictionary, rules, wordlist, password, hashed, rank (default: all, one after the
-# other). Installs clang and its runtime libraries when they are missing,
+# config, dictionary, rules, wordlist, password, hashed, rank, filter, mapped,
+# pam_options, cli_json (default: all, one after the other). Installs clang and its runtime libraries when they are missing,
 # builds the targets in build-fuzz (or $QUARVEL_FUZZ_BUILD), and runs each
 # from a copy of its seed corpus fuzz/corpus/<target>/ in
 # build-fuzz/corpus/<target>/, which keeps what the runs find: nothing is
@@ -23,7 +23,7 @@ jobs=${JOBS:-2}
 if [ $# -gt 0 ]; then
   targets=("$@")
 else
-  targets=(config dictionary rules wordlist password hashed rank)
+  targets=(config dictionary rules wordlist password hashed rank filter mapped pam_options cli_json)
 fi
 case "$seconds" in
   '' | *[!0-9]*) echo "run.sh: SECONDS must be a whole number, not '$seconds'" >&2; exit 2 ;;
@@ -31,8 +31,8 @@ esac
 
 # --- Tools --------------------------------------------------------------------
 # clang-14 compiles; libclang-rt-14-dev holds the libFuzzer and sanitizer
-# runtimes.
-packages=(clang-14 libclang-rt-14-dev cmake make)
+# runtimes; the cli_json target reads JSON back with nlohmann-json.
+packages=(clang-14 libclang-rt-14-dev cmake make nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -22,6 +22,47 @@
  * at the latest that long (plus the time to read it) after its files were
  * renamed into place. Until then, checks use the dictionary they had.
  *
+ * Dictionaries rewritten in place: a dictionary whose data file is above
+ * 4 MiB is served from read-only memory maps of its files (with its filter,
+ * PREFIX.pwf), and hashed lists are mapped too. When another process
+ * shrinks such a file while it is mapped (truncate(1), PWOpen with "wb",
+ * an editor saving in place), the pages past its new end are gone, and
+ * reading one raises SIGBUS, which by default ends the process. The library
+ * recovers from these faults itself, the same way in a command, in passwd
+ * under PAM, in a JVM and in a web worker:
+ *
+ *   - The first time it maps a file, it installs a SIGBUS handler, once per
+ *     process (SA_SIGINFO | SA_ONSTACK | SA_RESTART; SA_ONSTACK because some
+ *     hosts, Go among them, run threads on small stacks).
+ *   - The handler takes a fault only when its address lies in one of the
+ *     library's own maps. It marks that map, replaces the map's pages from
+ *     the faulting one on with zero pages, and returns: the read is made
+ *     again and sees zeros. It jumps nowhere, so no frame, destructor or lock
+ *     of the interrupted thread is skipped, and other threads are untouched.
+ *     Every read of a map is bounded by the map's size, so zeros are just
+ *     one more damaged file.
+ *   - A check whose search met such a fault counts that dictionary as
+ *     unreadable (QUARVEL_MATCH_UNREADABLE, QUARVEL_REASON_UNREADABLE: the
+ *     point is lost, as for a dictionary that does not open; VerifyPW
+ *     answers the same, and DictFindPW answers "1001"); a check that met
+ *     none answers from the words it had. The next check opens the
+ *     dictionary again from its files, and serves it once they are whole.
+ *   - Any other SIGBUS goes where it went before: to the handler that was
+ *     installed before the library's (called with or without siginfo, as it
+ *     was installed, under its own signal mask), or, when that was the
+ *     default action or ignored, it ends the process as it would have.
+ *
+ * A host that installs its own SIGBUS handler after the library has mapped a
+ * file should chain to the one it replaces, as signal-chaining hosts do
+ * (HotSpot's -Xcheck:jni notices the library's handler and says so); one that
+ * does not gets the old behaviour back for those faults. A copy of each
+ * block read with pread would need no handler, but costs system calls per
+ * check and cannot serve the filter, which is read in place and prefetched;
+ * a handler that jumps out with siglongjmp would abandon the frames of the
+ * search halfway. Replacing a dictionary by renaming new files into place,
+ * as quarvel_build, CreateDict and `quarvel build` do in a folder that takes
+ * new files, never faults.
+ *
  * Records: every record starts with its own size. Set it to sizeof the
  * record before passing the record in (QUARVEL_RESULT_INIT does that for a
  * result); the library refuses a record smaller than the first version it

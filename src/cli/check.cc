@@ -39,33 +39,20 @@ using Env = std::unique_ptr<quarvel_env, EnvCloser>;
 // Checks passwords and formats their results; shared by the threads.
 class Checker {
  public:
-  Checker(const quarvel_env *env, const CheckOptions &options) : env_(env), options_(options) {}
+  Checker(const quarvel_env *env, const CheckOptions &options)
+      : env_(env),
+        report_{options.json, options.show_password, options.min_level, options.min_guesses_log10} {
+  }
 
   // Checks one password and appends its line to out; answers whether it
   // reached --min-level.
   bool CheckOne(std::string_view password, EntryLabel label, std::string &out) const {
-    quarvel_result result = {};
-    QUARVEL_RESULT_INIT(&result);
-    quarvel_check(env_, password.data(), password.size(), &result);
-    if (options_.min_guesses_log10 >= 0) CapByGuesses(result, options_.min_guesses_log10);
-    const std::string_view shown = options_.show_password ? password : std::string_view();
-    if (options_.json) {
-      AppendJsonLine(out, label, shown, result);
-    } else {
-      AppendHumanLine(out, label, shown, result);
-    }
-    const bool passed = result.code == QUARVEL_OK && result.level >= options_.min_level;
-    // The match, its steps and the estimate's pieces hold what the password
-    // was turned into; the rest is counts.
-    quarvel::SecureWipe(&result.match, sizeof(result.match));
-    quarvel::SecureWipe(result.match_steps, sizeof(result.match_steps));
-    quarvel::SecureWipe(result.pieces, sizeof(result.pieces));
-    return passed;
+    return CheckAndReport(env_, password, label, report_, out);
   }
 
  private:
   const quarvel_env *env_;
-  const CheckOptions &options_;
+  const ReportOptions report_;
 };
 
 // Output buffers that are wiped before they are freed.

@@ -12,15 +12,11 @@
 
 namespace quarvel::cli {
 
-namespace {
-constexpr size_t kInputBytes = 64 * 1024;
-}
-
-LineReader::LineReader(int fd, size_t max_lines, size_t max_kept)
+LineReader::LineReader(int fd, size_t max_lines, size_t max_kept, size_t input_bytes)
     : fd_(fd),
       max_lines_(max_lines),
       max_kept_(max_kept),
-      input_(kInputBytes),
+      input_(input_bytes),
       store_(max_lines * max_kept) {
   lines_.reserve(max_lines);
 }
@@ -52,11 +48,12 @@ void LineReader::EndLine() {
   const size_t index = lines_.size();
   const char *start = store_.data() + index * max_kept_;
   size_t length = length_;
-  // A carriage return before the line feed (a text file from elsewhere) is
+  // A carriage return that ends the line (a text file from elsewhere) is
   // not part of the password; a line cut at max_kept keeps its last byte.
-  if (length > 0 && length < max_kept_ && start[length - 1] == '\r') --length;
+  if (length > 0 && !cut_ && start[length - 1] == '\r') --length;
   lines_.push_back(Line{++number_, std::string_view(start, length)});
   length_ = 0;
+  cut_ = false;
   in_line_ = false;
 }
 
@@ -75,6 +72,7 @@ bool LineReader::Next() {
     const size_t take = std::min(available, max_kept_ - length_);
     memcpy(store_.data() + lines_.size() * max_kept_ + length_, begin, take);
     length_ += take;
+    if (take < available) cut_ = true;
     in_line_ = true;
     pos_ += available;
     if (newline != nullptr) {

@@ -21,16 +21,17 @@ class LineReader {
 
   // Chunks hold at most max_lines lines; of each line, the first max_kept
   // bytes are kept (a longer line keeps max_kept bytes, which is enough to
-  // know that it is too long).
-  LineReader(int fd, size_t max_lines, size_t max_kept);
+  // know that it is too long). Input is read input_bytes at a time.
+  static constexpr size_t kInputBytes = 64 * 1024;
+  LineReader(int fd, size_t max_lines, size_t max_kept, size_t input_bytes = kInputBytes);
   ~LineReader();
   LineReader(const LineReader &) = delete;
   LineReader &operator=(const LineReader &) = delete;
 
   // Wipes the previous chunk and reads the next one. A line ends at a line
-  // feed, and a carriage return just before it is dropped; the last line
-  // needs no line feed. Answers false when no line is left (or reading
-  // failed: see failed()).
+  // feed, and a carriage return that ends it is dropped (a line cut at
+  // max_kept keeps what it kept); the last line needs no line feed. Answers
+  // false when no line is left (or reading failed: see failed()).
   bool Next();
 
   std::span<const Line> lines() const { return lines_; }
@@ -50,6 +51,7 @@ class LineReader {
   std::vector<char> store_;  // line i at i * max_kept_
   std::vector<Line> lines_;
   size_t length_ = 0;     // bytes kept of the line being read
+  bool cut_ = false;      // bytes of it were not kept
   bool in_line_ = false;  // bytes of a line have been read, not its end
   uint64_t number_ = 0;
   bool eof_ = false;

@@ -451,4 +451,28 @@ void AppendJsonLine(std::string &out, EntryLabel label, std::string_view passwor
   line.Wipe();
 }
 
+std::string_view PasswordOf(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+bool CheckAndReport(const quarvel_env *env, std::string_view text, EntryLabel label,
+                    const ReportOptions &options, std::string &out) {
+  const std::string_view password = PasswordOf(text);
+  quarvel_result result = {};
+  QUARVEL_RESULT_INIT(&result);
+  quarvel_check(env, password.data(), password.size(), &result);
+  if (options.min_guesses_log10 >= 0) CapByGuesses(result, options.min_guesses_log10);
+  const std::string_view shown = options.show_password ? password : std::string_view();
+  if (options.json) {
+    AppendJsonLine(out, label, shown, result);
+  } else {
+    AppendHumanLine(out, label, shown, result);
+  }
+  const bool passed = result.code == QUARVEL_OK && result.level >= options.min_level;
+  // The match, its steps and the estimate's pieces hold what the password
+  // was turned into; the rest is counts.
+  quarvel::SecureWipe(&result.match, sizeof(result.match));
+  quarvel::SecureWipe(result.match_steps, sizeof(result.match_steps));
+  quarvel::SecureWipe(result.pieces, sizeof(result.pieces));
+  return passed;
+}
+
 }  // namespace quarvel::cli

@@ -51,9 +51,29 @@ void AppendAdviceLines(std::string &out, const quarvel_result &result);
 // code, level, fields, stages, reasons (stage, code, points, value and limit
 // where the code uses them, text), match (with its steps), nist, answer, the
 // estimate (guesses_log10, crack_seconds by attack, pieces, warning,
-// suggestions; null when not graded), and password when not empty.
+// suggestions; null when not graded), and password when not empty. Texts
+// are UTF-8: a byte sequence that is not (a password in another encoding)
+// is written as U+FFFD, one for each maximal invalid subsequence.
 void AppendJsonLine(std::string &out, EntryLabel label, std::string_view password,
                     const quarvel_result &result);
+
+// How check reports each password.
+struct ReportOptions {
+  bool json = false;
+  bool show_password = false;
+  int min_level = 1;
+  double min_guesses_log10 = -1;  // below 0: no least number of guesses
+};
+
+// The password a text holds: its bytes up to the first NUL, as the library
+// reads a password (a line with a NUL byte is checked and shown up to it).
+std::string_view PasswordOf(std::string_view text);
+
+// Checks the password text holds with env and appends its line (JSON or for
+// people) to out; answers whether it reached options.min_level. The result
+// record is wiped.
+bool CheckAndReport(const quarvel_env *env, std::string_view text, EntryLabel label,
+                    const ReportOptions &options, std::string &out);
 
 }  // namespace quarvel::cli
 

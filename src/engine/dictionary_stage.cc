@@ -160,7 +160,8 @@ void CompleteFindings(CheckState &state, Hits &hits, const Progress &p, Blocklis
        ++i) {
     const DictionaryRef &ref = request.dictionaries[i];
     if (!Listed(nist, ref.slot) || ref.fails || !ref.dict->ok()) continue;
-    blocked = SearchDictionary(ref, TraceSink{}, state, hits).found;
+    const Searched searched = SearchDictionary(ref, TraceSink{}, state, hits);
+    blocked = searched.found && !searched.unreadable;
   }
   for (size_t i = p.breaches_searched; nist.blocklist_breach && !blocked &&
                                        i < request.breaches.size();
@@ -184,8 +185,13 @@ Searched SearchDictionary(const DictionaryRef &ref, const TraceSink &trace, Chec
   }
   TraceLine(trace) << "[DictFindPW][DICT=" << ref.prefix << "]";
   const Dictionary &dict = *ref.dict;
-  if (dict.batched()) return SearchBatched(dict, trace, state, hits);
-  return SearchWith([&dict](const char *word) { return dict.Contains(word); }, trace, state, hits);
+  const Searched searched =
+      dict.batched() ? SearchBatched(dict, trace, state, hits)
+                     : SearchWith([&dict](const char *word) { return dict.Contains(word); }, trace,
+                                  state, hits);
+  // Pages cut off its files read as zeros: the search may have missed.
+  if (dict.Faulted()) return {true, true, false};
+  return searched;
 }
 
 void ExplainSearched(const Searched &searched, const Hits &hits, CheckState &state) {

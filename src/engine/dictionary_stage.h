@@ -42,7 +42,8 @@ Searched SearchWith(Contains &&contains, const TraceSink &trace, CheckState &sta
 }
 
 // Searches one dictionary; one that cannot be read answers found (and is
-// reported to request.unreadable unless ref.fails).
+// reported to request.unreadable unless ref.fails), and so does one whose
+// files shrank under the search (Dictionary::Faulted).
 Searched SearchDictionary(const DictionaryRef &ref, const TraceSink &trace, CheckState &state,
                           Hits &hits);
 

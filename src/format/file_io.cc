@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstring>
 
+#include "format/map_faults.h"
+
 namespace quarvel {
 
 size_t ReadAtFd(int fd, uint64_t offset, std::span<unsigned char> out, int *error) {
@@ -66,14 +68,23 @@ std::unique_ptr<FileMap> FileMap::Map(int fd, uint64_t size, std::string *why) {
     if (why != nullptr) *why = std::string("cannot map: ") + std::strerror(errno);
     return nullptr;
   }
+  map->watch_ = WatchMappedRange(p, static_cast<size_t>(size));
+  if (map->watch_ < 0) {
+    munmap(p, static_cast<size_t>(size));
+    if (why != nullptr) *why = "cannot map: no room to watch the map for faults";
+    return nullptr;
+  }
   map->data_ = static_cast<const unsigned char *>(p);
   map->size_ = static_cast<size_t>(size);
   return map;
 }
 
 FileMap::~FileMap() {
+  ForgetMappedRange(watch_);
   if (data_ != nullptr) munmap(const_cast<unsigned char *>(data_), size_);
 }
+
+bool FileMap::faulted() const { return MappedRangeFaulted(watch_); }
 
 void FileMap::AdviseRandom() const {
   if (data_ != nullptr) madvise(const_cast<unsigned char *>(data_), size_, MADV_RANDOM);

@@ -25,7 +25,9 @@ size_t ReadAtFd(int fd, uint64_t offset, std::span<unsigned char> out, int *erro
 bool WriteAllFd(int fd, std::span<const unsigned char> bytes);
 bool WriteAllAtFd(int fd, uint64_t offset, std::span<const unsigned char> bytes);
 
-// A read-only map of a whole file; empty for an empty file.
+// A read-only map of a whole file; empty for an empty file. A file that
+// another process shrinks while it is mapped does not end this process: the
+// pages it lost read as zeros, and faulted() tells (format/map_faults.h).
 class FileMap {
  public:
   // Maps size bytes of fd from offset 0; nullptr, with *why set (when given),
@@ -44,10 +46,15 @@ class FileMap {
   // cache when read again.
   void Release(uint64_t bytes) const;
 
+  // True once a read met a page that the file no longer holds: from then on
+  // the map may read zeros, and anything read from it may be wrong.
+  bool faulted() const;
+
  private:
   FileMap() = default;
   const unsigned char *data_ = nullptr;
   size_t size_ = 0;
+  int watch_ = -1;  // its slot in the table of map_faults.h
 };
 
 }  // namespace quarvel

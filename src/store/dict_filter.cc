@@ -54,7 +54,8 @@ std::unique_ptr<DictFilter> DictFilter::Load(const std::string &prefix, const Fi
   if (std::memcmp(bytes.data(), expected, kFilterStampBytes) != 0) return nullptr;
   const uint32_t flags = DecodeFilterFlags(bytes.first<kFilterHeaderBytes>());
   std::unique_ptr<KeyFilter> filter = KeyFilter::View(bytes.subspan(kHeaderBytes));
-  if (filter == nullptr) return nullptr;
+  // A file cut short while it was checked is not used either.
+  if (filter == nullptr || map->faulted()) return nullptr;
   map->AdviseRandom();
   std::unique_ptr<DictFilter> result(new DictFilter);
   result->map_ = std::move(map);

@@ -58,6 +58,8 @@ class DictFilter {
 
   const KeyFilter &filter() const { return *filter_; }
   bool mapped() const { return map_ != nullptr; }
+  // True once a read of the mapped file met a page it no longer holds.
+  bool faulted() const { return map_ != nullptr && map_->faulted(); }
 
  private:
   DictFilter() = default;

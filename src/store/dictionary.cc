@@ -14,6 +14,7 @@
 #include "format/coding.h"
 #include "format/file_io.h"
 #include "store/dict_search.h"
+#include "store/write_generation.h"
 
 namespace quarvel::engine {
 namespace {
@@ -97,8 +98,9 @@ std::shared_ptr<const Dictionary> Dictionary::Open(const std::string &prefix, bo
         d->filter_ = DictFilter::Load(prefix, stamp);
         if (d->filter_ == nullptr) {
           std::unique_ptr<DictFilter> built = DictFilter::Build(*d->mapped_);
-          // Kept in memory when the folder takes no new file.
-          if (built != nullptr && !built->Write(prefix, stamp)) {
+          // Kept in memory when the folder takes no new file; not written
+          // when the files shrank while it was built.
+          if (built != nullptr && !d->mapped_->faulted() && !built->Write(prefix, stamp)) {
             d->note_ = prefix + ": filter kept in memory";
           }
           d->filter_ = std::move(built);
@@ -182,12 +184,19 @@ bool Dictionary::ContainsKeyed(const char *word, uint64_t key) const {
 }
 
 bool Dictionary::Stale(const timespec &now) const {
-  if (FilesStale(files_, read_at_, racy_ || rank_racy_, IdentitiesOfPrefix(prefix_), now,
-                 kQuietNanoseconds)) {
+  if (Faulted() || FilesStale(files_, read_at_, racy_ || rank_racy_, IdentitiesOfPrefix(prefix_),
+                              now, kQuietNanoseconds)) {
     return true;
   }
   // Only an ok dictionary looked at its rank file.
   return ok_ && IdentityOfPath(prefix_ + kRankExtension) != rank_file_;
+}
+
+bool Dictionary::Faulted() const {
+  const bool faulted =
+      (mapped_ != nullptr && mapped_->faulted()) || (filter_ != nullptr && filter_->faulted());
+  if (faulted && !fault_noted_.exchange(true, std::memory_order_relaxed)) NoteDictionaryWrite();
+  return faulted;
 }
 
 void Dictionary::ForEachWord(

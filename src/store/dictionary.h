@@ -14,6 +14,7 @@
 #ifndef QUARVEL_SRC_STORE_DICTIONARY_H_
 #define QUARVEL_SRC_STORE_DICTIONARY_H_
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -103,9 +104,16 @@ class Dictionary {
 
   // True when the files at prefix are no longer those that were read (or
   // were read while they might still change unseen, and have been quiet
-  // since), the rank file included (one more stat). Walks the four paths:
-  // callers rate-limit it.
+  // since), the rank file included (one more stat), or when it Faulted().
+  // Walks the four paths: callers rate-limit it.
   bool Stale(const timespec &now) const;
+
+  // True once a search of its maps met a page that its files no longer hold
+  // (another process shrank or rewrote them in place): answers given since
+  // may be wrong, so the caller counts the dictionary as unreadable for the
+  // search it just made. The first caller to see it moves the write
+  // generation, so that every cache looks at the files again.
+  bool Faulted() const;
 
  private:
   Dictionary() = default;
@@ -117,17 +125,18 @@ class Dictionary {
   std::string prefix_;
   bool ok_ = false;
   std::string failure_;
-  Identities files_;  // as opened
+  Identities files_;        // as opened
   FileIdentity rank_file_;  // as opened; not existing when there was none
   timespec read_at_ = {};
   bool racy_ = false;  // changed just before it was read
   bool rank_racy_ = false;
+  mutable std::atomic<bool> fault_noted_{false};
   DictLayout layout_;
   std::string note_;
   std::unique_ptr<const MemoryDict> memory_;
   std::unique_ptr<const MappedDict> mapped_;
   std::unique_ptr<const DictFilter> filter_;  // with mapped_ or the files, when built
-  std::unique_ptr<const RankFile> ranks_;  // when ranked
+  std::unique_ptr<const RankFile> ranks_;     // when ranked
   mutable std::once_flag derived_once_;
   mutable std::unique_ptr<const Derived> derived_;
   int index_fd_ = -1;  // open only when served from the files

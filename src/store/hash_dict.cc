@@ -268,8 +268,8 @@ std::shared_ptr<const HashDict> HashDict::Open(const std::string &path, std::str
   }
   std::shared_ptr<HashDict> dict(new HashDict);
   dict->map_ = std::move(map);
-  if (!dict->Parse(dict->map_->bytes(), &why)) {
-    *error = path + ": " + why;
+  if (!dict->Parse(dict->map_->bytes(), &why) || dict->map_->faulted()) {
+    *error = path + ": " + (dict->map_->faulted() ? "the file shrank while it was read" : why);
     return nullptr;
   }
   return dict;
@@ -346,8 +346,10 @@ void HashDict::Prefetch(uint64_t key) const {
 uint64_t HashDict::CountOf(uint64_t key) const {
   if (filter_ != nullptr && !filter_->MayContain(key)) return 0;
   const uint64_t bucket = BucketOf(key, index_bits_);
-  uint64_t low = DecodeFixed64(index_ + 8 * bucket);
-  uint64_t high = DecodeFixed64(index_ + 8 * (bucket + 1));
+  // The index was checked at open but is read from the map: a file rewritten
+  // in place since must not lead the search outside the keys.
+  uint64_t high = std::min(DecodeFixed64(index_ + 8 * (bucket + 1)), count_);
+  uint64_t low = std::min(DecodeFixed64(index_ + 8 * bucket), high);
   while (low < high) {
     const uint64_t mid = low + (high - low) / 2;
     const uint64_t probe = KeyAt(mid);

@@ -3,6 +3,8 @@
 // decodes only the blocks it touches. Every read is checked against the
 // mapped sizes, so that hostile or truncated files answer as the file
 // reader (GetPW, FindPW) answers them, never with an out-of-bounds access.
+// Pages that another process cuts off the files while they are mapped read
+// as zeros (format/map_faults.h); faulted() tells when that happened.
 // Immutable once mapped: any number of threads may search one at once.
 #ifndef QUARVEL_SRC_STORE_MAPPED_DICT_H_
 #define QUARVEL_SRC_STORE_MAPPED_DICT_H_
@@ -34,6 +36,10 @@ class MappedDict {
   // The slots a search can reach: below the word count, in blocks the
   // index holds.
   uint64_t reachable_slots() const;
+
+  // True once a read met a page that the files no longer hold (another
+  // process shrank them): answers given since may be wrong.
+  bool faulted() const { return index_->faulted() || data_->faulted(); }
 
   // The index of word as FindPW answers it: word_count() when absent.
   uint32_t Find(const char *word) const;

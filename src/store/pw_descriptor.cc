@@ -45,7 +45,10 @@ bool OpenFiles(PackedDict *pwp, const DictionaryNames &names, const char *mode) 
 
 bool CloseFiles(PackedDict *pwp) {
   bool ok = true;
-  for (FILE **file : {&pwp->index_file, &pwp->data_file, &pwp->mark_file}) {
+  // The data file first: a writer's index gets its word count from the last
+  // flush, and another process that opens the files in between must not find
+  // it counting blocks that the data file does not hold yet.
+  for (FILE **file : {&pwp->data_file, &pwp->index_file, &pwp->mark_file}) {
     if (*file != nullptr && fclose(*file) != 0) ok = false;
     *file = nullptr;
   }

@@ -50,6 +50,8 @@ extern "C" const char *DictFindPW(const char *word, const char *prefix) noexcept
     const bool found =
         search.Run([&dictionary](const char *candidate) { return dictionary->Contains(candidate); },
                    trace, nullptr);
+    // Its files shrank under the search: it counts as unreadable.
+    if (dictionary->Faulted()) return "1001";
     return found ? "0001" : nullptr;
   } catch (...) {
     return "1001";  // memory ran out: the dictionary cannot be opened
