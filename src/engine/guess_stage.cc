@@ -125,7 +125,8 @@ void RunGuessStage(CheckState &state, std::string_view text, int *level, quarvel
   if (SearchCap(state, &whole) || BreachCap(state, &whole)) estimate.Cap(whole);
 
   const ScoringSettings &settings = *request.settings;
-  if (settings.min_guesses_set && estimate.log10<settings.min_guesses_log10 && * level> 2) {
+  const bool too_few = settings.min_guesses_set && estimate.log10 < settings.min_guesses_log10;
+  if (too_few && *level > 2) {
     state.reasons.Add(0, QUARVEL_REASON_FEW_GUESSES, 0, *level, 2);
     *level = 2;
   }
