@@ -10,6 +10,7 @@
 #define QUARVEL_SRC_ESTIMATE_ESTIMATE_H_
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <span>
 #include <string_view>
@@ -49,6 +50,12 @@ struct Piece {
   int slot = -1;
   double log10 = 0;
   char word[32] = {};
+
+  // The word is a form of the password.
+  ~Piece() { explicit_bzero(word, sizeof(word)); }
+  Piece() = default;
+  Piece(const Piece &) = default;
+  Piece &operator=(const Piece &) = default;
 };
 
 // The estimate and its covering (the first kMaxPieces pieces of it).
