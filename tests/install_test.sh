@@ -38,6 +38,7 @@ if [ -n "$(find "$build" -name pam_quarvel.so -type f | head -n 1)" ]; then
     test -f "$prefix/etc/quarvel/conf/quarvel.ini"
     test -f "$prefix/etc/quarvel/dicts/default_dict.pwd"
     test -f "$prefix/etc/quarvel/dicts/default_dict.pwi"
+    test -f "$prefix/etc/quarvel/dicts/default_dict.pwr"
   fi
   echo "installed PAM module: $module"
 fi

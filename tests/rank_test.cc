@@ -231,6 +231,15 @@ TEST_F(RankTest, HostileTruncatedAndStaleRankFiles) {
   auto dict = Open("decoded");
   ExpectUnranked(*dict);
   EXPECT_NE(dict->note().find("not a regular file"), std::string::npos) << dict->note();
+  // Nor one that opens; an ignored rank file that stays is no change.
+  ASSERT_EQ(rmdir(ranks_.c_str()), 0);
+  ASSERT_EQ(symlink("dict.pwr", ranks_.c_str()), 0);
+  dict = Open("decoded");
+  ExpectUnranked(*dict);
+  EXPECT_NE(dict->note().find("cannot be opened"), std::string::npos) << dict->note();
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  EXPECT_FALSE(dict->Stale(now));
 }
 
 TEST_F(RankTest, UnrankedDictionariesRankEveryWordAtTheWordCount) {

@@ -1,13 +1,19 @@
 // quarvel-make-dict: builds a packed dictionary from one or more word lists
-// with the library's own CreateDict, at build time.
+// with the library, at build time.
 //
 //   quarvel-make-dict COMBINED PREFIX WORDLIST...
+//   quarvel-make-dict --ranked PREFIX WORDLIST...
 //
-// The word lists are joined into the file COMBINED (a list that does not end
-// with a line feed gets one, and "#!comment:" header lines are left out),
-// which is then built into PREFIX.pwd, PREFIX.pwi and PREFIX.hwm. Building
-// uses the temporary file ./make.txt, so the current directory must be
-// writable. Exit status 0 on success, 1 on failure.
+// The first form joins the word lists into the file COMBINED (a list that
+// does not end with a line feed gets one, and "#!comment:" header lines are
+// left out) and builds it into PREFIX.pwd, PREFIX.pwi and PREFIX.hwm with
+// CreateDict, which uses the temporary file ./make.txt, so the current
+// directory must be writable.
+//
+// The second builds the word lists as they are with quarvel_build, ranked:
+// each word once, and the rank file PREFIX.pwr with each word's first line
+// (the default dictionary's list comes from scripts/ranked_sources.py).
+// Exit status 0 on success, 1 on failure.
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "quarvel/engine.h"
 #include "quarvel/pwanalysis.h"
 
 namespace {
@@ -40,11 +47,32 @@ bool Append(std::ofstream &out, const char *path) {
   return true;
 }
 
+int BuildRanked(const char *prefix, int n_lists, char **lists) {
+  quarvel_build_options options = {};
+  options.size = sizeof(options);
+  options.ranked = 1;
+  quarvel_build_stats stats = {};
+  stats.size = sizeof(stats);
+  char error[512] = "";
+  if (quarvel_build(nullptr, prefix, lists, static_cast<size_t>(n_lists), &options, &stats, error,
+                    sizeof(error)) != 0) {
+    std::cerr << "quarvel-make-dict: building " << prefix << " failed: " << error << "\n";
+    return 1;
+  }
+  std::cout << "quarvel-make-dict: " << prefix << ": " << stats.words << " words, ranked, from "
+            << stats.lines << " lines\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc >= 4 && std::strcmp(argv[1], "--ranked") == 0) {
+    return BuildRanked(argv[2], argc - 3, argv + 3);
+  }
   if (argc < 4) {
-    std::cerr << "usage: quarvel-make-dict COMBINED PREFIX WORDLIST...\n";
+    std::cerr << "usage: quarvel-make-dict COMBINED PREFIX WORDLIST...\n"
+                 "       quarvel-make-dict --ranked PREFIX WORDLIST...\n";
     return 1;
   }
   const char *combined = argv[1];

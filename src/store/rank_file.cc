@@ -103,9 +103,15 @@ std::unique_ptr<RankFile> RankFile::Open(const std::string &prefix, uint32_t wor
   *identity = {};
   why->clear();
   // Not blocking on a FIFO in its place.
-  const int fd = open((prefix + kRankExtension).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const std::string path = prefix + kRankExtension;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    if (errno != ENOENT) *why = std::string("cannot be opened: ") + std::strerror(errno);
+    const int error = errno;
+    if (error != ENOENT) {
+      *why = std::string("cannot be opened: ") + std::strerror(error);
+      // As a look at its path sees it, so that it is not taken for changed.
+      *identity = IdentityOfPath(path);
+    }
     return nullptr;
   }
   *identity = IdentityOfFd(fd);
