@@ -22,10 +22,9 @@ void CopyText(char (&out)[N], std::string_view text) {
 }
 
 // What the variant search of the check tried before it found the
-// password: the word's rank in its dictionary, times the rules tried
-// before the one that matched, the numbers tried as an affix, and the
-// case. Only for hits of the rule table and the affixes: the estimate
-// itself reads what the extended profile undoes.
+// password: the word's rank in its dictionary, times the numbers tried as
+// an affix, and the case, for a hit that no mangling rule made. Only for hits of the rule table and
+// the affixes: the estimate itself reads what the extended profile undoes.
 bool SearchCap(const CheckState &state, Piece *whole) {
   const Explanation &e = state.match;
   if ((e.kind != QUARVEL_MATCH_DICTIONARY && e.kind != QUARVEL_MATCH_PERSONAL) ||
@@ -46,7 +45,9 @@ bool SearchCap(const CheckState &state, Piece *whole) {
   const uint32_t rank = dict->Rank(index);
   double cost = std::log10(static_cast<double>(std::max<uint32_t>(rank, 1)));
   for (const Step &step : e.steps.items()) {
-    if (step.code == QUARVEL_STEP_RULE) cost += std::log10(step.count + 1.0);
+    // A rule undid what the attacker must add (characters cut, symbols
+    // removed): what it cost them is the estimate's own business.
+    if (step.code == QUARVEL_STEP_RULE) return false;
     if (step.code == QUARVEL_STEP_SUFFIX || step.code == QUARVEL_STEP_PREFIX) cost += 2;
     if (step.code == QUARVEL_STEP_LOWERCASED) cost += std::log10(2.0);
   }

@@ -103,6 +103,11 @@ double Log10Choices(int n, int limit) {
   return n <= kTabled ? table[n][limit] : SumOfBinomials(n, limit);
 }
 
+double TransformedCost(uint32_t rank, double choices, size_t words) {
+  const double passes = std::pow(10.0, choices) - 1;
+  return std::log10(static_cast<double>(rank) + passes * static_cast<double>(words));
+}
+
 double CaseCost(std::string_view text, unsigned *transforms) {
   int upper = 0, lower = 0;
   for (char c : text) {
@@ -214,7 +219,10 @@ double YearCost(int year, int reference_year) {
 }
 
 double DateCost(int year, bool separated, int reference_year) {
-  return YearCost(year, reference_year) + Log10Int(365) + (separated ? Log10Int(4) : 0);
+  // Day, month and year in one of six orders, the year of two or four
+  // digits; written with one of three separators, or none.
+  return YearCost(year, reference_year) + Log10Int(365) + Log10Int(12) +
+         (separated ? Log10Int(3) : 0);
 }
 
 int ReferenceYear() {

@@ -19,6 +19,11 @@ double Log10Int(uint64_t n);
 // which of n places carry a change, when up to limit of them do.
 double Log10Choices(int n, int limit);
 
+// A word of the given rank in a list of words, under transformations
+// chosen among 10^choices ways: rank + (10^choices - 1) * words, the passes
+// over the list for the choices tried before it.
+double TransformedCost(uint32_t rank, double choices, size_t words);
+
 // Case: the choice of capitals among the letters of text (original case).
 // Sets *transforms to the QUARVEL_GUESS_ case bit that applies (or 0).
 double CaseCost(std::string_view text, unsigned *transforms);

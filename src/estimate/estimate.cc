@@ -188,17 +188,19 @@ class WordWalk {
     piece.kind = QUARVEL_GUESS_DICTIONARY;
     piece.rank = rank;
     piece.slot = slot_;
-    double cost = Log10Int(rank);
-    cost += CaseCost(text_.original().substr(start, length), &piece.transforms);
+    // The transformations: the number of ways to choose them (log10).
+    double choices = CaseCost(text_.original().substr(start, length), &piece.transforms);
     if (substitutions_ > 0) {
       piece.transforms |= QUARVEL_GUESS_LEET;
-      cost += LeetCost(length);
+      choices += LeetCost(length);
     }
     if (reversed_) {
       piece.transforms |= QUARVEL_GUESS_REVERSED;
-      cost += kLog10Two;
+      choices += kLog10Two;
     }
-    piece.log10 = cost;
+    // An attacker runs each choice of transformations over the whole list:
+    // a transformed word comes after the passes of the choices before it.
+    piece.log10 = choices == 0 ? Log10Int(rank) : TransformedCost(rank, choices, index_.words());
     CopyWord(piece.word, std::string_view(decoded_, length));
     out_.Add(start, start + length, piece);
   }
@@ -292,6 +294,17 @@ void FindContextWords(const Request &request, const Text &text, Matches &out) {
   }
 }
 
+// Walks mostly start at either end of a row ("qwer", "poiu", "1qaz"); one
+// that starts inside a row costs this much more (log10).
+constexpr double kInnerStart = 0.6;
+
+bool EdgeKey(char c) {
+  static constexpr int kRowLength[4] = {13, 13, 11, 10};
+  const engine::KeyPlace place = engine::KeyPlaceOf(c);
+  if (place.row < 0) return false;
+  return place.column <= 1 || place.column >= kRowLength[place.row] - 3;
+}
+
 // Keyboard walks, sequences and runs of one character, from each start.
 void FindPatterns(const Text &text, Matches &out) {
   const std::string_view p = text.original();
@@ -312,7 +325,7 @@ void FindPatterns(const Text &text, Matches &out) {
         Piece piece;
         piece.kind = QUARVEL_GUESS_KEYBOARD_WALK;
         piece.transforms = shifted > 0 ? QUARVEL_GUESS_SHIFTED : 0;
-        piece.log10 = WalkCost(k - i + 1, turns, shifted);
+        piece.log10 = WalkCost(k - i + 1, turns, shifted) + (EdgeKey(p[i]) ? 0 : kInnerStart);
         out.Add(i, k + 1, piece);
       }
     }
