@@ -184,6 +184,32 @@ TEST(EstimateTest, RanksOfTheIndexAreTheSmallestGiven) {
   EXPECT_FALSE(probe("pear").longer);
 }
 
+// Walking with a cursor answers as the table of every prefix does, whether
+// the short tables or the table answer.
+TEST(EstimateTest, CursorAnswersAsTheTable) {
+  const auto index = IndexOf(kWords);
+  std::mt19937 random(5);
+  static constexpr std::string_view kAlphabet = "abcdeilmnoprstuy0123!";
+  std::vector<std::string> texts;
+  for (const auto &[word, rank] : kWords) texts.push_back(word + "s");
+  for (int i = 0; i < 3000; ++i) {
+    std::string text(1 + random() % 7, ' ');
+    for (char &c : text) c = kAlphabet[random() % kAlphabet.size()];
+    texts.push_back(text);
+  }
+  for (const std::string &text : texts) {
+    WordIndex::Cursor cursor;
+    uint64_t key = WordIndex::Start();
+    for (const char c : text) {
+      cursor = WordIndex::Next(cursor, c);
+      key = WordIndex::Step(key, c);
+      const WordIndex::Probe by_cursor = index->Find(cursor), by_key = index->Find(key);
+      ASSERT_EQ(by_cursor.longer, by_key.longer) << text;
+      ASSERT_EQ(by_cursor.rank, by_key.rank) << text;
+    }
+  }
+}
+
 struct AdviceCase {
   const char *password;
   bool leaked;

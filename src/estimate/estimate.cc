@@ -149,11 +149,11 @@ class WordWalk {
     start_ = start;
     budget_ = kProbeBudget;
     substitutions_ = 0;
-    Go(start, WordIndex::Start());
+    Go(start, WordIndex::Cursor{});
   }
 
  private:
-  void Go(size_t j, uint64_t key) {
+  void Go(size_t j, const WordIndex::Cursor &key) {
     if (j >= s_.size() || j - start_ >= kMaxWord || budget_ <= 0) return;
     const char c = s_[j];
     if ((c >= 'a' && c <= 'z') || IsDigit(c)) Try(j, key, c);
@@ -170,9 +170,9 @@ class WordWalk {
     }
   }
 
-  void Try(size_t j, uint64_t key, char c) {
+  void Try(size_t j, const WordIndex::Cursor &cursor, char c) {
     if (--budget_ < 0) return;
-    key = WordIndex::Step(key, c);
+    const WordIndex::Cursor key = WordIndex::Next(cursor, c);
     const WordIndex::Probe probe = index_.Find(key);
     decoded_[j - start_] = c;
     if (probe.rank != 0) Emit(j + 1, probe.rank);

@@ -49,6 +49,27 @@ WordIndex::Probe WordIndex::Find(uint64_t key) const {
   }
 }
 
+WordIndex::Probe WordIndex::Find(const Cursor &cursor) const {
+  if (cursor.length == 0 || cursor.length > kShort || cursor.code == kNoCode || short_.empty()) {
+    return Find(cursor.key);
+  }
+  const uint8_t flags = ShortFlags(cursor.length, cursor.code);
+  if ((flags & kShortWord) != 0) return Find(cursor.key);
+  return {(flags & kShortLonger) != 0, 0};
+}
+
+void WordIndex::MarkShort(std::string_view word) {
+  uint32_t code = 0;
+  for (size_t i = 0; i < word.size() && i < kShort; ++i) {
+    const uint32_t digit = Digit(word[i]);
+    if (digit == kNoCode) return;
+    code = code * 36 + digit;
+    const uint8_t flag = i + 1 == word.size() ? kShortWord : kShortLonger;
+    const size_t at = short_start_[i + 1] + code;
+    short_[at >> 2] |= static_cast<uint8_t>(flag << ((at & 3) * 2));
+  }
+}
+
 void WordIndex::Add(std::string_view word, uint32_t rank) {
   rank = std::min<uint32_t>(std::max<uint32_t>(rank, 1), static_cast<uint32_t>(kRankMask));
   uint64_t key = Start();
@@ -98,7 +119,17 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
   while (size < prefixes * 2) size *= 2;
   index->slots_.assign(size, 0);
   index->mask_ = size - 1;
-  for (const auto &[word, rank] : words) index->Add(word, rank);
+  size_t flags = 0, texts = 1;
+  for (uint32_t length = 1; length <= kShort; ++length) {
+    texts *= 36;
+    index->short_start_[length] = flags;
+    flags += texts;
+  }
+  index->short_.assign((flags + 3) / 4, 0);
+  for (const auto &[word, rank] : words) {
+    index->Add(word, rank);
+    index->MarkShort(word);
+  }
   return index;
 }
 

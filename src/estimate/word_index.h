@@ -42,6 +42,27 @@ class WordIndex : public engine::Dictionary::Derived {
   };
   Probe Find(uint64_t key) const;
 
+  // A text walked a character at a time: its key, and for its first
+  // kShort characters (letters and digits) their number in base 36, which
+  // answers from small tables that stay in cache most of what a walk asks:
+  // the table is probed only for words and for longer texts.
+  static constexpr uint32_t kShort = 4;
+  struct Cursor {
+    uint64_t key = Start();
+    uint32_t code = 0;  // kNoCode once a character outside [a-z0-9] came
+    uint32_t length = 0;
+  };
+  static Cursor Next(Cursor cursor, char c) {
+    cursor.key = Step(cursor.key, c);
+    if (cursor.length < kShort && cursor.code != kNoCode) {
+      const uint32_t digit = Digit(c);
+      cursor.code = digit == kNoCode ? kNoCode : cursor.code * 36 + digit;
+    }
+    ++cursor.length;
+    return cursor;
+  }
+  Probe Find(const Cursor &cursor) const;
+
   size_t words() const { return words_; }
   size_t bytes() const { return slots_.size() * sizeof(uint64_t); }
 
@@ -51,11 +72,28 @@ class WordIndex : public engine::Dictionary::Derived {
   static constexpr uint64_t kLonger = uint64_t{1} << 31;
   static constexpr uint64_t kRankMask = kLonger - 1;
 
+  static constexpr uint32_t kNoCode = UINT32_MAX;
+  static uint32_t Digit(char c) {
+    if (c >= 'a' && c <= 'z') return static_cast<uint32_t>(c - 'a');
+    if (c >= '0' && c <= '9') return static_cast<uint32_t>(c - '0' + 26);
+    return kNoCode;
+  }
+  // Two bits for each text of 1 to kShort letters and digits: kShortWord
+  // when it is a word, kShortLonger when a word goes on from it.
+  static constexpr uint8_t kShortWord = 1, kShortLonger = 2;
+  uint8_t ShortFlags(uint32_t length, uint32_t code) const {
+    const size_t at = short_start_[length] + code;
+    return (short_[at >> 2] >> ((at & 3) * 2)) & 3;
+  }
+  void MarkShort(std::string_view word);
+
   static uint64_t Mix(uint64_t key);
   uint64_t *Slot(uint64_t key);
   void Add(std::string_view word, uint32_t rank);
 
   std::vector<uint64_t> slots_;
+  std::vector<uint8_t> short_;           // the flags of short texts, four a byte
+  size_t short_start_[kShort + 1] = {};  // where each length's flags start
   uint64_t mask_ = 0;
   size_t used_ = 0;
   size_t words_ = 0;
