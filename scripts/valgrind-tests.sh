@@ -20,7 +20,7 @@ if [ ! -d "$tests_dir" ]; then
   echo "$0: no folder $tests_dir: build the tests first" >&2
   exit 2
 fi
-if grep -q '^QUARVEL_SANITIZE:BOOL=ON' "$1/CMakeCache.txt" 2>/dev/null; then
+if grep -Eq '^QUARVEL_SANITIZE(_THREAD)?:BOOL=ON' "$1/CMakeCache.txt" 2>/dev/null; then
   echo "$0: $1 is a sanitizer build; Valgrind needs a plain one" >&2
   exit 2
 fi

@@ -36,6 +36,15 @@ using quarvel::testing::WriteFile;
 
 constexpr size_t kPage = 4096;
 
+// A sanitizer's own memory is no process memory to scan: AddressSanitizer's
+// shadow and quarantine, and ThreadSanitizer's shadow, which spans several
+// times the application's address space (a scan would not end).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QUARVEL_SKIP_UNDER_SANITIZER() GTEST_SKIP() << "a sanitizer's memory is no memory to scan"
+#else
+#define QUARVEL_SKIP_UNDER_SANITIZER() static_cast<void>(0)
+#endif
+
 // The test's own page: the only place the password and its forms may be.
 struct SecretPage {
   SecretPage() {
@@ -65,9 +74,7 @@ bool InWritableMemory(const char *needle, size_t n, const char *skip) {
 }
 
 TEST(EngineSecretsTest, NoFormOfThePasswordStays) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "AddressSanitizer's shadow memory and quarantine are no process memory to scan";
-#endif
+  QUARVEL_SKIP_UNDER_SANITIZER();
   TempDir dir(/*chdir_into=*/true);
   ASSERT_EQ(mkdir("conf", 0700), 0);
   ASSERT_EQ(mkdir("dicts", 0700), 0);
@@ -180,7 +187,8 @@ class CandidateKeys {
       if (sscanf(line.c_str(), "%lx-%lx %4s", &from, &to, perms) != 3) continue;
       if (perms[0] != 'r' || perms[1] != 'w') continue;
       if (line.find("[vvar]") != std::string::npos) continue;
-      if (reinterpret_cast<const char *>(from) == skip || reinterpret_cast<const char *>(from) == start()) {
+      if (reinterpret_cast<const char *>(from) == skip ||
+          reinterpret_cast<const char *>(from) == start()) {
         continue;
       }
       for (unsigned long at = from; at + sizeof(uint64_t) <= to; at += sizeof(uint64_t)) {
@@ -201,9 +209,7 @@ class CandidateKeys {
 // the hash keys of its variants, which the list search gathers in a growing
 // buffer, leave no copy behind.
 TEST(EngineSecretsTest, NoHashKeyOfAVariantStays) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "AddressSanitizer's shadow memory and quarantine are no process memory to scan";
-#endif
+  QUARVEL_SKIP_UNDER_SANITIZER();
   if (!quarvel::engine::BreachListsSupported()) GTEST_SKIP() << "no SHA-1 in this build";
   TempDir dir(/*chdir_into=*/true);
   ASSERT_EQ(mkdir("conf", 0700), 0);
@@ -218,8 +224,8 @@ TEST(EngineSecretsTest, NoHashKeyOfAVariantStays) {
   WriteFile("dicts/leaked.txt", "5BAA61E4C9B93F3F0682250B6CF8331B7EE68FD8:10\n");
   const char *sources[] = {"dicts/leaked.txt"};
   char error[256];
-  ASSERT_EQ(quarvel_build_hashed(nullptr, "dicts/leaked", sources, 1, 1, 0, nullptr, nullptr,
-                                 error, sizeof(error)),
+  ASSERT_EQ(quarvel_build_hashed(nullptr, "dicts/leaked", sources, 1, 1, 0, nullptr, nullptr, error,
+                                 sizeof(error)),
             0)
       << error;
   quarvel_env *env = quarvel_open(".", error, sizeof(error));

@@ -11,15 +11,12 @@
 // The library's trace lines go to /dev/null; the report goes to the original
 // standard output.
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +29,7 @@
 
 #include "quarvel/pwanalysis.h"
 #include "testing/descriptors.h"
+#include "testing/run_report.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QUARVEL_SOAK_ASAN 1
@@ -43,7 +41,11 @@
 
 namespace {
 
+using quarvel::testing::Fail;
 using quarvel::testing::OpenDescriptors;
+using quarvel::testing::Report;
+using quarvel::testing::ResidentKiB;
+using quarvel::testing::WriteText;
 
 namespace fs = std::filesystem;
 
@@ -51,48 +53,8 @@ constexpr double kVerificationsAtScale1 = 1'000'000;
 constexpr double kReloadsAtScale1 = 10'000;
 constexpr double kProfileCyclesAtScale1 = 1'000;
 constexpr long kRssLimitKiB = 1024;
-constexpr int kMaxReportedFailures = 20;
 constexpr char kProfilePrefix[] = "./dicts/profile";
 constexpr char kProfileList[] = "profile-words.txt";
-
-// Where the report goes: the original standard output.
-FILE *g_report = nullptr;
-long g_failures = 0;
-
-void Report(const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  vfprintf(g_report, format, args);
-  va_end(args);
-  fflush(g_report);
-}
-
-void Fail(const char *format, ...) {
-  if (++g_failures > kMaxReportedFailures) return;
-  char line[1024];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(line, sizeof(line), format, args);
-  va_end(args);
-  Report("soak: FAILED: %s\n", line);
-}
-
-long ResidentKiB() {
-  FILE *statm = fopen("/proc/self/statm", "r");
-  if (statm == nullptr) return -1;
-  long pages_total = 0, pages_resident = 0;
-  const int got = fscanf(statm, "%ld %ld", &pages_total, &pages_resident);
-  fclose(statm);
-  if (got != 2) return -1;
-  return pages_resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-bool WriteText(const std::string &path, std::string_view text) {
-  FILE *file = fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = fwrite(text.data(), 1, text.size(), file) == text.size();
-  return fclose(file) == 0 && ok;
-}
 
 // The expected content of a verification answer.
 struct Expected {
@@ -246,7 +208,7 @@ bool Soak::Prepare() {
   }
   password_.reserve(512);
   Reload();
-  return g_failures == 0;
+  return quarvel::testing::Failures() == 0;
 }
 
 // Two configurations in turn; both name the extra dictionary. The second
@@ -381,20 +343,20 @@ void Soak::Run() {
   const long rss_end = ResidentKiB();
   const long fds_after = OpenDescriptors();
 
-  Report("soak: scale %g: %ld verifications, %ld reloads, %ld builds, %ld deletions in %.2f s\n",
-         scale_, verifications_, reloads_done_, builds_, deletions_, seconds);
-  Report("soak: %.0f verifications/s overall, %.0f/s counting verification time only\n",
+  Report("scale %g: %ld verifications, %ld reloads, %ld builds, %ld deletions in %.2f s", scale_,
+         verifications_, reloads_done_, builds_, deletions_, seconds);
+  Report("%.0f verifications/s overall, %.0f/s counting verification time only",
          verifications_ / seconds, verifications_ / verify_seconds);
-  Report("soak: open descriptors: %ld before, %ld after\n", fds_before, fds_after);
+  Report("open descriptors: %ld before, %ld after", fds_before, fds_after);
   if (fds_before < 0 || fds_after != fds_before) {
     Fail("descriptors leaked: %ld before, %ld after", fds_before, fds_after);
   }
-  Report("soak: resident memory: %ld KiB after warm-up (round %ld), %ld KiB at the end: %+ld KiB\n",
+  Report("resident memory: %ld KiB after warm-up (round %ld), %ld KiB at the end: %+ld KiB",
          rss_warm, warm_up, rss_end, rss_end - rss_warm);
 #ifdef QUARVEL_SOAK_ASAN
   Report(
-      "soak: note: memory growth not checked in this AddressSanitizer build (its allocator "
-      "quarantine keeps freed memory resident)\n");
+      "note: memory growth not checked in this AddressSanitizer build (its allocator "
+      "quarantine keeps freed memory resident)");
 #else
   if (rss_warm <= 0 || rss_end <= 0) {
     Fail("resident memory cannot be read");
@@ -434,24 +396,10 @@ int main(int argc, char **argv) {
   }
 
   // Trace lines to /dev/null, the report to the original standard output.
-  fflush(stdout);
-  const int report_fd = dup(STDOUT_FILENO);
-  const int null_fd = open("/dev/null", O_WRONLY);
-  if (report_fd < 0 || null_fd < 0 || dup2(null_fd, STDOUT_FILENO) < 0) {
-    perror("soak: redirecting standard output");
-    return 2;
-  }
-  close(null_fd);
-  g_report = fdopen(report_fd, "w");
-  if (g_report == nullptr) return 2;
+  if (!quarvel::testing::StartReport("soak")) return 2;
 
   Soak soak(scale);
   if (soak.Prepare()) soak.Run();
   soak.Finish();
-  if (g_failures > kMaxReportedFailures) {
-    Report("soak: ... %ld failures in all\n", g_failures);
-  }
-  Report("soak: %s\n", g_failures == 0 ? "passed" : "FAILED");
-  fclose(g_report);
-  return g_failures == 0 ? 0 : 1;
+  return quarvel::testing::FinishReport();
 }

@@ -29,7 +29,7 @@ struct ConfigCloser {
 void Environment::HashedListRebuilt(const std::string &path) {
   const std::string file = Resolve(path) + kHashDictSuffix;
   std::lock_guard lock(update_mutex_);
-  auto renewed = std::make_shared<Snapshot>(*current_.load(std::memory_order_acquire));
+  auto renewed = std::make_shared<Snapshot>(*current_.load());
   bool changed = false;
   for (BreachSlot &slot : renewed->breaches) {
     if (slot.path != file) continue;
@@ -59,10 +59,15 @@ std::unique_ptr<Environment> Environment::Published(std::shared_ptr<const Snapsh
 }
 
 int Environment::Reload(std::string *error) {
+  // Loaded and published under the update lock: a build that renames a
+  // dictionary into place while this load reads the old files publishes its
+  // replacement after this snapshot, and into it, never before it (where
+  // this snapshot would undo the replacement).
+  std::lock_guard lock(update_mutex_);
   int code = 0;
   std::shared_ptr<const Snapshot> snapshot = Load(&code, error);
   if (snapshot == nullptr) return code;
-  Publish(std::move(snapshot));
+  PublishLocked(std::move(snapshot));
   return 0;
 }
 
@@ -93,7 +98,7 @@ void Environment::Publish(std::shared_ptr<const Snapshot> snapshot) const {
 }
 
 void Environment::PublishLocked(std::shared_ptr<const Snapshot> snapshot) const {
-  current_.store(std::move(snapshot), std::memory_order_release);
+  current_.store(std::move(snapshot));
   version_.fetch_add(1, std::memory_order_acq_rel);
   next_check_ns_.store(MonotonicNanoseconds() + kRevalidateNanoseconds, std::memory_order_relaxed);
   ForgetSnapshots(id_, /*wait=*/false);
@@ -114,7 +119,7 @@ SnapshotRef Environment::Use() const {
   ThreadSnapshots &cache = ThisThreadsSnapshots();
   if (cache.depth > 0) {
     // A check inside a check (from a trace sink): the cache is in use.
-    ref.owned_ = current_.load(std::memory_order_acquire);
+    ref.owned_ = current_.load();
     ref.snapshot_ = ref.owned_.get();
     return ref;
   }
@@ -127,7 +132,7 @@ SnapshotRef Environment::Use() const {
   // makes the next check take the snapshot again.
   const uint64_t version = version_.load(std::memory_order_acquire);
   if (entry.version != version || entry.snapshot == nullptr) {
-    entry.snapshot = current_.load(std::memory_order_acquire);
+    entry.snapshot = current_.load();
     entry.version = version;
   }
   ref.snapshot_ = entry.snapshot.get();
@@ -136,7 +141,7 @@ SnapshotRef Environment::Use() const {
 
 std::shared_ptr<const Snapshot> Environment::Acquire() const {
   Revalidate();
-  return current_.load(std::memory_order_acquire);
+  return current_.load();
 }
 
 void Environment::Revalidate() const {
@@ -149,7 +154,7 @@ void Environment::Revalidate() const {
   }
   std::unique_lock lock(update_mutex_, std::try_to_lock);
   if (!lock.owns_lock()) return;  // another check is looking
-  const std::shared_ptr<const Snapshot> snapshot = current_.load(std::memory_order_acquire);
+  const std::shared_ptr<const Snapshot> snapshot = current_.load();
   next_check_ns_.store(now + kRevalidateNanoseconds, std::memory_order_relaxed);
   seen_generation_.store(generation, std::memory_order_relaxed);
 
@@ -173,7 +178,7 @@ void Environment::Revalidate() const {
 void Environment::DictionaryRebuilt(const std::string &path) {
   const std::string resolved = Resolve(path);
   std::lock_guard lock(update_mutex_);
-  auto renewed = std::make_shared<Snapshot>(*current_.load(std::memory_order_acquire));
+  auto renewed = std::make_shared<Snapshot>(*current_.load());
   std::shared_ptr<const Dictionary> dict = DictionaryWritten(resolved);
   for (DictSlot &slot : renewed->slots) {
     if (slot.path == resolved) slot.dict = dict;

@@ -40,6 +40,27 @@ class SnapshotRef {
   ThreadSnapshots *cache_ = nullptr;
 };
 
+// The snapshot that checks start on. A reader copies the pointer under a
+// mutex of its own that nothing holds for longer than such a copy or a swap
+// of pointers; the snapshot a store replaces is released after the mutex.
+// Checks copy it only when a publication made their thread's copy stale
+// (see Environment::Use), so the mutex is off their usual path.
+class CurrentSnapshot {
+ public:
+  std::shared_ptr<const Snapshot> load() const {
+    std::lock_guard lock(mutex_);
+    return snapshot_;
+  }
+  void store(std::shared_ptr<const Snapshot> snapshot) {
+    std::lock_guard lock(mutex_);
+    snapshot_.swap(snapshot);
+  }  // the replaced snapshot goes here, the mutex released before
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<const Snapshot> snapshot_;
+};
+
 class Environment {
  public:
   ~Environment();
@@ -90,7 +111,7 @@ class Environment {
   const uint64_t id_ = NewEnvironmentId();
   mutable std::atomic<uint64_t> version_{1};
   std::string root_;
-  mutable std::atomic<std::shared_ptr<const Snapshot>> current_;
+  mutable CurrentSnapshot current_;
   mutable std::atomic<int64_t> next_check_ns_{0};
   mutable std::atomic<uint64_t> seen_generation_{0};
   mutable std::mutex update_mutex_;  // one thread renews the snapshot at a time

@@ -10,11 +10,14 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <mutex>
+#include <shared_mutex>
 
 #include "format/coding.h"
 #include "format/file_io.h"
 #include "store/dict_search.h"
 #include "store/write_generation.h"
+#include "store/file_set_lock.h"
 
 namespace quarvel::engine {
 namespace {
@@ -64,15 +67,22 @@ std::shared_ptr<const Dictionary> Dictionary::Open(const std::string &prefix, bo
   clock_gettime(CLOCK_REALTIME, &d->read_at_);
   const std::string data_name = prefix + ".pwd";
   const std::string index_name = prefix + ".pwi";
-  const int data_fd = OpenRead(data_name);
+  const std::string mark_name = prefix + ".hwm";
+  int data_fd = -1, index_fd = -1, mark_fd = -1, index_errno = 0;
+  {
+    // The three files of one version of the dictionary.
+    std::shared_lock files(file_set_lock);
+    data_fd = OpenRead(data_name);
+    if (data_fd >= 0) index_fd = OpenRead(index_name);
+    if (data_fd >= 0 && index_fd < 0) index_errno = errno;
+    if (index_fd >= 0) mark_fd = OpenRead(mark_name);
+  }
   if (data_fd < 0) return d;
-  const int index_fd = OpenRead(index_name);
   if (index_fd < 0) {
-    d->failure_ = index_name + ": " + std::strerror(errno) + "\n";
+    d->failure_ = index_name + ": " + std::strerror(index_errno) + "\n";
     close(data_fd);
     return d;
   }
-  const int mark_fd = OpenRead(prefix + ".hwm");
   d->files_ = {IdentityOfFd(data_fd), IdentityOfFd(index_fd), IdentityOfFd(mark_fd)};
   if (const char *failure = ReadLayout(index_fd, mark_fd, d->layout_)) {
     d->failure_ = prefix + ": " + failure + "\n";

@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <mutex>
 #include <string>
 #include <vector>
+
+#include "store/file_set_lock.h"
 
 namespace quarvel {
 namespace {
@@ -100,17 +103,22 @@ bool StagedDictionary::Create(UniqueFile &data, UniqueFile &index, UniqueFile &m
 
 bool StagedDictionary::Commit() {
   bool ok = true;
-  // The mark file first: until the data and index follow, searches of the
-  // old words are merely less narrowed by the new marks.
-  for (size_t i : {size_t{2}, size_t{0}, size_t{1}}) {
-    if (created_[i] && rename(staged_[i].c_str(), targets_[i].c_str()) == 0) {
-      created_[i] = false;
-      continue;
-    }
-    if (i == 2 && (!created_[i] || errno == ENOENT)) {
-      unlink(targets_[i].c_str());
-    } else {
-      ok = false;
+  {
+    // No open in this process sees the files half renamed. Another process
+    // may: the mark file goes first, so that until the data and index
+    // follow, searches of the old words are merely less narrowed by the new
+    // marks.
+    std::lock_guard files(file_set_lock);
+    for (size_t i : {size_t{2}, size_t{0}, size_t{1}}) {
+      if (created_[i] && rename(staged_[i].c_str(), targets_[i].c_str()) == 0) {
+        created_[i] = false;
+        continue;
+      }
+      if (i == 2 && (!created_[i] || errno == ENOENT)) {
+        unlink(targets_[i].c_str());
+      } else {
+        ok = false;
+      }
     }
   }
   // The rank file follows the words it ranks. Without one, an old one goes;

@@ -32,6 +32,7 @@
 #include "store/dict_writer.h"
 #include "store/dictionary_cache.h"
 #include "store/dictmanger_internal.h"
+#include "store/file_set_lock.h"
 #include "store/staged_dictionary.h"
 #include "verify/api_lock.h"
 #include "verify/pwanalysis_internal.h"
@@ -388,9 +389,8 @@ bool WriteDictionary(SortedWordList &sorted, const char *prefix) {
       bool ok = LoadSortedList(sorted, [&](const char *word) { return writer.Add(word); });
       if (!writer.Finish()) ok = false;
       if (!ok) return false;
-      // The files are renamed into place while no verification takes its
-      // dictionaries, so none meets a mix of old and new files.
-      std::unique_lock files(quarvel::verify::dictionary_files_lock);
+      // No verification meets a mix of old and new files: the store's
+      // file set lock is held for the renames.
       return staged.Commit();
     }
   } catch (const std::bad_alloc &) {
@@ -450,9 +450,11 @@ extern "C" const char *DeleteDict(const char *prefix) noexcept {
   quarvel::ApiLock lock;
   if (prefix != nullptr) {
     const bool personal = IsPersonalDictionary(prefix);
-    // No verification takes its dictionaries while the files go: none meets
-    // some of them gone while the personal dictionary is still in use.
-    std::unique_lock files(quarvel::verify::dictionary_files_lock);
+    // No verification takes the personal dictionary while its files go and
+    // its switch turns off, and no dictionary opens with some of its files
+    // gone.
+    std::unique_lock personal_switch(quarvel::verify::personal_dictionary_lock);
+    std::unique_lock files(quarvel::file_set_lock);
     // The membership filter and the rank file beside the dictionary go with it.
     for (const char *extension : {".pwd", ".pwi", ".hwm", ".pwf", ".pwr"}) {
       char name[1024];

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <mutex>
 #include <set>
-#include <shared_mutex>
 #include <string>
 
 #include "engine/scoring_tables.h"
@@ -39,7 +38,7 @@ const char *dict[8] = {};
 namespace quarvel::verify {
 
 gcfg *cfg = nullptr;
-std::shared_mutex dictionary_files_lock;
+constinit WriterFirstLock personal_dictionary_lock;
 
 namespace {
 

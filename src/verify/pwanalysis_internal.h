@@ -5,9 +5,9 @@
 
 #include <cstdint>
 #include <memory>
-#include <shared_mutex>
 #include <string_view>
 
+#include "base/writer_first_lock.h"
 #include "engine/environment.h"
 #include "engine/snapshot_loader.h"
 #include "quarvel/gconfig.h"
@@ -31,12 +31,14 @@ const char *SlotText(std::string_view text);
 const engine::Environment *ProcessEnvironment();
 void PublishProcessSnapshot(std::shared_ptr<const engine::Snapshot> snapshot);
 
-// Dictionary files are renamed into place, or removed, under an exclusive
-// hold of this lock; a check holds it shared only while it takes its
-// dictionaries, so that none meets some files of a dictionary replaced and
-// others not. A load or build waits for the checks taking dictionaries at
-// that moment, never for later ones and never for a whole check.
-extern std::shared_mutex dictionary_files_lock;
+// The personal dictionary is deleted (its files removed, USEPROFILE set to
+// 0) under an exclusive hold of this lock; a check reads USEPROFILE and
+// takes the personal dictionary under a shared one, so that no check meets
+// the switch on and the files gone. A deletion waits for the checks taking
+// the personal dictionary at that moment, never for later ones and never
+// for a whole check. (The files of any dictionary change as one set under
+// the store's file_set_lock.)
+extern WriterFirstLock personal_dictionary_lock;
 
 // Prefix of the personal dictionary.
 inline constexpr const char *kProfilePrefix = engine::kPersonalDictionary;

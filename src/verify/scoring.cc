@@ -55,15 +55,15 @@ const char *Score(const char *password, size_t length) {
   engine::CheckPlan plan(settings);
   NoticeDictionaryChanges();
   std::shared_ptr<const engine::Dictionary> held[engine::kDictSlots + 1];
-  {
-    std::shared_lock files(verify::dictionary_files_lock);
-    for (int slot = 0; slot < engine::kDictSlots; ++slot) {
-      const char *prefix = Read(dict[slot]);
-      if (prefix == nullptr || prefix[0] == '\0') continue;
-      held[slot] = CachedDictionary(prefix);
-      plan.AddDictionary(prefix, slot, held[slot].get());
-    }
-    if (Read(USEPROFILE) != 0) {
+  for (int slot = 0; slot < engine::kDictSlots; ++slot) {
+    const char *prefix = Read(dict[slot]);
+    if (prefix == nullptr || prefix[0] == '\0') continue;
+    held[slot] = CachedDictionary(prefix);
+    plan.AddDictionary(prefix, slot, held[slot].get());
+  }
+  if (Read(USEPROFILE) != 0) {
+    std::shared_lock personal(verify::personal_dictionary_lock);
+    if (Read(USEPROFILE) != 0) {  // not deleted meanwhile
       held[engine::kDictSlots] = CachedDictionary(verify::kProfilePrefix);
       plan.SetPersonal(verify::kProfilePrefix, held[engine::kDictSlots].get());
     }

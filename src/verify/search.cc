@@ -3,17 +3,15 @@
 
 #include <atomic>
 #include <cstdio>
-#include <mutex>
-#include <shared_mutex>
 
 #include "engine/snapshot_loader.h"
 #include "quarvel/dictmanger.h"
 #include "quarvel/search.h"
 #include "search/rule_table.h"
 #include "search/word_search.h"
+#include "store/dictionary_cache.h"
 #include "store/dictmanger_internal.h"
 #include "verify/api_lock.h"
-#include "store/dictionary_cache.h"
 #include "verify/pwanalysis_internal.h"
 #include "verify/stdout_trace.h"
 
@@ -34,11 +32,7 @@ extern "C" const char *DictFindPW(const char *word, const char *prefix) noexcept
   if (prefix == nullptr) return "1001";
   try {
     NoticeDictionaryChanges();
-    std::shared_ptr<const engine::Dictionary> dictionary;
-    {
-      std::shared_lock files(verify::dictionary_files_lock);
-      dictionary = CachedDictionary(prefix);
-    }
+    const std::shared_ptr<const engine::Dictionary> dictionary = CachedDictionary(prefix);
     if (!dictionary->ok()) {
       ReportUnreadable(*dictionary);
       return "1001";
