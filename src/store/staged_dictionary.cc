@@ -120,17 +120,18 @@ bool StagedDictionary::Commit() {
         ok = false;
       }
     }
-  }
-  // The rank file follows the words it ranks. Without one, an old one goes;
-  // one that cannot go is harmless, its stamp being that of the old files.
-  if (created_[kRanks]) {
-    if (rename(staged_[kRanks].c_str(), targets_[kRanks].c_str()) == 0) {
-      created_[kRanks] = false;
-    } else {
-      ok = false;
+    // The rank file follows the words it ranks, under the same lock. Without
+    // one, an old one goes; one that cannot go is harmless, its stamp being
+    // that of the old files.
+    if (created_[kRanks]) {
+      if (rename(staged_[kRanks].c_str(), targets_[kRanks].c_str()) == 0) {
+        created_[kRanks] = false;
+      } else {
+        ok = false;
+      }
+    } else if (owns_rank_file_) {
+      unlink(targets_[kRanks].c_str());
     }
-  } else if (owns_rank_file_) {
-    unlink(targets_[kRanks].c_str());
   }
   Discard();
   return ok;
