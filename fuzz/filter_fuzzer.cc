@@ -10,15 +10,15 @@
 //   rest     the image, or the file
 // fuzz/make_seeds.cc writes the filters of the fixture dictionary.
 //
-// A fixed dictionary (kFixtureWords words) is built once. For each input:
-// DictFilter::Load accepts the file exactly when the model of
+// A fixed dictionary (filter_model.h's FixtureWords) is built once, and
+// WordKey is checked against the documented key for its words. For each
+// input: DictFilter::Load accepts the file exactly when the model of
 // filter_model.h (written from docs/file-format.md) does; an accepted filter
 // has the header's in-order flag, answers every key as the model does, and
-// written back and loaded again it gives the same file; WordKey follows the
-// documented key. The dictionary opened by the engine with the file beside
-// it finds a stored word exactly when the filter it used lets it through: the
-// accepted file's, or its own, built after a refusal, which lets every
-// stored word through.
+// written back it gives the same file. The dictionary opened by the engine
+// with the file beside it finds a stored word exactly when the filter it
+// used lets it through: the accepted file's, or its own, built after a
+// refusal, which lets every stored word through.
 
 #include <sys/stat.h>
 
@@ -43,6 +43,7 @@ constexpr char kPrefix[] = "./fx";
 constexpr char kCopy[] = "./rt";
 
 std::vector<std::string> g_words;  // the fixture's, sorted
+std::vector<uint64_t> g_keys;      // their keys
 quarvel::FilterStamp g_stamp;
 
 // The documented key of a word.
@@ -70,6 +71,10 @@ quarvel::FilterStamp StampOfFixture() {
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
   quarvel::fuzz::Setup(argc, argv, quarvel::fuzz::kQuietStdout | quarvel::fuzz::kQuietStderr);
   g_words = quarvel::fuzz::FixtureWords();
+  for (const std::string &w : g_words) {
+    g_keys.push_back(quarvel::WordKey(w));
+    FUZZ_CHECK(g_keys.back() == ModelWordKey(w), "WordKey(" + w + ")");
+  }
   std::string list;
   for (const std::string &w : g_words) list += w + "\n";
   quarvel::fuzz::WriteFile("fx.txt", list);
@@ -109,11 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::unique_ptr<quarvel::DictFilter> loaded = quarvel::DictFilter::Load(kPrefix, g_stamp);
   FUZZ_CHECK((loaded != nullptr) == acceptable, acceptable ? "refused" : "accepted");
 
-  std::vector<uint64_t> keys;
-  for (const std::string &w : g_words) {
-    keys.push_back(quarvel::WordKey(w));
-    FUZZ_CHECK(keys.back() == ModelWordKey(w), "WordKey(" + w + ")");
-  }
+  std::vector<uint64_t> keys = g_keys;
   const uint64_t salt = quarvel::fuzz::Fnv1a(file);
   for (uint64_t i = 0; i < 64; ++i) keys.push_back(ModelMix(salt + i));
   if (loaded != nullptr) {
@@ -139,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   FUZZ_CHECK(dict->ok() && dict->mapped() && dict->filter() != nullptr);
   FUZZ_CHECK(dict->filter()->mapped() == acceptable);
   for (const std::string &w : g_words) {
-    const bool through = !acceptable || model.MayContain(ModelWordKey(w));
+    const bool through = !acceptable || model.MayContain(quarvel::WordKey(w));
     FUZZ_CHECK(dict->Contains(w.c_str()) == through, "stored word " + Printable(w));
   }
   for (const char *absent : {"", "zz", "fixture", "w0000000000000000000000000000000"}) {

@@ -12,9 +12,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -204,8 +206,8 @@ void RewriteThroughPWOpen(const std::set<std::string> &words) {
 }
 
 // A child process rewrites the mapped dictionary in place, again and again,
-// while the parent checks passwords through quarvel_check, VerifyPW and
-// DictFindPW. The parent survives, every answer is the one the whole
+// while two threads of the parent check passwords through quarvel_check,
+// VerifyPW and DictFindPW. The parent survives, every answer is the one the whole
 // dictionary gives or the one an unreadable dictionary gives, and once the
 // child is done the whole dictionary's answers come back.
 TEST_F(MapFaultTest, ChildRewritesWhileParentChecks) {
@@ -258,12 +260,13 @@ TEST_F(MapFaultTest, ChildRewritesWhileParentChecks) {
     }
     _exit(0);
   }
+  // Two threads check, as a service's workers do.
   std::vector<std::string> failures;
-  size_t rounds = 0, unreadable_seen = 0;
-  int status = 0;
-  {
-    Silenced quiet;
-    while (waitpid(child, &status, WNOHANG) == 0) {
+  std::mutex failures_mutex;
+  std::atomic<size_t> rounds{0}, unreadable_seen{0};
+  std::atomic<bool> done{false};
+  auto check = [&] {
+    while (!done.load()) {
       ++rounds;
       for (size_t i = 0; i < passwords.size(); ++i) {
         const Answers a = Ask(env, passwords[i]);
@@ -272,17 +275,33 @@ TEST_F(MapFaultTest, ChildRewritesWhileParentChecks) {
         const bool as_unreadable = a.kind == unreadable[i].kind && a.level == unreadable[i].level &&
                                    a.check_answer == unreadable[i].check_answer;
         unreadable_seen += as_unreadable ? 1 : 0;
-        if (!as_whole && !as_unreadable)
-          failures.push_back("check " + passwords[i] + ": " + Show(a));
+        std::string failure;
+        if (!as_whole && !as_unreadable) failure = "check ";
         if (a.verify_answer != whole[i].verify_answer &&
             a.verify_answer != unreadable[i].verify_answer) {
-          failures.push_back("VerifyPW " + passwords[i] + ": " + Show(a));
+          failure += "VerifyPW ";
         }
         if (a.find_answer != whole[i].find_answer && a.find_answer != "1001") {
-          failures.push_back("DictFindPW " + passwords[i] + ": " + Show(a));
+          failure += "DictFindPW ";
+        }
+        if (!failure.empty()) {
+          std::lock_guard lock(failures_mutex);
+          failures.push_back(failure + passwords[i] + ": " + Show(a));
         }
       }
     }
+  };
+  int status = 0;
+  {
+    Silenced quiet;
+    std::thread second(check);
+    std::thread watcher([&] {
+      waitpid(child, &status, 0);
+      done = true;
+    });
+    check();
+    watcher.join();
+    second.join();
   }
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
   for (size_t i = 0; i < failures.size() && i < 10; ++i) ADD_FAILURE() << failures[i];

@@ -47,6 +47,8 @@
  *     answers the same, and DictFindPW answers "1001"); a check that met
  *     none answers from the words it had. The next check opens the
  *     dictionary again from its files, and serves it once they are whole.
+ *     A hashed list that met such a fault answers from the pages it kept
+ *     (keys on lost pages count as absent) until quarvel_reload.
  *   - Any other SIGBUS goes where it went before: to the handler that was
  *     installed before the library's (called with or without siginfo, as it
  *     was installed, under its own signal mask), or, when that was the

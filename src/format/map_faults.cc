@@ -33,10 +33,11 @@ std::atomic<size_t> g_used{0};  // slots below this may be in use
 std::atomic<uint32_t> g_faults{0};
 uintptr_t g_page = 4096;
 
-// Written once, before the handler is installed, and only read after.
+// Written once, before the handler is installed, and only read after
+// (g_installed orders the two for every thread).
 struct sigaction g_previous;
-bool g_installed = false;  // under g_mutex
-std::mutex g_mutex;        // registration
+std::atomic<bool> g_installed{false};
+std::mutex g_mutex;  // registration
 
 // Replaces [from, to) with zero pages. A raw system call: the sanitizers'
 // wrappers of mmap are not meant to run in a signal handler.
@@ -55,6 +56,7 @@ bool ReplaceWithZeros(uintptr_t from, uintptr_t to) {
 // A SIGBUS that is not about our maps, handled as it would have been
 // without us.
 void ForwardToPrevious(int sig, siginfo_t *info, void *context) {
+  g_installed.load(std::memory_order_acquire);
   const struct sigaction &previous = g_previous;
   // Sent by kill or raise rather than raised by a read.
   const bool sent = info == nullptr || info->si_code <= 0;
@@ -124,17 +126,20 @@ void OnBusError(int sig, siginfo_t *info, void *context) {
 }
 
 bool InstallLocked() {
-  if (g_installed) return true;
+  if (g_installed.load(std::memory_order_relaxed)) return true;
   const long page = sysconf(_SC_PAGESIZE);
   if (page > 0) g_page = static_cast<uintptr_t>(page);
   if (sigaction(SIGBUS, nullptr, &g_previous) != 0) return false;
+  g_installed.store(true, std::memory_order_release);
   struct sigaction ours = {};
   ours.sa_sigaction = OnBusError;
   // SA_ONSTACK: hosts that run threads on small stacks (Go) require it.
   ours.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
   sigemptyset(&ours.sa_mask);
-  if (sigaction(SIGBUS, &ours, nullptr) != 0) return false;
-  g_installed = true;
+  if (sigaction(SIGBUS, &ours, nullptr) != 0) {
+    g_installed.store(false, std::memory_order_relaxed);
+    return false;
+  }
   return true;
 }
 
