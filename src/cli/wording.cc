@@ -225,7 +225,7 @@ std::string DictionaryName(const quarvel_match &match) {
 
 std::string FormatGrouped(uint64_t value) {
   std::string digits = std::to_string(value);
-  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
   return digits;
 }
 
