@@ -76,11 +76,7 @@ void RewriteArguments(int *argc, char ***argv, unsigned quiet, const std::string
   for (int i = 0; i < *argc; ++i) {
     std::string_view arg = (*argv)[i];
     std::string rewritten(arg);
-    if (i == 0) {
-      // libFuzzer runs itself again (merges, forks): a program named by a
-      // relative path must still be found from the working folder.
-      if (arg.find('/') != std::string_view::npos) rewritten = absolute(arg);
-    } else if (!arg.empty() && arg[0] != '-') {
+    if (i > 0 && !arg.empty() && arg[0] != '-') {
       rewritten = absolute(arg);
     } else {
       for (std::string_view flag : kPathFlags) {

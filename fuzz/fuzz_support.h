@@ -33,7 +33,9 @@ inline constexpr unsigned kQuietStderr = 2;  // the library's diagnostics
 //   -artifact_prefix naming the starting folder when none is given, and then
 //   creates a private temporary folder, enters it, and removes it at exit.
 // The library works with paths relative to the current folder, so every
-// target runs inside its own folder.
+// target runs inside its own folder. libFuzzer refuses a changed argv[0], so
+// the program itself must be named by an absolute path (or found on PATH)
+// where libFuzzer runs it again: merges and -fork.
 void Setup(int *argc, char ***argv, unsigned quiet);
 
 // The working folder Setup entered (absolute).
