@@ -238,8 +238,8 @@ class ExplanationCodesTest(unittest.TestCase):
 
 class GuessEstimateTest(unittest.TestCase):
     """The estimate in JSON, on the text lines and in explain, and
-    --min-guesses. The numbers are the library's; only facts that hold
-    whatever its tuning are asserted."""
+    --min-guesses, with what holds whatever the library's tuning (the
+    wording itself is cli_report_test's)."""
 
     RATES = {"online_throttled": 100 / 3600, "online": 10, "offline_slow_hash": 1e4,
              "offline_fast_hash": 1e10}
@@ -249,40 +249,26 @@ class GuessEstimateTest(unittest.TestCase):
 
     def test_json_estimate_is_consistent(self):
         rng = random.Random(11)
-        random20 = "".join(rng.choice("abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789!#%")
-                           for _ in range(20))
-        passwords = ["password", random20, "Dragon2024!", "aaaaaaaa", "qwertyuiop", "x"]
-        out = run("check", "--root", self.root, "--json", *passwords, "")
+        noise = "".join(rng.choice("abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789!#%")
+                        for _ in range(20))
+        passwords = ["password", noise, "Dragon2024!", "qwertyuiop", ""]
+        out = run("check", "--root", self.root, "--json", *passwords)
         results = [json.loads(line) for line in out.stdout.decode().splitlines()]
-        by_password = dict(zip(passwords, results))
-        self.assertLess(by_password["password"]["guesses_log10"], 6)
-        self.assertGreater(by_password[random20]["guesses_log10"], 10)
-        for password, r in by_password.items():
-            g = r["guesses_log10"]
+        self.assertLess(results[0]["guesses_log10"], 6)
+        self.assertGreater(results[1]["guesses_log10"], 10)
+        self.assertIsNotNone(results[0]["warning"])
+        for password, r in zip(passwords[:-1], results):
             self.assertEqual(set(r["crack_seconds"]), set(self.RATES), password)
             for attack, rate in self.RATES.items():
                 self.assertAlmostEqual(math.log10(r["crack_seconds"][attack]),
-                                       g - math.log10(rate), places=6, msg=(password, attack))
+                                       r["guesses_log10"] - math.log10(rate), places=6)
             # The pieces cover the password left to right, without gaps.
-            pieces = r["pieces"]
-            self.assertTrue(0 < len(pieces) <= 16, password)
-            if len(pieces) < 16:
-                self.assertEqual([p["start"] for p in pieces],
-                                 [0] + [p["start"] + p["length"] for p in pieces[:-1]], password)
-                self.assertEqual(pieces[-1]["start"] + pieces[-1]["length"], len(password))
-            for p in pieces:
-                self.assertIsInstance(p["kind"], str)
-                self.assertTrue(all(isinstance(t, str) for t in p["transforms"]))
-            for advice in ([r["warning"]] if r["warning"] else []) + r["suggestions"]:
-                self.assertTrue(advice["text"], password)
-            self.assertEqual(set(r["warning"] or {"code": 1, "text": 1}), {"code", "text"})
-            self.assertTrue(all(set(s) == {"name", "text"} for s in r["suggestions"]))
-        self.assertIsNotNone(by_password["password"]["warning"])
+            ends = [0] + [p["start"] + p["length"] for p in r["pieces"]]
+            self.assertEqual([p["start"] for p in r["pieces"]], ends[:-1], password)
+            self.assertEqual(ends[-1], len(password))
         # A password not graded has no estimate.
-        refused = results[-1]
-        self.assertEqual(refused["code"], 2000)
         for key in ("guesses_log10", "crack_seconds", "pieces", "warning", "suggestions"):
-            self.assertIsNone(refused[key], key)
+            self.assertIsNone(results[-1][key], key)
 
     def test_text_and_explain_show_the_estimate_and_advice(self):
         r = json.loads(run("check", "--root", self.root, "--json", "password").stdout)
@@ -290,8 +276,8 @@ class GuessEstimateTest(unittest.TestCase):
         self.assertTrue(lines[0].startswith("argument 1: level 1 (weak)"), lines)
         self.assertRegex(lines[1], r"^  about 10\^%.1f guesses; online: .+, offline fast hash: "
                          % r["guesses_log10"])
-        self.assertEqual(lines[2], "  warning: " + r["warning"]["text"])
-        self.assertEqual(lines[3:], ["  suggestion: " + s["text"] for s in r["suggestions"]])
+        self.assertEqual(lines[2:], ["  warning: " + r["warning"]["text"]] +
+                         ["  suggestion: " + s["text"] for s in r["suggestions"]])
         explained = run("explain", "--root", self.root, "password").stdout.decode()
         self.assertIn("Guess estimate: about 10^%.1f guesses; online throttled: "
                       % r["guesses_log10"], explained)
@@ -303,22 +289,16 @@ class GuessEstimateTest(unittest.TestCase):
         password = "Tq7%vLm2xPw9"
         plain = json.loads(run("check", "--root", self.root, "--json", password).stdout)
         self.assertGreaterEqual(plain["level"], 3)
-        g = plain["guesses_log10"]
-        above = run("check", "--root", self.root, "--json", "--min-level", "3",
-                    "--min-guesses", "%.3f" % (g - 0.5), password)
-        self.assertEqual(above.returncode, 0)
-        self.assertEqual(json.loads(above.stdout), plain)
-        below = run("check", "--root", self.root, "--json", "--min-level", "3",
-                    "--min-guesses", "%.3f" % (g + 0.5), password)
-        self.assertEqual(below.returncode, 1)
-        capped = json.loads(below.stdout)
-        self.assertEqual((capped["level"], capped["fields"]["RT_LEVEL"]), (2, 2))
-        self.assertEqual(answer_fields(capped["answer"])["RT_LEVEL"], "2")
+
+        def check(offset):
+            out = run("check", "--root", self.root, "--json", "--min-level", "3",
+                      "--min-guesses", "%.3f" % (plain["guesses_log10"] + offset), password)
+            return out.returncode, json.loads(out.stdout)
+
+        self.assertEqual(check(-0.5), (0, plain))
+        status, capped = check(0.5)
+        self.assertEqual((status, capped["level"], capped["fields"]["RT_LEVEL"]), (1, 2, 2))
         self.assertEqual(capped["reasons"][-1]["code"], "few_guesses")
-        self.assertEqual((capped["reasons"][-1]["value"], capped["reasons"][-1]["limit"]),
-                         (plain["level"], 2))
-        text = run("check", "--root", self.root, "--min-guesses", "%.3f" % (g + 0.5), password)
-        self.assertIn("least number of guesses", text.stdout.decode().splitlines()[1])
         for bad in ("-1", "100.5", "ten"):
             self.assertEqual(run("check", "--root", self.root, "--min-guesses", bad,
                                  password).returncode, 2, bad)

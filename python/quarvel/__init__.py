@@ -19,6 +19,7 @@ from __future__ import annotations
 
 import ctypes
 import enum
+import functools
 import os
 import re
 import threading
@@ -281,24 +282,23 @@ class NistVerdict:
 #: second.
 ATTACKS = ("online_throttled", "online", "offline_slow_hash", "offline_fast_hash")
 
-_catalogue: Dict[Tuple[str, Tuple[int, ...]], str] = {}
-
-
+@functools.lru_cache(maxsize=None)
 def _catalogue_entry(function: str, *codes: int) -> str:
     """What the library's catalogue function answers for ``codes`` (a name or
     an English text; "" for a code it does not know), kept once asked for."""
-    key = (function, codes)
-    entry = _catalogue.get(key)
-    if entry is None:
-        raw: bytes = getattr(_native.library(), function)(*codes)
-        entry = _catalogue[key] = raw.decode("utf-8", errors="replace")
-    return entry
+    raw: bytes = getattr(_native.library(), function)(*codes)
+    return raw.decode("utf-8", errors="replace")
 
 
 def _guess_name(what: int, code: int) -> str:
     """The stable name of a piece kind, transform bit or attack; the code as
     text for one the library does not name."""
     return _catalogue_entry("quarvel_guess_name", what, code) or str(code)
+
+
+@functools.lru_cache(maxsize=1)
+def _attack_names() -> Tuple[str, ...]:
+    return tuple(_guess_name(_native.NAME_ATTACK, code) for code in range(_native.ATTACKS))
 
 
 @dataclass(frozen=True)
@@ -312,6 +312,7 @@ class Advice:
     text: str
 
 
+@functools.lru_cache(maxsize=None)
 def _advice(kind: str, code: int) -> Advice:
     name = _catalogue_entry(f"quarvel_{kind}_name", code) or str(code)
     return Advice(name, _catalogue_entry(f"quarvel_{kind}_text", code))
@@ -336,12 +337,13 @@ class GuessPiece:
     guesses_log10: float  #: log10 of the guesses this piece costs
 
 
+@functools.lru_cache(maxsize=None)
 def _transforms(bits: int) -> Tuple[str, ...]:
     names: List[str] = []
-    for shift in range(32):
-        bit = 1 << shift
-        if bits & bit:
-            names.append(_guess_name(_native.NAME_TRANSFORM, ctypes.c_int(bit).value))
+    while bits:
+        bit = bits & -bits
+        names.append(_guess_name(_native.NAME_TRANSFORM, ctypes.c_int(bit).value))
+        bits ^= bit
     return tuple(names)
 
 
@@ -434,8 +436,7 @@ def _strength(result: _native.Result) -> Strength:
                          length=result.nist_length, min_length=result.nist_min_length),
         reasons=_reasons(result, scores),
         guesses_log10=result.guesses_log10,
-        crack_seconds={_guess_name(_native.NAME_ATTACK, code): result.crack_seconds[code]
-                       for code in range(_native.ATTACKS)},
+        crack_seconds=dict(zip(_attack_names(), result.crack_seconds)),
         pieces=_pieces(result),
         warning=_advice("warning", result.warning) if result.warning else None,
         suggestions=tuple(

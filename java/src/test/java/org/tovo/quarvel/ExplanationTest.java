@@ -223,38 +223,25 @@ class ExplanationTest {
     QuarvelTest.everySearchWithPersonalDictionary();
     Random random = new Random(3);
     StringBuilder noise = new StringBuilder();
-    String alphabet = "abcdefghjkmnpqrstuvwxyzACDEFGHJKLMNPQRTUVWXY3469!#%&";
     for (int i = 0; i < 20; i++) {
-      noise.append(alphabet.charAt(random.nextInt(alphabet.length())));
+      noise.append((char) ('!' + random.nextInt(94)));
     }
     try (Quarvel quarvel = Quarvel.open(QuarvelTest.root())) {
-      Strength common = quarvel.check("password");
-      assertTrue(common.guessesLog10() < 6, common.toString());
-      assertNotNull(common.warning());
+      assertTrue(quarvel.check("password").guessesLog10() < 6);
+      assertNotNull(quarvel.check("password").warning());
       assertTrue(quarvel.check(noise.toString()).guessesLog10() > 10);
-      for (String password :
-          List.of("password", noise.toString(), "Dragon1987", "qwertyuiop", "abcabcabc")) {
+      for (String password : List.of("password", noise.toString(), "Dragon1987", "abcabcabc")) {
         Strength strength = quarvel.check(password);
         for (Attack attack : Attack.values()) {
-          assertEquals(
-              strength.guessesLog10() - Math.log10(attack.guessesPerSecond()),
-              Math.log10(strength.crackSeconds(attack)),
-              1e-9,
-              password + " " + attack);
+          assertEquals(strength.guessesLog10() - Math.log10(attack.guessesPerSecond()),
+              Math.log10(strength.crackSeconds(attack)), 1e-9, password + " " + attack);
         }
-        List<GuessPiece> pieces = strength.pieces();
-        assertTrue(!pieces.isEmpty() && pieces.size() <= Quarvel.MAX_PIECES, password);
-        if (pieces.size() < Quarvel.MAX_PIECES) {
-          int end = 0;
-          for (GuessPiece piece : pieces) {
-            assertEquals(end, piece.start(), password + " " + pieces);
-            end += piece.length();
-          }
-          assertEquals(password.length(), end, password);
+        int end = 0;
+        for (GuessPiece piece : strength.pieces()) {
+          assertEquals(end, piece.start(), password + " " + strength.pieces());
+          end += piece.length();
         }
-        for (Advice advice : strength.suggestions()) {
-          assertTrue(!advice.text().isEmpty(), advice.toString());
-        }
+        assertEquals(password.length(), end, password);
       }
     }
   }
