@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/copy_text.h"
 #include "estimate/advice.h"
 #include "estimate/estimate.h"
 
@@ -13,13 +14,6 @@ namespace {
 
 using estimate::Estimate;
 using estimate::Piece;
-
-template <size_t N>
-void CopyText(char (&out)[N], std::string_view text) {
-  const size_t n = std::min(text.size(), N - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-}
 
 // What the variant search of the check tried before it found the
 // password: the word's rank in its dictionary, times the numbers tried as

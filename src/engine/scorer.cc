@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 
+#include "base/copy_text.h"
 #include "base/format_int.h"
 #include "base/secure_wipe.h"
 #include "engine/check_state.h"
@@ -60,13 +61,6 @@ int LevelOf(int score) {
     if (kRange[level - 1][0] <= score && score <= kRange[level - 1][1]) return level;
   }
   return 1;
-}
-
-template <size_t N>
-void CopyText(char (&out)[N], std::string_view text) {
-  const size_t n = std::min(text.size(), N - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
 }
 
 // "RET_CD=0000:RT_LEVEL=<level>:PW_LEN=..:PW_NCR=..:REPT_NCR=..:CTS_NCR=..

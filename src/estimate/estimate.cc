@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/copy_text.h"
 #include "base/secure_wipe.h"
 #include "estimate/costs.h"
 #include "estimate/word_index.h"
@@ -28,13 +29,6 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlnum(char c) { return IsDigit(c) || (c >= 'a' && c <= 'z'); }
-
-template <size_t N>
-void CopyWord(char (&out)[N], std::string_view text) {
-  const size_t n = std::min(text.size(), N - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-}
 
 struct Match {
   uint16_t start = 0;
@@ -201,7 +195,7 @@ class WordWalk {
     // An attacker runs each choice of transformations over the whole list:
     // a transformed word comes after the passes of the choices before it.
     piece.log10 = choices == 0 ? Log10Int(rank) : TransformedCost(rank, choices, index_.words());
-    CopyWord(piece.word, std::string_view(decoded_, length));
+    CopyText(piece.word, std::string_view(decoded_, length));
     out_.Add(start, start + length, piece);
   }
 
@@ -287,7 +281,7 @@ void FindContextWords(const Request &request, const Text &text, Matches &out) {
           piece.transforms |= QUARVEL_GUESS_REVERSED;
           piece.log10 += kLog10Two;
         }
-        CopyWord(piece.word, word);
+        CopyText(piece.word, word);
         out.Add(start, start + word.size(), piece);
       }
     }
@@ -352,7 +346,7 @@ void FindPatterns(const Text &text, Matches &out) {
       piece.kind = QUARVEL_GUESS_REPEAT;
       piece.rank = static_cast<uint32_t>(k - i);
       piece.log10 = RunCost(p[i], k - i);
-      CopyWord(piece.word, p.substr(i, 1));
+      CopyText(piece.word, p.substr(i, 1));
       out.Add(i, k, piece);
     }
   }
@@ -371,7 +365,7 @@ void FindDates(const Text &text, int reference_year, Matches &out) {
         Piece piece;
         piece.kind = QUARVEL_GUESS_YEAR;
         piece.log10 = YearCost(year, reference_year);
-        CopyWord(piece.word, four);
+        CopyText(piece.word, four);
         out.Add(i, i + 4, piece);
       }
     }
@@ -388,7 +382,7 @@ void FindDates(const Text &text, int reference_year, Matches &out) {
       Piece piece;
       piece.kind = QUARVEL_GUESS_DATE;
       piece.log10 = DateCost(year, separated, reference_year);
-      CopyWord(piece.word, iso);
+      CopyText(piece.word, iso);
       out.Add(i, i + length, piece);
     }
   }
@@ -445,7 +439,7 @@ class Coverer {
         piece.kind = QUARVEL_GUESS_REPEAT;
         piece.rank = static_cast<uint32_t>(times);
         piece.log10 = base.Run(&inner) + Log10Int(times);
-        CopyWord(piece.word, p.substr(i, k));
+        CopyText(piece.word, p.substr(i, k));
         matches_.Add(i, i + times * k, piece);
         ++estimated;
         i += times * k - 1;
