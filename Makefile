@@ -91,7 +91,8 @@ deb-test: deb
 
 # Benchmarks in a Release build: the micro-benchmarks, then the whole-process
 # throughput over 20,000 passwords in the console's prepared folder (default
-# settings and dictionary). bench/compare.sh runs the peers beside it.
+# settings and dictionary), and over the passwords that make a check work
+# hardest (the slowest check). bench/compare.sh runs the peers beside it.
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUARVEL_BUILD_BENCH=ON \
 	    -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_JNI=OFF -DQUARVEL_BUILD_EXAMPLES=OFF \
@@ -103,6 +104,8 @@ bench: deps
 	    20000 > build-bench/corpus.txt
 	build-bench/bench/quarvel-bench build-bench/run build-bench/corpus.txt 10
 	build-bench/bench/quarvel-engine-bench build-bench/run build-bench/corpus.txt 20 2
+	python3 bench/make_worst_case.py /usr/share/dict/american-english > build-bench/worst-case.txt
+	build-bench/bench/quarvel-engine-bench build-bench/run build-bench/worst-case.txt 3 1
 
 # Quarvel.check from Java on one and two threads, over the same corpus and
 # environment, in a Release build of its own with the Java interface.
