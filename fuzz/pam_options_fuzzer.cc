@@ -6,13 +6,15 @@
 // ParseOptions must agree with a model of the options as pam_quarvel(8)
 // describes them: enforce_for_root, use_authtok and debug; root= an
 // absolute folder; minlevel= a level from 1 to 4 and retry= a number of
-// attempts from 1 to 10, in decimal digits; authtok_type= anything, read by
-// PAM itself. A later word overrides an earlier one, and the first word that
+// attempts from 1 to 10, in decimal digits; minguesses= a number of digits
+// of guesses from 0 to 100, in decimal digits with an optional fraction
+// ("7", "7.5", "7."); authtok_type= anything, read by PAM itself. A later word overrides an earlier one, and the first word that
 // is none of these is refused: the options are then refused as a whole, and
 // the error quotes that word.
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +41,22 @@ int Digits(std::string_view text) {
   return value;
 }
 
+// The value of a decimal number written as digits, then optionally a point
+// and more digits; false for anything else. The value is the nearest
+// double, as a correctly rounding reader gives it.
+bool Decimal(const std::string &text, double &value) {
+  size_t i = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i == 0) return false;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  }
+  if (i != text.size()) return false;
+  value = std::strtod(text.c_str(), nullptr);
+  return true;
+}
+
 bool StartsWith(std::string_view text, std::string_view head) {
   return text.substr(0, head.size()) == head;
 }
@@ -62,6 +80,10 @@ bool ModelParse(const std::vector<std::string> &words, Options &model, std::stri
       const int n = Digits(word.substr(9));
       ok = n >= 1 && n <= 4;
       if (ok) model.min_level = n;
+    } else if (StartsWith(word, "minguesses=")) {
+      double n = -1;
+      ok = Decimal(w.substr(11), n) && n >= 0 && n <= 100;
+      if (ok) model.min_guesses_log10 = n;
     } else if (StartsWith(word, "retry=")) {
       const int n = Digits(word.substr(6));
       ok = n >= 1 && n <= 10;
@@ -104,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(error.empty());
     FUZZ_CHECK(parsed.root == model.root, Printable(parsed.root));
     FUZZ_CHECK(parsed.min_level == model.min_level && parsed.retry == model.retry);
+    FUZZ_CHECK(parsed.min_guesses_log10 == model.min_guesses_log10);
     FUZZ_CHECK(parsed.enforce_for_root == model.enforce_for_root &&
                parsed.use_authtok == model.use_authtok && parsed.debug == model.debug);
   } else {
