@@ -13,6 +13,7 @@ import {
 export { describeMatch, reasonText, stepsText };
 
 const ERROR_SIZE = 512;
+const WRITTEN_AT = Date.UTC(2000, 0, 1);
 const BAD_PASSWORD = 2000;
 const NO_ENV = 2001;
 const NAME_PIECE = 1;
@@ -283,7 +284,15 @@ export class Quarvel {
     M.FS.mkdirTree(`${root}/conf`);
     M.FS.mkdir(`${root}/dicts`);
     M.FS.writeFile(`${root}/conf/quarvel.ini`, conf);
-    entries.forEach(([name], i) => M.FS.writeFile(`${root}/dicts/${name}`, files[i]));
+    entries.forEach(([name], i) => {
+      const path = `${root}/dicts/${name}`;
+      M.FS.writeFile(path, files[i]);
+      // Written whole and never again: dated in the past, so the engine does
+      // not take them for files still being written (this file system keeps
+      // whole seconds, and a file changed within two seconds of being read
+      // is read again once quiet, its word index rebuilt).
+      M.FS.utime(path, WRITTEN_AT, WRITTEN_AT);
+    });
     const path = copyIn(M, new TextEncoder().encode(root));
     const error = M._malloc(ERROR_SIZE);
     try {
