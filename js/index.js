@@ -83,7 +83,7 @@ async function bytesOf(source, what) {
 
 // The configuration: its text, its bytes, or a URL object to fetch.
 function configBytes(config) {
-  if (typeof config === 'string') return new TextEncoder().encode(config);
+  if (typeof config === 'string') return encoder.encode(config);
   return bytesOf(config, 'config');
 }
 
@@ -121,17 +121,32 @@ function removeTree(FS, path) {
   FS.rmdir(path);
 }
 
+const decoder = new TextDecoder();
+const encoder = new TextEncoder();
+
+// The NUL-terminated text of a fixed-size field; ASCII without a decoder.
 function text(M, at, size) {
-  const bytes = M.HEAPU8.subarray(at, at + size);
-  const end = bytes.indexOf(0);
-  return new TextDecoder().decode(end < 0 ? bytes : bytes.subarray(0, end));
+  const heap = M.HEAPU8;
+  let end = at;
+  let ascii = true;
+  for (const limit = at + size; end < limit && heap[end] !== 0; ++end) ascii &&= heap[end] < 0x80;
+  if (end === at) return '';
+  return ascii ? String.fromCharCode.apply(null, heap.subarray(at, end))
+    : decoder.decode(heap.subarray(at, end));
 }
 
+// The catalogue's answers, asked once per function and code.
 const catalogue = new Map();
-function catalogueEntry(M, fn, ...codes) {
-  const key = `${fn}:${codes.join(',')}`;
-  if (!catalogue.has(key)) catalogue.set(key, M.UTF8ToString(M[`_quarvel_${fn}`](...codes)));
-  return catalogue.get(key);
+function catalogueEntry(M, fn, what, code) {
+  let answers = catalogue.get(fn);
+  if (!answers) catalogue.set(fn, (answers = new Map()));
+  const key = code === undefined ? what : what * 65536 + code;
+  let answer = answers.get(key);
+  if (answer === undefined) {
+    answer = M.UTF8ToString(code === undefined ? M[`_quarvel_${fn}`](what) : M[`_quarvel_${fn}`](what, code));
+    answers.set(key, answer);
+  }
+  return answer;
 }
 const guessName = (M, what, code) => catalogueEntry(M, 'guess_name', what, code) || String(code);
 const advice = (M, kind, code) => ({
@@ -293,7 +308,7 @@ export class Quarvel {
       // is read again once quiet, its word index rebuilt).
       M.FS.utime(path, WRITTEN_AT, WRITTEN_AT);
     });
-    const path = copyIn(M, new TextEncoder().encode(root));
+    const path = copyIn(M, encoder.encode(root));
     const error = M._malloc(ERROR_SIZE);
     try {
       M.HEAPU8[error] = 0;
@@ -342,10 +357,10 @@ export class Quarvel {
     if (typeof context === 'string') throw new TypeError('context is a list of words');
     const M = this.#M;
     const L = M.quarvelLayout;
-    const bytes = typeof password === 'string' ? new TextEncoder().encode(password)
+    const bytes = typeof password === 'string' ? encoder.encode(password)
       : password instanceof Uint8Array ? password : null;
     if (bytes === null) throw new TypeError('a password is a string or a Uint8Array');
-    const words = context.map((w) => new TextEncoder().encode(String(w)));
+    const words = context.map((w) => encoder.encode(String(w)));
     const owned = [];
     let result = 0;
     try {

@@ -10,7 +10,7 @@
 #
 # The peers come from npm into BUILD/peers/, never globally.
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 peers=$build/peers
