@@ -188,7 +188,7 @@ function readResult(M, r) {
       affix: text(M, m + L.match_affix, L.match_affix_size),
       variant: text(M, m + L.match_variant, L.match_variant_size),
       variants: VARIANT_NAMES.filter((_, bit) => variants & (1 << bit)),
-      breach_count: kind === 6 ? Number(M.HEAPU32[(r + L.breach_count) >> 2]) : 0,
+      breach_count: kind === 6 ? u32(r + L.breach_count) + u32(r + L.breach_count + 4) * 2 ** 32 : 0,
       steps,
     };
   }
