@@ -14,6 +14,8 @@ export { describeMatch, reasonText, stepsText };
 
 const ERROR_SIZE = 512;
 const WRITTEN_AT = Date.UTC(2000, 0, 1);
+// Bytes of the password buffer kept for checks (longer ones are allocated).
+const PASSWORD_ROOM = 1024;
 const BAD_PASSWORD = 2000;
 const NO_ENV = 2001;
 const NAME_PIECE = 1;
@@ -53,6 +55,9 @@ function engine() {
     const layout = {};
     names.forEach((name, i) => { layout[name] = M.HEAPU32[base + i]; });
     M.quarvelLayout = layout;
+    const result = M._malloc(layout.result_size);
+    M.HEAPU8.fill(0, result, result + layout.result_size);
+    M.quarvelScratch = { result, passwordRoom: M._malloc(PASSWORD_ROOM) };
     M.FS.mkdir('/quarvel');
     return M;
   });
@@ -361,17 +366,23 @@ export class Quarvel {
       : password instanceof Uint8Array ? password : null;
     if (bytes === null) throw new TypeError('a password is a string or a Uint8Array');
     const words = context.map((w) => encoder.encode(String(w)));
+    // The module's scratch record and password buffer serve every check (a
+    // check runs to its end before another starts), and are wiped after it.
+    const { result, passwordRoom } = M.quarvelScratch;
+    const pw = bytes.length < PASSWORD_ROOM ? passwordRoom : copyIn(M, bytes);
     const owned = [];
-    let result = 0;
     try {
-      const pw = copyIn(M, bytes);
-      owned.push([pw, bytes.length + 1]);
-      for (const word of words) owned.push([copyIn(M, word), word.length + 1]);
-      const list = M._malloc(4 * Math.max(1, words.length));
-      owned.push([list, 4 * Math.max(1, words.length)]);
-      words.forEach((_, i) => { M.HEAPU32[(list >> 2) + i] = owned[i + 1][0]; });
-      result = M._malloc(L.result_size);
-      M.HEAPU8.fill(0, result, result + L.result_size);
+      if (pw === passwordRoom) {
+        M.HEAPU8.set(bytes, pw);
+        M.HEAPU8[pw + bytes.length] = 0;
+      }
+      let list = 0;
+      if (words.length) {
+        for (const word of words) owned.push([copyIn(M, word), word.length + 1]);
+        list = M._malloc(4 * words.length);
+        owned.push([list, 4 * words.length]);
+        words.forEach((_, i) => { M.HEAPU32[(list >> 2) + i] = owned[i][0]; });
+      }
       M.HEAPU32[result >> 2] = L.result_size;
       M.HEAPU32[(result + L.match) >> 2] = L.match_size;
       const code = words.length
@@ -380,7 +391,9 @@ export class Quarvel {
       if (code !== 0) throw new QuarvelError(code, REASONS[code] ?? 'the check failed');
       return readResult(M, result);
     } finally {
-      if (result) wipeAndFree(M, result, L.result_size);
+      M.HEAPU8.fill(0, result, result + L.result_size);
+      if (pw === passwordRoom) M.HEAPU8.fill(0, pw, pw + bytes.length + 1);
+      else wipeAndFree(M, pw, bytes.length + 1);
       for (const [at, size] of owned) wipeAndFree(M, at, size);
       for (const word of words) word.fill(0);
       if (typeof password === 'string') bytes.fill(0);
