@@ -5,6 +5,15 @@
 import { Quarvel, describeMatch } from './quarvel/index.js';
 
 const LEVELS = ['', 'weak', 'fair', 'good', 'strong'];
+// The points lost to a match, said briefly: the match itself is explained
+// on its own line.
+const FOUND = {
+  dictionary: 'it is a dictionary word, disguised as shown',
+  breach: 'it is in a list of leaked passwords',
+  context: 'it is close to your own details',
+  pattern: 'it is a predictable pattern',
+  personal: 'it is in the personal dictionary',
+};
 let shared = null;
 
 /** The environment that every meter of the page shares, opened once. */
@@ -71,7 +80,10 @@ class QuarvelMeter extends HTMLElement {
       this.#show(error.code === 2000 ? 'Too long: at most 257 bytes' : error.message);
       return;
     }
-    const lost = strength.reasons.map((r) => r.points ? `−${r.points}: ${r.text}` : r.text);
+    const lost = strength.reasons.map((r) => {
+      const why = FOUND[r.code] ?? r.text;
+      return r.points ? `−${r.points}: ${why}` : why;
+    });
     const advice = [strength.warning, ...strength.suggestions].filter(Boolean).map((a) => a.text);
     const match = strength.explanation ? `Found: ${describeMatch(strength.explanation)}` : '';
     this.#show(`Level ${strength.level} of 4: ${LEVELS[strength.level]}`, strength.level, match,
