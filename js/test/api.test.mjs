@@ -6,7 +6,7 @@ import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { pkg, required } from './helpers.mjs';
 
-const { Quarvel, QuarvelError, memoryBytes, stepsText } = pkg;
+const { Quarvel, QuarvelError, memoryBytes, stepsText, version } = pkg;
 const data = join(required('QUARVEL_PACKAGE'), 'data');
 const files = {};
 for (const ext of ['pwd', 'pwi', 'hwm', 'pwr']) files[`default_dict.${ext}`] = readFileSync(join(data, `default_dict.${ext}`));
@@ -44,6 +44,8 @@ test('checks with the shipped configuration', async (t) => {
     assert.ok(Number.isFinite(s.guesses_log10) && s.guesses_log10 > 0, password);
     assert.equal(Object.keys(s.crack_seconds).length, 4);
   }
+  const packageJson = JSON.parse(readFileSync(join(required('QUARVEL_PACKAGE'), 'package.json'), 'utf8'));
+  assert.equal(await version(), packageJson.version);
   const weak = env.check('password');
   assert.ok(weak.warning && weak.warning.text.length > 0 && /^[a-z_]+$/.test(weak.warning.name));
 });
@@ -105,6 +107,17 @@ test('hostile dictionary files give a clear error, never a crash', async () => {
     env.close();
   }
   assert.ok(refused >= 4, `only ${refused} damaged dictionaries were refused`);
+});
+
+test('a missing dictionary names itself and its code', async () => {
+  const cases = [
+    [config.replace(/^dict\.file\.prefix\.1=$/m, 'dict.file.prefix.1=./dicts/absent'), files, 1003, /absent/],
+    [config, {}, 1002, /default_dict/],
+  ];
+  for (const [text, dictionaries, code, named] of cases) {
+    await assert.rejects(Quarvel.open({ config: text, dictionaries }),
+      (e) => e instanceof QuarvelError && e.code === code && named.test(e.reason));
+  }
 });
 
 test('close twice, and checks after close', async () => {
