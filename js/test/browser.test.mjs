@@ -71,6 +71,11 @@ test('the meter grades as the person types, and sends nothing away', async (t) =
   assert.equal(await page.getAttribute('quarvel-meter .qm-bar', 'aria-valuenow'), '4');
   await page.screenshot({ path: join(required('QUARVEL_BUILD_DIR'), 'meter.png'), fullPage: true });
 
+  // The embedding page's own <quarvel-meter>, bound to its field.
+  await page.goto(`${origin}/embed.html`);
+  await page.fill('#new-password', 'password');
+  await page.locator('quarvel-meter .qm-level').filter({ hasText: 'Level 1' }).waitFor();
+
   const away = requested.filter((url) => new URL(url).origin !== origin);
   assert.deepEqual(away, []);
   assert.ok(requested.some((url) => url.endsWith('/quarvel/data/default_dict.pwd')));
