@@ -10,7 +10,7 @@ export ASAN_OPTIONS ?= halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_st
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS ?= halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps deps-deb deb deb-test build run check check-normal check-asan check-m32 check-tsan test bench bench-java bench-cli bench-guessing fuzz soak soak-threads valgrind format clean
+.PHONY: all deps deps-deb deb deb-test build web run check check-normal check-asan check-m32 check-tsan test bench bench-java bench-web bench-cli bench-guessing fuzz soak soak-threads valgrind format clean
 
 all: build
 
@@ -20,6 +20,15 @@ deps:
 build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The WebAssembly build in build-web/: the npm package quarvel-<version>.tgz
+# (js/) and the meter page's files in site/ (web/), with the service
+# configuration and default dictionary that the package ships.
+web: deps
+	cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DQUARVEL_BUILD_WEB=ON \
+	    -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_EXAMPLES=OFF -DQUARVEL_BUILD_JNI=OFF \
+	    -DQUARVEL_BUILD_CLI=OFF -DQUARVEL_BUILD_PAM=OFF $(CMAKE_FLAGS)
+	cmake --build build-web -j $(JOBS) --target quarvel-web
 
 # The main job: the interactive test console, started in its working folder
 # $(BUILD)/run, which the build prepares: conf/quarvel.ini and the default
@@ -118,6 +127,16 @@ bench-java: deps
 	    20000 > build-bench-java/corpus.txt
 	bench/java_bench.sh build-bench-java build-bench-java/run build-bench-java/corpus.txt 10
 
+# The WebAssembly package in Node against the native engine (same run) and
+# zxcvbn-ts, the meter page's download size against zxcvbn's, and its time
+# to a first verdict in headless Chromium (bench/web/run.sh), in build-web.
+bench-web: deps
+	cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DQUARVEL_BUILD_WEB=ON \
+	    -DQUARVEL_BUILD_BENCH=ON -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_EXAMPLES=OFF \
+	    -DQUARVEL_BUILD_JNI=OFF -DQUARVEL_BUILD_CLI=OFF -DQUARVEL_BUILD_PAM=OFF $(CMAKE_FLAGS)
+	cmake --build build-web -j $(JOBS) --target quarvel-web quarvel-engine-bench
+	bench/web/run.sh build-web
+
 # `quarvel check` on 1,000,000 passwords against the engine's single-thread
 # rate, in the Release build of make bench.
 bench-cli: deps
@@ -158,4 +177,4 @@ format:
 	clang-format -i $$(git ls-files '*.c' '*.cc' '*.h')
 
 clean:
-	rm -rf build build-check build-asan build-m32 build-tsan build-bench build-bench-java build-fuzz build-deb
+	rm -rf build build-web build-check build-asan build-m32 build-tsan build-bench build-bench-java build-fuzz build-deb

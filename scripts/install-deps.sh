@@ -31,6 +31,8 @@ packages=(
   python3-mypy        # checks the Python package's type hints
   libssl-dev          # SHA-1 (libcrypto) for hashed leaked-password lists
   libicu-dev          # NFKC normalisation for the NIST verdict's length
+  emscripten          # the WebAssembly build of js/ (em++, its libc++ and system libraries)
+  chromium            # the meter page's test in a headless browser
 )
 
 # The 32-bit build links the i386 libcrypto and ICU, so it has hashed
@@ -56,6 +58,23 @@ elif [ "${QUARVEL_NO_I386:-0}" != 1 ] && [ "$(dpkg --print-architecture)" = amd6
   packages+=(libssl-dev:i386 libicu-dev:i386)
 fi
 
+# npm packages, installed globally with npm: playwright-core drives Debian's
+# chromium in the meter page's test (it downloads no browser of its own).
+npm_packages=()
+if [ "$mode" != deb ]; then
+  npm_packages=(playwright-core@1.57.0)
+fi
+install_npm_packages() {
+  local root
+  root=$(npm root -g)
+  for p in "${npm_packages[@]}"; do
+    if [ ! -f "$root/${p%@*}/package.json" ]; then
+      echo "installing from npm: $p"
+      npm install -g --no-audit --no-fund "$p"
+    fi
+  done
+}
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -64,6 +83,7 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  install_npm_packages
   exit 0
 fi
 
@@ -76,3 +96,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_npm_packages

@@ -32,7 +32,13 @@ class WriterFirstLock {
   void unlock_shared() { pthread_rwlock_unlock(&lock_); }
 
  private:
+#ifdef PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP
   pthread_rwlock_t lock_ = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
+#else
+  // Emscripten's musl, in a WebAssembly module without threads: no kind of
+  // lock to choose, and no other thread to let in first.
+  pthread_rwlock_t lock_ = PTHREAD_RWLOCK_INITIALIZER;
+#endif
 };
 
 }  // namespace quarvel

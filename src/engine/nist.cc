@@ -10,6 +10,20 @@
 #if QUARVEL_HAVE_ICU
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
+#elif defined(__EMSCRIPTEN__)
+#include <emscripten/emscripten.h>
+// In WebAssembly the host's own normaliser (String.prototype.normalize)
+// counts the NFKC characters, so the module carries no Unicode tables.
+// Answers -1 when the bytes are not UTF-8.
+EM_JS(int, quarvel_host_nfkc_length, (const char *text, int size), {
+  let decoded;
+  try {
+    decoded = new TextDecoder('utf-8', {fatal : true}).decode(HEAPU8.subarray(text, text + size));
+  } catch (e) {
+    return -1;
+  }
+  return Array.from(decoded.normalize('NFKC')).length;
+});
 #endif
 
 #include "base/secure_wipe.h"
@@ -84,13 +98,14 @@ int NistLength(std::string_view password) {
                                      static_cast<int32_t>(normal.units.size()), &status);
   if (U_FAILURE(status)) return size;
   return u_countChar32(normal.units.data(), n);
+#elif defined(__EMSCRIPTEN__)
+  const int n = quarvel_host_nfkc_length(password.data(), static_cast<int>(password.size()));
+  return n < 0 ? static_cast<int>(password.size()) : n;
 #else
   return static_cast<int>(password.size());
 #endif
 }
 
-bool NistRepetitive(std::string_view searched) {
-  return ReadPattern(searched, nullptr);
-}
+bool NistRepetitive(std::string_view searched) { return ReadPattern(searched, nullptr); }
 
 }  // namespace quarvel::engine

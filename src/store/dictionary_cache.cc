@@ -48,9 +48,18 @@ struct Entry {
 // per verification tells whether anything happened; it walks no path.
 // Without inotify (no kernel support, or no watches left), the files are
 // looked at on the revalidation delay alone.
+#ifdef __EMSCRIPTEN__
+// WebAssembly hosts have no inotify: the revalidation delay alone.
+int OpenWatch() { return -1; }
+void AddWatch(int, const char *, uint32_t) {}
+#else
+int OpenWatch() { return inotify_init1(IN_NONBLOCK | IN_CLOEXEC); }
+void AddWatch(int fd, const char *folder, uint32_t mask) { inotify_add_watch(fd, folder, mask); }
+#endif
+
 class ChangeWatch {
  public:
-  ChangeWatch() : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+  ChangeWatch() : fd_(OpenWatch()) {}
   ~ChangeWatch() {
     if (fd_ >= 0) close(fd_);
   }
@@ -65,9 +74,9 @@ class ChangeWatch {
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
                                                           : path.substr(0, slash);
-    inotify_add_watch(fd_, folder.c_str(),
-                      IN_ATTRIB | IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_TO |
-                          IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF);
+    AddWatch(fd_, folder.c_str(),
+             IN_ATTRIB | IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_TO |
+                 IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF);
   }
 
   // True when anything changed since the last call (from any thread).
@@ -89,9 +98,8 @@ class SharedEntries {
  public:
   // The entry's dictionary when it may serve without a look (always, when
   // look_now is false and it is fresh); else sets *known to what it holds.
-  std::shared_ptr<const Dictionary> Fresh(std::string_view prefix, int64_t now,
-                                          uint64_t generation, bool look_now,
-                                          std::shared_ptr<const Dictionary> *known) {
+  std::shared_ptr<const Dictionary> Fresh(std::string_view prefix, int64_t now, uint64_t generation,
+                                          bool look_now, std::shared_ptr<const Dictionary> *known) {
     std::lock_guard lock(mutex_);
     Entry *entry = Find(prefix);
     if (entry == nullptr) return nullptr;
@@ -207,8 +215,7 @@ std::shared_ptr<const Dictionary> RevalidatedDictionary(std::string_view prefix,
 std::shared_ptr<const Dictionary> DictionaryWritten(std::string_view prefix) {
   NoteDictionaryWrite();
   const uint64_t generation = DictionaryWriteGeneration();
-  std::shared_ptr<const Dictionary> dict =
-      Dictionary::Open(std::string(prefix), /*trusted=*/true);
+  std::shared_ptr<const Dictionary> dict = Dictionary::Open(std::string(prefix), /*trusted=*/true);
   g_shared.Put(prefix, dict, MonotonicNanoseconds(), generation);
   return dict;
 }
