@@ -70,7 +70,11 @@ install_npm_packages() {
   for p in "${npm_packages[@]}"; do
     if [ ! -f "$root/${p%@*}/package.json" ]; then
       echo "installing from npm: $p"
-      npm install -g --no-audit --no-fund "$p"
+      if [ "$(id -u)" -eq 0 ]; then
+        npm install -g --no-audit --no-fund "$p"
+      else
+        sudo npm install -g --no-audit --no-fund "$p"
+      fi
     fi
   done
 }
