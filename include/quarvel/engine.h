@@ -229,7 +229,12 @@ typedef struct quarvel_reason {
  * the password had upper-case letters; then REVERSED, READ_AS and DROPPED
  * (left to right), DOUBLED, and INSIDE or the CUT_START then CUT_END
  * steps. A match of kind QUARVEL_MATCH_PATTERN has one to three
- * QUARVEL_STEP_PATTERN steps, left to right.
+ * QUARVEL_STEP_PATTERN steps, left to right. A hit in a language
+ * dictionary ([QUARVEL_LANG], below) may start with
+ * QUARVEL_STEP_ACCENTS_FOLDED; one of the Korean readings has, in order,
+ * the case step (for letters read with their case ignored), TYPED_LATIN
+ * (letters read as Korean keys), DOUBLED, INSIDE (counted in syllables),
+ * then CUT_START and CUT_END.
  *
  * Codes with their English in match.variant (X, Y: characters; N, M:
  * numbers; A: arg): */
@@ -274,6 +279,13 @@ typedef struct quarvel_reason {
 #define QUARVEL_STEP_PATTERN 19     /* ("pattern") a match of kind QUARVEL_MATCH_PATTERN is made of
                                      * piece arg; up to three such steps:
                                      * "keyboard walk 'qwerty', date 1987-06-14" */
+#define QUARVEL_STEP_TYPED_LATIN 20 /* ("typed_latin") the letters were typed with the keyboard in
+                                     * Latin mode for the Korean word arg, on the two-set layout
+                                     * (extended profile, [QUARVEL_LANG]): "the Korean word A typed
+                                     * on a Latin keyboard" */
+#define QUARVEL_STEP_ACCENTS_FOLDED 21 /* ("accents_folded") letters with accents read without
+                                        * them, and 'ß' as "ss" (extended profile): "accents
+                                        * removed" */
 
 /* What a piece is, with its words in match.variant. A cut piece is a date,
  * a year, digits or symbols; a pattern piece any of them but a year. */
@@ -618,6 +630,14 @@ typedef struct quarvel_build_options {
    * give a word). 0: a rank file beside the old dictionary is removed with
    * it. quarvel_build_hashed ignores it. */
   int ranked;
+  /* Non-zero: the lists are UTF-8 text. Hangul jamo are composed into
+   * syllables, Latin letters lowered and their accents folded ("Café" is
+   * stored "cafe", 'ß' "ss"), letters of other scripts kept, ASCII other
+   * than letters and digits dropped, and bytes that are not valid UTF-8
+   * dropped; a word keeps the whole characters that fit in 31 bytes. 0: as
+   * CreateDict, every byte but ASCII letters and digits dropped.
+   * quarvel_build_hashed ignores it. */
+  int utf8;
 } quarvel_build_options;
 
 /* The size of the first layout of quarvel_build_options, the smallest
@@ -653,6 +673,24 @@ QUARVEL_EXPORT int quarvel_build(quarvel_env *env, const char *prefix,
                                  const char *const *sources, size_t n_sources,
                                  const quarvel_build_options *options, quarvel_build_stats *stats,
                                  char *error, size_t error_size) QUARVEL_NOEXCEPT;
+
+/* Builds the language dictionary prefix from its Debian word list, for
+ * language "ko" (hunspell-ko's /usr/share/hunspell/ko.dic), "de"
+ * (wngerman), "fr" (wfrench), "es" (wspanish), "it" (witalian) or "pt"
+ * (wportuguese, else wbrazilian); source, when not NULL, names another
+ * copy of that list. The European lists are built as UTF-8 lists
+ * (quarvel_build_options.utf8). The Korean list's words, stored as
+ * conjoining jamo with affix flags, are composed into syllables (the words
+ * that are not Hangul left out) and the verbs in 하다 get their common
+ * endings; <prefix>_roman is built beside it, from the same words in the
+ * Revised Romanization. options, stats and env as for quarvel_build (stats
+ * describes <prefix>); the same codes, and 3006 for an unknown language.
+ * Name the results in [QUARVEL_LANG] (see "Languages" below). */
+QUARVEL_EXPORT int quarvel_build_language(quarvel_env *env, const char *language,
+                                          const char *prefix, const char *source,
+                                          const quarvel_build_options *options,
+                                          quarvel_build_stats *stats, char *error,
+                                          size_t error_size) QUARVEL_NOEXCEPT;
 
 /* Summary of a hashed dictionary build. */
 typedef struct quarvel_hashed_build_stats {

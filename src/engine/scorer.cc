@@ -20,6 +20,7 @@
 #include "engine/nist_verdict.h"
 #include "engine/personal_stage.h"
 #include "engine/scoring_tables.h"
+#include "search/fold.h"
 
 namespace quarvel::engine {
 namespace {
@@ -164,6 +165,14 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
     --end;
   }
   work[end] = '\0';
+  // The extended profile reads accented letters as their plain ones.
+  bool folded = false;
+  if (settings.extended != 0 &&
+      std::any_of(work, work + end, [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    const size_t n = FoldText(std::string_view(work, end), work, &folded);
+    SecureWipe(work + n, end - n);
+    end = n;
+  }
   const std::string_view searched(work, end);
 
   // Stages 5 and 6 search the same text in each dictionary: the variants
@@ -171,9 +180,22 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
   WordSearch search(searched, settings.search);
   std::optional<ExtendedSearch> extended;
   if (settings.extended != 0) extended.emplace(searched);
-  CheckState state{
-      request, password, searched, lowercased, case_step, search, extended ? &*extended : nullptr,
-      {},      {}};
+  std::optional<KoreanSearch> korean;
+  if (extended && std::any_of(request.languages.begin(), request.languages.end(),
+                              [](const LanguageRef &l) { return l.hangul; })) {
+    korean.emplace(password.substr(0, text.size()), request.korean_keyboard);
+  }
+  CheckState state{request,
+                   password,
+                   searched,
+                   lowercased,
+                   case_step,
+                   search,
+                   extended ? &*extended : nullptr,
+                   korean ? &*korean : nullptr,
+                   folded,
+                   {},
+                   {}};
   state.reasons = reasons;
   score = ScoreSearched(state, score, result);
 

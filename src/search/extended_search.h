@@ -64,14 +64,7 @@ class ExtendedSearch {
   template <typename Contains>
   bool Run(Contains &&contains, ExtendedHit *hit) {
     if (!made_) Make();
-    for (size_t i = 0; i < count_; ++i) {
-      if (contains(static_cast<const char *>(items_[i].text))) {
-        hit->index = static_cast<int>(i);
-        std::memcpy(hit->word, items_[i].text, sizeof(hit->word));
-        return true;
-      }
-    }
-    return false;
+    return FirstStored(std::span<const ExtendedCandidate>(items_.get(), count_), contains, hit);
   }
 
   // True when the whole text is a keyboard walk, a sequence, a run, a date
