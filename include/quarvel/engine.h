@@ -229,9 +229,11 @@ typedef struct quarvel_reason {
  * the password had upper-case letters; then REVERSED, READ_AS and DROPPED
  * (left to right), DOUBLED, and INSIDE or the CUT_START then CUT_END
  * steps. A match of kind QUARVEL_MATCH_PATTERN has one to three
- * QUARVEL_STEP_PATTERN steps, left to right. A hit in a language
- * dictionary ([QUARVEL_LANG], below) may start with
- * QUARVEL_STEP_ACCENTS_FOLDED; one of the Korean readings has, in order,
+ * QUARVEL_STEP_PATTERN steps, left to right. A hit of the extended
+ * profile's own search on a password with accented letters starts with
+ * QUARVEL_STEP_ACCENTS_FOLDED (that search reads them folded; the passes
+ * before it and stages 3 and 4 read them as given). A hit of the Korean
+ * readings in a language dictionary ([QUARVEL_LANG], below) has, in order,
  * the case step (for letters read with their case ignored), TYPED_LATIN
  * (letters read as Korean keys), DOUBLED, INSIDE (counted in syllables),
  * then CUT_START and CUT_END.

@@ -25,7 +25,7 @@ import re
 import threading
 from dataclasses import dataclass, field
 from types import TracebackType
-from typing import Dict, Iterable, Iterator, List, Optional, Tuple, Type, Union
+from typing import Dict, Iterable, Iterator, List, Optional, Sequence, Tuple, Type, Union
 from contextlib import contextmanager
 
 from quarvel import _native
@@ -49,6 +49,7 @@ __all__ = [
     "Variant",
     "check",
     "check_context",
+    "describe_steps",
     "library_version",
 ]
 
@@ -249,6 +250,27 @@ def _reasons(result: _native.Result, scores: Tuple[int, ...]) -> Tuple[Reason, .
         reasons.append(Reason(stage, code, points, value, limit,
                               _reason_text(code, value, limit)))
     return tuple(reasons)
+
+
+def describe_steps(steps: Sequence[Step]) -> str:
+    """The steps in English, as the library words ``Match.variant``: the
+    phrases joined by ", ", the groups of one affix cut from one end in one
+    phrase ("year 2024 and '!' cut from the end"), "as given" for none."""
+    phrases: List[str] = []
+    i = 0
+    while i < len(steps):
+        step = steps[i]
+        if step.code in ("cut_start", "cut_end"):
+            group = [step]
+            while i + 1 < len(steps) and steps[i + 1].code == step.code:
+                i += 1
+                group.append(steps[i])
+            suffix = " cut from the start" if step.code == "cut_start" else " cut from the end"
+            phrases.append(" and ".join(s.text[:-len(suffix)] for s in group) + suffix)
+        elif step.text:
+            phrases.append(step.text)
+        i += 1
+    return ", ".join(phrases) or "as given"
 
 
 def _steps(result: _native.Result) -> Tuple[Step, ...]:

@@ -23,7 +23,7 @@ struct CheckState {
   WordSearch &search;
   ExtendedSearch *extended = nullptr;  // the extended profile, or null
   KoreanSearch *korean = nullptr;      // with a Korean dictionary, or null
-  bool folded = false;                 // the searched form had accents folded
+  bool folded = false;                 // the extended search's text had accents folded
 
   // What matched (the first of stages 5 and 6 that found the password), and
   // why points were lost.

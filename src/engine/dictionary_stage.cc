@@ -232,8 +232,8 @@ Searched SearchDictionary(const DictionaryRef &ref, const TraceSink &trace, Chec
 }
 
 void ExplainSearched(const Searched &searched, const Hits &hits, CheckState &state) {
-  if (state.folded) state.match.steps.Add(QUARVEL_STEP_ACCENTS_FOLDED);
   if (searched.by_extended) {
+    if (state.folded) state.match.steps.Add(QUARVEL_STEP_ACCENTS_FOLDED);
     state.extended->Explain(hits.extended, state.case_step, &state.match);
   } else {
     ExplainHit(hits.hit, state.lowercased, &state.match);

@@ -165,21 +165,20 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
     --end;
   }
   work[end] = '\0';
-  // The extended profile reads accented letters as their plain ones.
-  bool folded = false;
-  if (settings.extended != 0 &&
-      std::any_of(work, work + end, [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-    const size_t n = FoldText(std::string_view(work, end), work, &folded);
-    SecureWipe(work + n, end - n);
-    end = n;
-  }
   const std::string_view searched(work, end);
 
   // Stages 5 and 6 search the same text in each dictionary: the variants
-  // the rules make of it are made once for all.
+  // the rules make of it are made once for all. The extended profile reads
+  // accented letters as their plain ones.
   WordSearch search(searched, settings.search);
   std::optional<ExtendedSearch> extended;
-  if (settings.extended != 0) extended.emplace(searched);
+  bool folded = false;
+  if (settings.extended != 0) {
+    char plain[kMeasuredLimit + 1];
+    const size_t n = FoldText(searched, plain, &folded);
+    extended.emplace(std::string_view(plain, n));
+    SecureWipe(plain, sizeof(plain));
+  }
   std::optional<KoreanSearch> korean;
   if (extended && std::any_of(request.languages.begin(), request.languages.end(),
                               [](const LanguageRef &l) { return l.hangul; })) {

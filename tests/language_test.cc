@@ -1,21 +1,30 @@
-// Hangul composed from the two-set layout, the Revised Romanization, and
-// the Korean readings of passwords, against tables written from the layout
-// and the Unicode charts.
+// Hangul composed from the two-set layout, the Revised Romanization, the
+// Korean readings of passwords and the folding of Latin letters, against
+// tables written from the layout and the Unicode charts; then language
+// dictionaries through the engine, against a root without them.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "quarvel/engine.h"
 #include "search/explanation.h"
+#include "search/fold.h"
 #include "search/hangul.h"
 #include "search/korean_search.h"
+#include "testing/test_util.h"
 
 namespace quarvel::engine {
 namespace {
 
 using hangul::Jamo;
+using testing::MakeDictionary;
+using testing::TempDir;
+using testing::WriteFile;
 
 // Reads letters as two-set keys and composes them; "" when they do not
 // compose into syllables.
@@ -215,6 +224,113 @@ TEST(KoreanSearchTest, ReadsWhatPeopleAddAroundAWord) {
   // none either.
   EXPECT_TRUE(Look(std::string(200, 'k'), "").words.empty());
   EXPECT_TRUE(Look("\xea\xb0\xff", "").words.empty());
+}
+
+TEST(FoldTest, LowersAndFoldsLatinLetters) {
+  const struct {
+    std::string_view text, folded;
+  } kCases[] = {
+      {"Café", "cafe"},   {"ÉLAN", "elan"},     {"Straße", "strasse"},    {"Œuvre", "oeuvre"},
+      {"Ærø", "aero"},    {"Ĳssel", "ijssel"},  {"Łódź", "lodz"},         {"ÀÁÂÃÄÅ", "aaaaaa"},
+      {"çÑñÿŸ", "cnnyy"}, {"Þór", "thor"},      {"Ğış", "gis"},           {"×÷", "×÷"},
+      {"사랑É", "사랑e"}, {"ABC12!", "abc12!"}, {"\xff\xc3", "\xff\xc3"}, {"\xc3\x89\x80", "e\x80"},
+  };
+  for (const auto &c : kCases) {
+    std::string out(c.text);
+    bool folded = false;
+    out.resize(FoldText(c.text, out.data(), &folded));
+    EXPECT_EQ(out, c.folded) << c.text;
+    EXPECT_EQ(folded, c.text != "ABC12!" && c.text != "×÷" && c.text[0] != '\xff') << c.text;
+  }
+}
+
+// A root with the extended profile and the language dictionaries built from
+// lists in their Debian formats; the same root without [QUARVEL_LANG] is
+// the model of what the languages must leave alone.
+class LanguageRootTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(mkdir("conf", 0700), 0);
+    ASSERT_EQ(mkdir("dicts", 0700), 0);
+    MakeDictionary("dicts/default_dict", {"dragon", "password", "monkey"});
+    WriteFile("ko.dic",
+              "3\n\u1109\u1161\u1105\u1161\u11BC/10\n\u1107\u1175\u1106\u1175\u11AF/10\n"
+              "a/32\n");
+    WriteFile("de.txt", "Straße\nKäse\n");
+    char error[256] = "";
+    ASSERT_EQ(quarvel_build_language(nullptr, "ko", "dicts/ko", "ko.dic", nullptr, nullptr, error,
+                                     sizeof(error)),
+              0)
+        << error;
+    ASSERT_EQ(quarvel_build_language(nullptr, "de", "dicts/de", "de.txt", nullptr, nullptr, error,
+                                     sizeof(error)),
+              0)
+        << error;
+  }
+
+  // Checks password with a configuration of these lines.
+  static quarvel_result Check(const std::string &config, std::string_view password) {
+    WriteFile("conf/quarvel.ini", config);
+    quarvel_result r;
+    std::memset(&r, 0, sizeof(r));
+    QUARVEL_RESULT_INIT(&r);
+    char error[256] = "";
+    quarvel_env *env = quarvel_open(".", error, sizeof(error));
+    EXPECT_NE(env, nullptr) << error;
+    if (env == nullptr) return r;
+    quarvel_check(env, password.data(), password.size(), &r);
+    quarvel_close(env);
+    return r;
+  }
+
+  static constexpr std::string_view kLanguages =
+      "[QUARVEL_LANG]\nlang.ko=dicts/ko\nlang.ko.romanised=dicts/ko_roman\nlang.de=dicts/de\n"
+      "lang.fr=dicts/fr\n";
+  static constexpr std::string_view kExtended = "[QUARVEL_SEARCH]\nquarvel_search.extended=1\n";
+
+  TempDir dir_{/*chdir_into=*/true};
+};
+
+TEST_F(LanguageRootTest, FoundWithTheExtendedProfileOnly) {
+  const std::string languages(kLanguages), extended(kExtended);
+  const struct {
+    std::string_view password, word, prefix;
+    int first_step;
+  } kFound[] = {
+      {"Tkfkd2024", "사랑", "dicts/ko", QUARVEL_STEP_CAPITALISED},
+      {"qlalf!", "비밀", "dicts/ko", QUARVEL_STEP_TYPED_LATIN},
+      {"사랑123", "사랑", "dicts/ko", QUARVEL_STEP_CUT_END},
+      {"sarang77", "sarang", "dicts/ko_roman", QUARVEL_STEP_RULE},
+      {"Käse2024", "kase", "dicts/de", QUARVEL_STEP_ACCENTS_FOLDED},
+      {"strasse", "strasse", "dicts/de", 0},
+  };
+  for (const auto &f : kFound) {
+    const quarvel_result r = Check(languages + extended, f.password);
+    EXPECT_EQ(r.match.kind, QUARVEL_MATCH_DICTIONARY) << f.password;
+    EXPECT_STREQ(r.match.word, std::string(f.word).c_str()) << f.password;
+    EXPECT_STREQ(r.match.prefix, std::string(f.prefix).c_str()) << f.password;
+    EXPECT_EQ(r.step_count > 0 ? r.match_steps[0].code : 0, f.first_step) << f.password;
+    EXPECT_LE(r.level, 2) << f.password;
+    // The standard profile answers as without the languages.
+    EXPECT_STREQ(Check(languages, f.password).answer, Check("", f.password).answer);
+  }
+  // Without the keyboard reading, Hangul is still found.
+  const std::string no_keys = languages + "lang.ko.keyboard=0\n" + extended;
+  EXPECT_EQ(Check(no_keys, "tkfkd1").match.kind, QUARVEL_MATCH_NONE);
+  EXPECT_EQ(Check(no_keys, "사랑").match.kind, QUARVEL_MATCH_DICTIONARY);
+  // Characters with the extended profile, bytes without.
+  EXPECT_EQ(Check(extended, "사랑해요").pw_len, 4);
+  EXPECT_EQ(Check("", "사랑해요").pw_len, 12);
+  EXPECT_EQ(Check(extended, "\xea\xb0\xff").pw_len, 3);
+}
+
+TEST_F(LanguageRootTest, ADamagedLanguageDictionaryFailsTheLoad) {
+  WriteFile("dicts/fr.pwd", "x");
+  WriteFile("conf/quarvel.ini", std::string(kLanguages));
+  char error[256] = "";
+  EXPECT_EQ(quarvel_open(".", error, sizeof(error)), nullptr);
+  EXPECT_NE(std::strstr(error, "lang.fr"), nullptr) << error;
+  EXPECT_NE(std::strstr(error, "(1003)"), nullptr) << error;
 }
 
 }  // namespace
