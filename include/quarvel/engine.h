@@ -121,6 +121,9 @@ QUARVEL_BEGIN_DECLS
 #define QUARVEL_VARIANT_EXTENDED 0x100 /* found by the extended search profile */
 #define QUARVEL_VARIANT_CUT_END 0x200   /* digits, a year, a date or symbols cut from the end */
 #define QUARVEL_VARIANT_CUT_START 0x400 /* the same cut from the start */
+/* With the extended profile, stage 1 counts the characters of a password
+ * whose measured bytes are valid UTF-8 (사랑해 is 3 long, not 9), and the
+ * base score follows that length; the standard profile counts bytes. */
 
 /* The extended search profile: quarvel_search.extended=1 in
  * [QUARVEL_SEARCH] (0, the default, leaves every answer and trace line as
@@ -140,6 +143,30 @@ QUARVEL_BEGIN_DECLS
  * long password at level 3 or 4. match.affix stays "" for its hits: the
  * variant names what was cut. A check searches at most a few hundred more
  * candidates per dictionary, whatever the password. */
+
+/* Languages: [QUARVEL_LANG] names language dictionaries, searched with the
+ * extended profile only, in the dictionary stage after the configured
+ * dictionaries (and before the hashed lists), in this order:
+ *   lang.ko            Korean words in Hangul (quarvel_build_language "ko")
+ *   lang.ko.romanised  the same words romanised (built beside it, _roman)
+ *   lang.de, lang.fr, lang.es, lang.it, lang.pt  words stored lower-cased
+ *                      with their accents folded
+ * and lang.ko.keyboard (default 1) switches on the reading of letters as
+ * keys of the two-set Korean keyboard. A key left empty, or naming a
+ * dictionary whose files are absent, adds nothing; one whose files cannot be
+ * opened fails the load (1003, naming the key). The Korean dictionary is
+ * searched with the Korean readings of the password (the letters between
+ * digits and symbols at either end, making at least half of it, read as
+ * two-set keys as typed and with the case ignored, composed into two or more
+ * syllables; Hangul as given, with its jamo composed; the first half of a
+ * word written twice; in Hangul, a word of two or more syllables making at
+ * least half of them at either end); at most 32 lookups. The others are
+ * searched as the configured dictionaries are. A hit is a dictionary hit
+ * (the stage loses its point; each searched counts in DICT_FD_CNT) with
+ * match.kind QUARVEL_MATCH_DICTIONARY, match.slot -1 and match.prefix the
+ * language's prefix as configured; the trace shows it as a dictionary. The
+ * NIST blocklist does not count them. VerifyPW searches the languages that
+ * LoadConfigFile read, with the extended profile on. */
 
 /* Hashed leaked-password lists: [QUARVEL_BREACH] breach.file.prefix.1 to
  * breach.file.prefix.8 name hashed dictionaries (<prefix>.hsh, built by
@@ -435,7 +462,8 @@ typedef struct quarvel_guess_piece {
 typedef struct quarvel_match {
   uint32_t size;     /* sizeof(quarvel_match) */
   int kind;          /* QUARVEL_MATCH_* */
-  int slot;          /* dictionary slot 0 to 7; breach list 1 to 8; -1 for other kinds */
+  int slot;          /* dictionary slot 0 to 7; breach list 1 to 8; -1 for a language
+                      * dictionary ([QUARVEL_LANG]) and for other kinds */
   unsigned variants; /* QUARVEL_VARIANT_* bits */
   char prefix[256];  /* the dictionary's prefix as configured ("" for context) */
   char word[64];     /* the stored word (or context word) that matched */
@@ -452,7 +480,8 @@ typedef struct quarvel_result {
   int code;      /* QUARVEL_OK or a failure code above */
   int level;     /* 1 (weak) to 4 (strong); 0 when not scored */
   /* The measured fields, by their names in the answer text. */
-  int pw_len;      /* length in bytes (after a NUL byte: up to it) */
+  int pw_len;      /* length in bytes (after a NUL byte: up to it); with the extended
+                    * profile, in characters when the measured bytes are valid UTF-8 */
   int pw_ncr;      /* character classes present, 0 to 4 */
   int rept_ncr;    /* repeated two-character pieces (0 when the stage is off) */
   int cts_ncr;     /* neighbours in sequence */
