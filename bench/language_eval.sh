@@ -13,13 +13,15 @@
 # word groups and random strings of their lengths), the English corpora of
 # bench/make_search_corpora.py, and the 20,000-password corpus of
 # bench/make_corpus.py for the throughput (median of RUNS runs of 5 passes,
-# both roots in the same run). Writes bench/results/languages.txt.
+# both roots in the same run); zxcvbn-ts scores the first ZXCVBN_LINES
+# lines of each group (0: none). Writes bench/results/languages.txt.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT=$PWD
 BUILD=${1:-$ROOT/build-bench}
 RUNS=${RUNS:-3}
+ZXCVBN_LINES=${ZXCVBN_LINES:-400}
 WORDS=/usr/share/dict/american-english
 COMMON=/usr/share/john/password.lst
 OUT=$ROOT/bench/results/languages.txt
@@ -63,19 +65,6 @@ mkdir -p "$(dirname "$OUT")"
     "$BENCH" --repeat 1 "$BUILD/$profile" "$CORPORA"/mangled-*.txt "$CORPORA/random12.txt" | summary
     echo
   done
-  if command -v node >/dev/null; then
-    peers=$BUILD/peers
-    if [ ! -f "$peers/node_modules/@zxcvbn-ts/language-es-es/package.json" ]; then
-      npm install --prefix "$peers" --no-audit --no-fund --loglevel=error @zxcvbn-ts/core@4 \
-        @zxcvbn-ts/language-common@4 @zxcvbn-ts/language-en@4 @zxcvbn-ts/language-de \
-        @zxcvbn-ts/language-fr @zxcvbn-ts/language-es-es >&2
-    fi
-    echo "## zxcvbn-ts with language-common, en, de, fr, es-es: corpus, % score<=2, % score>=3"
-    files=()
-    for g in "${groups[@]}"; do files+=("$CORPORA/$g.txt" "$CORPORA/random-$g.txt"); done
-    NODE_PATH="$peers/node_modules" node "$ROOT/bench/peers/zxcvbn_ts_languages.js" "${files[@]}"
-    echo
-  fi
   echo "## throughput on corpus.txt (median of $RUNS runs of 5 passes)"
   for profile in run-extended run-languages; do
     for ((i = 0; i < RUNS; i++)); do
@@ -87,4 +76,18 @@ mkdir -p "$(dirname "$OUT")"
   echo "## slowest single check (fastest of 20 tries each), languages on"
   "$BENCH" --repeat 20 "$BUILD/run-languages" "$CORPORA/ko-typed.txt" "$CORPORA/random-ko-typed.txt" |
     awk '{ for (i = 1; i <= NF; i++) if ($i == "worst") print $1, $(i + 1), $(i + 2), $(i + 3), $(i + 4) }'
+  echo
+  if command -v node >/dev/null && [ "$ZXCVBN_LINES" -gt 0 ]; then
+    peers=$BUILD/peers
+    if [ ! -f "$peers/node_modules/@zxcvbn-ts/language-es-es/package.json" ]; then
+      npm install --prefix "$peers" --no-audit --no-fund --loglevel=error @zxcvbn-ts/core@4 \
+        @zxcvbn-ts/language-common@4 @zxcvbn-ts/language-en@4 @zxcvbn-ts/language-de \
+        @zxcvbn-ts/language-fr @zxcvbn-ts/language-es-es >&2
+    fi
+    echo "## zxcvbn-ts with language-common, en, de, fr, es-es, first $ZXCVBN_LINES lines: corpus, % score<=2, % score>=3"
+    files=()
+    for g in "${groups[@]}"; do files+=("$CORPORA/$g.txt" "$CORPORA/random-$g.txt"); done
+    NODE_PATH="$peers/node_modules" node "$ROOT/bench/peers/zxcvbn_ts_languages.js" "$ZXCVBN_LINES" "${files[@]}"
+    echo
+  fi
 } | tee "$OUT"

@@ -300,7 +300,7 @@ TEST_F(LanguageRootTest, FoundWithTheExtendedProfileOnly) {
       {"Tkfkd2024", "사랑", "dicts/ko", QUARVEL_STEP_CAPITALISED},
       {"qlalf!", "비밀", "dicts/ko", QUARVEL_STEP_TYPED_LATIN},
       {"사랑123", "사랑", "dicts/ko", QUARVEL_STEP_CUT_END},
-      {"sarang77", "sarang", "dicts/ko_roman", QUARVEL_STEP_RULE},
+      {"sarang77", "sarang", "dicts/ko_roman", QUARVEL_STEP_CUT_END},
       {"Käse2024", "kase", "dicts/de", QUARVEL_STEP_ACCENTS_FOLDED},
       {"strasse", "strasse", "dicts/de", 0},
   };

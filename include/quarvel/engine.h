@@ -161,7 +161,10 @@ QUARVEL_BEGIN_DECLS
  * syllables; Hangul as given, with its jamo composed; the first half of a
  * word written twice; in Hangul, a word of two or more syllables making at
  * least half of them at either end); at most 32 lookups. The others are
- * searched as the configured dictionaries are. A hit is a dictionary hit
+ * searched with the first 24 candidates of the extended profile's search,
+ * its most likely readings (the word as given, with what was added around
+ * it cut, reversed, written twice, the first leet readings); the rule table
+ * and the numeric affixes are not tried there. A hit is a dictionary hit
  * (the stage loses its point; each searched counts in DICT_FD_CNT) with
  * match.kind QUARVEL_MATCH_DICTIONARY, match.slot -1 and match.prefix the
  * language's prefix as configured; the trace shows it as a dictionary. The

@@ -103,6 +103,13 @@ void SearchConfigured(CheckState &state, Hits &hits, Progress &p) {
   }
 }
 
+// Candidates of the extended search tried in a language dictionary other
+// than the Korean one: its most likely readings (the word as given, with
+// what was added around it cut, reversed, written twice, with the first few
+// leet readings), so that the languages cost a fraction of a configured
+// dictionary's search.
+constexpr size_t kLanguageCandidates = 24;
+
 // The language dictionaries, with the extended profile, after the
 // configured ones: each counts as a dictionary searched.
 void SearchLanguages(CheckState &state, Hits &hits, Progress &p) {
@@ -111,17 +118,17 @@ void SearchLanguages(CheckState &state, Hits &hits, Progress &p) {
   for (const LanguageRef &language : state.request.languages) {
     const DictionaryRef &ref = language.ref;
     ++p.searched;
-    Searched s;
-    if (!language.hangul) {
-      s = SearchDictionary(ref, trace, state, hits);
-    } else if (state.korean != nullptr && ref.dict->ok()) {
+    Searched s = {true, true, false};
+    if (ref.dict->ok() && (!language.hangul || state.korean != nullptr)) {
       TraceLine(trace) << "[DictFindPW][DICT=" << ref.prefix << "]";
       const Dictionary &dict = *ref.dict;
-      s.found = state.korean->Run([&dict](const char *word) { return dict.Contains(word); },
-                                  &hits.korean);
+      const auto contains = [&dict](const char *word) { return dict.Contains(word); };
+      s.unreadable = false;
+      s.by_extended = !language.hangul;
+      s.found = language.hangul
+                    ? state.korean->Run(contains, &hits.korean)
+                    : state.extended->Run(contains, &hits.extended, kLanguageCandidates);
       if (dict.Faulted()) s = {true, true, false};
-    } else {
-      s = {true, true, false};
     }
     if (!s.found) {
       TraceLine(trace) << "[INFO]DICT SEARCH FILE_NAME " << ref.prefix << ", NOT FOUND";

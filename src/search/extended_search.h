@@ -19,6 +19,7 @@
 #ifndef QUARVEL_SRC_SEARCH_EXTENDED_SEARCH_H_
 #define QUARVEL_SRC_SEARCH_EXTENDED_SEARCH_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -60,11 +61,13 @@ class ExtendedSearch {
   ExtendedSearch(const ExtendedSearch &) = delete;
   ExtendedSearch &operator=(const ExtendedSearch &) = delete;
 
-  // Searches the dictionary behind contains (as WordSearch::Run).
+  // Searches the dictionary behind contains (as WordSearch::Run) with the
+  // first limit candidates, the most likely.
   template <typename Contains>
-  bool Run(Contains &&contains, ExtendedHit *hit) {
+  bool Run(Contains &&contains, ExtendedHit *hit, size_t limit = kMaxExtendedCandidates) {
     if (!made_) Make();
-    return FirstStored(std::span<const ExtendedCandidate>(items_.get(), count_), contains, hit);
+    return FirstStored(std::span<const ExtendedCandidate>(items_.get(), std::min(count_, limit)),
+                       contains, hit);
   }
 
   // True when the whole text is a keyboard walk, a sequence, a run, a date
