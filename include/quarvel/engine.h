@@ -668,7 +668,8 @@ typedef struct quarvel_build_options {
    * syllables, Latin letters lowered and their accents folded ("Café" is
    * stored "cafe", 'ß' "ss"), letters of other scripts kept, ASCII other
    * than letters and digits dropped, and bytes that are not valid UTF-8
-   * dropped; a word keeps the whole characters that fit in 31 bytes. 0: as
+   * dropped; a word keeps the whole characters that fit in 31 bytes (of the
+   * first 255 bytes of its line). 0: as
    * CreateDict, every byte but ASCII letters and digits dropped.
    * quarvel_build_hashed ignores it. */
   int utf8;
