@@ -56,10 +56,10 @@ void AppendUtf8(char32_t c, std::string *out);
 // (0 for another character).
 size_t JamoOf(char32_t c, Jamo out[2]);
 
-// The jamo of the key typed on the two-set layout, shifted when the letter
-// is upper case (Q W E R T O P give the double consonants and the two
-// vowels; other capitals type what their small letters do); nullopt-like
-// false for a character that is no letter.
+// Writes the jamo of the key typed on the two-set layout, shifted when the
+// letter is upper case (Q W E R T O P give the double consonants and the two
+// vowels; other capitals type what their small letters do); answers false
+// for a character that is no letter.
 bool KeyJamo(char key, Jamo *out);
 
 // The letter that types j on the two-set layout (upper case for the
