@@ -297,7 +297,7 @@ TEST_F(ConsoleTest, VerificationLoop) {
   EXPECT_NE(result.find(":DICT_FD_CNT=1:"), std::string::npos) << result;
 }
 
-TEST_F(ConsoleTest, HangulTypedInEucKrIsVerifiedAsUtf8) {
+TEST_F(ConsoleTest, HangulTypedInEucKrIsVerifiedAsUtf8WithTheExtendedProfile) {
   // The extended profile counts characters: 3 for the UTF-8 text, where the
   // EUC-KR bytes, not UTF-8, would count 6.
   WriteFile("conf/quarvel.ini", "[QUARVEL_SEARCH]\nquarvel_search.extended=1\n");
@@ -314,6 +314,10 @@ TEST_F(ConsoleTest, HangulTypedInEucKrIsVerifiedAsUtf8) {
   const Session run = Console("1\n2\n" + euc_kr + "\n" + utf8 + "\n" + other + "\n\n7\n");
   EXPECT_EQ(AfterMenus(run.out)[1],
             lines + VerifyLines(utf8) + VerifyLines(other) + kPasswordPrompt);
+  // The standard profile verifies the line as typed.
+  WriteFile("conf/quarvel.ini", "[QUARVEL_RULE]\nquarvel_rule.min_len=6\n");
+  EXPECT_EQ(AfterMenus(Console("1\n2\n" + euc_kr + "\n\n7\n").out)[1],
+            VerifyLines(euc_kr) + kPasswordPrompt);
 }
 
 TEST_F(ConsoleTest, LinesKeepEveryCharacterAndLongLinesComeInPieces) {

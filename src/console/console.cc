@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "base/secure_wipe.h"
+#include "quarvel/gconfig.h"
 #include "quarvel/pwanalysis.h"
 
 namespace {
@@ -96,10 +97,26 @@ bool IsUtf8(const char *text) {
   return true;
 }
 
-// The console's terminal speaks EUC-KR, the library's dictionaries UTF-8: a
-// line that is not UTF-8 and converts whole from EUC-KR (a Hangul password
-// typed there) is verified as UTF-8; any other line as it is. Answers the
-// text to verify: line itself, or converted.
+// Whether ./conf/quarvel.ini switches the extended search profile on: only
+// then are Hangul passwords converted, so that the standard profile verifies
+// every line as typed.
+bool ExtendedProfileOn() {
+  gcfg *config = gcfg_create(5, 3);
+  if (config == nullptr) return false;
+  bool on = false;
+  if (gcfg_load(config, "./conf/quarvel.ini") == 0) {
+    const char *value = gcfg_get(config, "QUARVEL_SEARCH", "quarvel_search.extended", "0");
+    on = value != nullptr && std::atoi(value) != 0;
+  }
+  gcfg_destroy(config);
+  return on;
+}
+
+// The console's terminal speaks EUC-KR, the library's dictionaries UTF-8:
+// with the extended profile, a line that is not UTF-8 and converts whole
+// from EUC-KR (a Hangul password typed there) is verified as UTF-8; any
+// other line as it is. Answers the text to verify: line itself, or
+// converted.
 const char *ForSearch(const char *line, char (&converted)[kLineSize * 2]) {
   if (IsUtf8(line)) return line;
   const iconv_t cd = iconv_open("UTF-8", "EUC-KR");
@@ -123,11 +140,12 @@ const char *ForSearch(const char *line, char (&converted)[kLineSize * 2]) {
 void VerifyLoop() {
   char password[kLineSize];
   char converted[kLineSize * 2];
+  const bool convert = ExtendedProfileOn();
   for (;;) {
     std::printf("\n input password : ");
     if (ReadLine(password, sizeof password) == Input::kEnd) break;
     if (password[0] == '\0') break;
-    const char *result = VerifyPW(ForSearch(password, converted));
+    const char *result = VerifyPW(convert ? ForSearch(password, converted) : password);
     std::printf("[input password=%s],[Search Result=%s]\n", password, result);
   }
   quarvel::SecureWipe(password, sizeof(password));
