@@ -19,7 +19,7 @@
 // that was checked: the line up to its first NUL, with every maximal invalid
 // UTF-8 subsequence as one U+FFFD. A line is graded exactly when that password
 // has 1 to 257 bytes, and then PW_LEN is its length (at most 256 bytes are
-// measured).
+// measured; in characters when they are valid UTF-8).
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -156,7 +156,8 @@ void CheckLine(const std::string &json_line, uint64_t number, std::string_view c
   }
   const Json &fields = j.at("fields");
   // At most 256 bytes are measured.
-  FUZZ_CHECK(fields.at("PW_LEN") == std::min<size_t>(checked.size(), kMeasured),
+  FUZZ_CHECK(fields.at("PW_LEN") ==
+                 quarvel::fuzz::MeasuredLength(std::string_view(checked).substr(0, kMeasured)),
              fields.at("PW_LEN").dump() + " for " + std::to_string(checked.size()) + " bytes");
   FUZZ_CHECK(fields.at("RT_LEVEL") == r.level && fields.at("PW_NCR") == r.pw_ncr &&
              fields.at("REPT_NCR") == r.rept_ncr && fields.at("CTS_NCR") == r.cts_ncr &&

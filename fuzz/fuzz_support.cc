@@ -1,6 +1,7 @@
 #include "fuzz_support.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -211,6 +212,18 @@ bool NoDictionaryOpen(const char *probe_prefix) {
     if (opened) PWClose(pwp);
   });
   return opened && said.find("already open") == std::string::npos;
+}
+
+size_t MeasuredLength(std::string_view text) {
+  iconv_t cd = iconv_open("UTF-32LE", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return text.size();
+  std::string out(text.size() * 4 + 4, '\0');
+  char *in = const_cast<char *>(text.data());
+  size_t in_left = text.size(), room = out.size();
+  char *to = out.data();
+  const size_t done = iconv(cd, &in, &in_left, &to, &room);
+  iconv_close(cd);
+  return done == static_cast<size_t>(-1) || in_left != 0 ? text.size() : (out.size() - room) / 4;
 }
 
 }  // namespace quarvel::fuzz

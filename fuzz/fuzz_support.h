@@ -76,6 +76,10 @@ void WriteDictionaryFiles(const std::string &prefix, std::string_view index, std
 // bytes, for failure messages.
 std::string Printable(std::string_view text, size_t limit = 200);
 
+// The characters of text when it is valid UTF-8, as iconv decodes it, else
+// its bytes: the length the extended profile measures.
+size_t MeasuredLength(std::string_view text);
+
 // Runs fn with standard error sent to a file, and answers what was written.
 std::string CaptureStderr(const std::function<void()> &fn);
 

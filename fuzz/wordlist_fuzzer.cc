@@ -13,6 +13,12 @@
 // Inputs of odd length build the personal dictionary instead, which must
 // switch USEPROFILE on exactly when the dictionary holds a word, and off
 // again when it is deleted.
+//
+// The list is also built as a UTF-8 list (quarvel_build with utf8): every
+// word dumped must be valid UTF-8 (as iconv decodes it) of 1 to 31 bytes
+// without ASCII capitals or ASCII other than letters and digits, each once,
+// in ascending byte order; for a list of ASCII only they must be the
+// distinct words of the model above, each line read up to its 255th byte.
 
 #include <algorithm>
 #include <cstdint>
@@ -23,22 +29,28 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "quarvel/engine.h"
 #include "quarvel/pwanalysis.h"
 
 namespace {
 
 using quarvel::fuzz::Printable;
 
-std::vector<std::string> Normalised(std::string_view list) {
+// line_bytes: bytes of a line read, the rest ignored.
+std::vector<std::string> Normalised(std::string_view list, size_t line_bytes = SIZE_MAX) {
   std::vector<std::string> words;
   std::string word;
+  size_t in_line = 0;
   auto end_word = [&] {
     if (!word.empty()) words.push_back(word.substr(0, 31));
     word.clear();
+    in_line = 0;
   };
   for (char c : list) {
     if (c == '\r' || c == '\n') {
       end_word();
+    } else if (++in_line > line_bytes) {
+      continue;
     } else if (c >= 'A' && c <= 'Z') {
       word.push_back(static_cast<char>(c - 'A' + 'a'));
     } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
@@ -56,6 +68,50 @@ std::set<std::string> FilesIn(const char *folder) {
     names.insert(entry.path().filename().string());
   }
   return names;
+}
+
+// The lines of a dump.
+std::vector<std::string> DumpedWords(const char *prefix) {
+  std::vector<std::string> words;
+  if (Dict2Data("dump.txt", prefix) != 0) return words;
+  std::string dump;
+  FUZZ_CHECK(quarvel::fuzz::ReadFile("dump.txt", dump));
+  size_t start = 0;
+  for (size_t end; (end = dump.find('\n', start)) != std::string::npos; start = end + 1) {
+    words.push_back(dump.substr(start, end - start));
+  }
+  return words;
+}
+
+void CheckUtf8Build(std::string_view list) {
+  quarvel_build_options options = {};
+  options.size = sizeof(options);
+  options.utf8 = 1;
+  const char *source = "list.txt";
+  char error[256] = "";
+  FUZZ_CHECK(
+      quarvel_build(nullptr, "./dicts/u", &source, 1, &options, nullptr, error, sizeof(error)) == 0,
+      std::string(error));
+  const std::vector<std::string> words = DumpedWords("./dicts/u");
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string &w = words[i];
+    FUZZ_CHECK(!w.empty() && w.size() <= 31, "utf8 word " + Printable(w));
+    const bool ascii = std::none_of(w.begin(), w.end(), [](char c) { return (c & 0x80) != 0; });
+    FUZZ_CHECK(ascii || quarvel::fuzz::MeasuredLength(w) < w.size(),
+               "utf8 word not valid UTF-8: " + Printable(w));
+    for (char c : w) {
+      const bool ascii = static_cast<unsigned char>(c) < 0x80;
+      FUZZ_CHECK(!ascii || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'),
+                 "utf8 word " + Printable(w));
+    }
+    FUZZ_CHECK(i == 0 || words[i - 1] < w, "utf8 words out of order at " + Printable(w));
+  }
+  if (std::all_of(list.begin(), list.end(), [](char c) { return (c & 0x80) == 0; })) {
+    std::vector<std::string> expected = Normalised(list, 255);
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    FUZZ_CHECK(words == expected, std::to_string(words.size()) + " utf8 words, " +
+                                      std::to_string(expected.size()) + " expected");
+  }
 }
 
 }  // namespace
@@ -84,7 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // The three files, and no staging file: "f" stays from one input to the
   // next, so that builds also replace an existing dictionary.
   for (const std::string &file : FilesIn("dicts")) {
-    FUZZ_CHECK(file == "f.hwm" || file == "f.pwd" || file == "f.pwi" || file == "profile.hwm" ||
+    FUZZ_CHECK(file == "f.hwm" || file == "f.pwd" || file == "f.pwi" || file == "u.hwm" ||
+                   file == "u.pwd" || file == "u.pwi" || file == "u.pwf" || file == "profile.hwm" ||
                    file == "profile.pwd" || file == "profile.pwi",
                "left in dicts: " + Printable(file));
   }
@@ -131,6 +188,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                       word_at(words, first_difference) + ", expected " +
                                       word_at(expected, first_difference));
   }
+
+  CheckUtf8Build(list);
 
   if (personal) {
     DeleteDict(prefix);

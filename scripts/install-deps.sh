@@ -19,6 +19,7 @@ packages=(
   wamerican           # English words for the default dictionary
   john-data           # common passwords (password.lst) for the default dictionary
   python3-zxcvbn      # frequency-ordered word lists (read as data) for the default dictionary
+  hunspell-ko         # Korean words (ko.dic) for the service root's Korean dictionary
   libbenchmark-dev    # Google Benchmark, for make bench
   libcli11-dev        # command-line parsing of the quarvel command
   nlohmann-json3-dev  # JSON output of the quarvel command
@@ -45,7 +46,7 @@ if [ "$mode" = deb ]; then
     default-jdk-headless javahelper  # quarvel.jar, and the Java check of the test
     # Build-Depends of debian/control
     cmake libpam0g-dev libcli11-dev nlohmann-json3-dev libssl-dev libicu-dev
-    python3-setuptools python3-wheel wamerican john-data python3-zxcvbn
+    python3-setuptools python3-wheel wamerican john-data python3-zxcvbn hunspell-ko
     lintian             # checks every package
     mmdebstrap          # the throwaway Debian system of the end-to-end test
     util-linux python3  # unshare; the pseudo-terminal that drives passwd

@@ -113,6 +113,13 @@ TEST(CliWording, DescribesEveryStepAndPiece) {
            {{QUARVEL_STEP_REVERSED}, {QUARVEL_STEP_DROPPED, 0, 0, 0, "."}, {QUARVEL_STEP_DOUBLED}},
            X),
        "the dictionary word 'shadow' (reversed, '.' dropped, written twice)"},
+      {Record(D, "사랑해",
+              {{QUARVEL_STEP_ACCENTS_FOLDED},
+               {QUARVEL_STEP_TYPED_LATIN, 0, 0, 0, "사랑해"},
+               {QUARVEL_STEP_CUT_END, QUARVEL_PIECE_DIGITS, 0, 0, "12"}},
+              X),
+       "the dictionary word '사랑해' (accents removed, the Korean word 사랑해 typed on a Latin "
+       "keyboard, digits 12 cut from the end)"},
       // Without the extended bit, its steps still say where they come from.
       {Record(D, "football", {{QUARVEL_STEP_INSIDE, 0, 1, 2}}),
        "the dictionary word 'football' (inside the password (1 before, 2 after))"},
@@ -198,6 +205,7 @@ TEST(CliWording, JsonStepMembers) {
                              {QUARVEL_STEP_CUT_END, QUARVEL_PIECE_YEAR, 0, 0, "2024"},
                              {QUARVEL_STEP_PATTERN, QUARVEL_PIECE_KEYBOARD_WALK, 0, 0, "qwe"},
                              {QUARVEL_STEP_DOUBLED},
+                             {QUARVEL_STEP_TYPED_LATIN, 0, 0, 0, "사랑"},
                              {99, 1, 2, 3, "?"}});
   r.level = 2;
   std::string out;
@@ -209,6 +217,7 @@ TEST(CliWording, JsonStepMembers) {
       {"code": "cut_end", "piece": "year", "arg": "2024"},
       {"code": "pattern", "piece": "keyboard_walk", "arg": "qwe"},
       {"code": "doubled"},
+      {"code": "typed_latin", "arg": "사랑"},
       {"code": 99, "piece": "digits", "count": 2, "count2": 3, "arg": "?"}])x"));
 }
 
@@ -232,7 +241,7 @@ TEST(CliWording, NamesAreTheHeaders) {
     ++seen[family];
   }
   EXPECT_EQ(seen["REASON"], QUARVEL_REASON_FEW_GUESSES);
-  EXPECT_EQ(seen["STEP"], QUARVEL_STEP_PATTERN);
+  EXPECT_EQ(seen["STEP"], QUARVEL_STEP_ACCENTS_FOLDED);
   EXPECT_EQ(seen["PIECE"], QUARVEL_PIECE_RUN);
   EXPECT_EQ(StepName(0), "");
   EXPECT_EQ(ReasonName(QUARVEL_REASON_FEW_GUESSES + 1), "");

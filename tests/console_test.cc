@@ -264,6 +264,11 @@ TEST(ShippedConfiguration, NamesEveryKeyWithItsDefault) {
       {"QUARVEL_BREACH", "breach.file.prefix.1", ""},
       {"QUARVEL_BREACH", "breach.file.prefix.8", ""},
       {"QUARVEL_BREACH", "breach.min_count", "1"},
+      {"QUARVEL_LANG", "lang.ko", ""},
+      {"QUARVEL_LANG", "lang.ko.romanised", ""},
+      {"QUARVEL_LANG", "lang.ko.keyboard", "1"},
+      {"QUARVEL_LANG", "lang.de", ""},
+      {"QUARVEL_LANG", "lang.pt", ""},
       {"nist", "min_length", "15"},
       {"nist", "blocklist", "all"},
       {"QUARVEL_ETC", "pwd_create.orgfile.delete", "0"},
@@ -290,6 +295,29 @@ TEST_F(ConsoleTest, VerificationLoop) {
   const std::string password_lines = VerifyLines("password", &result);
   EXPECT_EQ(pieces[1], password_lines + VerifyLines("   ") + kPasswordPrompt);
   EXPECT_NE(result.find(":DICT_FD_CNT=1:"), std::string::npos) << result;
+}
+
+TEST_F(ConsoleTest, HangulTypedInEucKrIsVerifiedAsUtf8WithTheExtendedProfile) {
+  // The extended profile counts characters: 3 for the UTF-8 text, where the
+  // EUC-KR bytes, not UTF-8, would count 6.
+  WriteFile("conf/quarvel.ini", "[QUARVEL_SEARCH]\nquarvel_search.extended=1\n");
+  const std::string euc_kr = "\xBB\xE7\xB6\xFB\xC7\xD8";  // 사랑해
+  const std::string utf8 = EucKrToUtf8(euc_kr);
+  ASSERT_EQ(utf8, "사랑해");
+  std::string result;
+  std::string lines = VerifyLines(utf8, &result);
+  EXPECT_NE(result.find(":PW_LEN=3:"), std::string::npos) << result;
+  // The line is shown as typed.
+  lines.replace(lines.find("=" + utf8 + "]"), utf8.size() + 1, "=" + euc_kr);
+  // UTF-8, and bytes that are neither (a lone 0xFF), are verified as given.
+  const std::string other = "\xFF\xFEzz";
+  const Session run = Console("1\n2\n" + euc_kr + "\n" + utf8 + "\n" + other + "\n\n7\n");
+  EXPECT_EQ(AfterMenus(run.out)[1],
+            lines + VerifyLines(utf8) + VerifyLines(other) + kPasswordPrompt);
+  // The standard profile verifies the line as typed.
+  WriteFile("conf/quarvel.ini", "[QUARVEL_RULE]\nquarvel_rule.min_len=6\n");
+  EXPECT_EQ(AfterMenus(Console("1\n2\n" + euc_kr + "\n\n7\n").out)[1],
+            VerifyLines(euc_kr) + kPasswordPrompt);
 }
 
 TEST_F(ConsoleTest, LinesKeepEveryCharacterAndLongLinesComeInPieces) {

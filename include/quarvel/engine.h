@@ -121,6 +121,9 @@ QUARVEL_BEGIN_DECLS
 #define QUARVEL_VARIANT_EXTENDED 0x100 /* found by the extended search profile */
 #define QUARVEL_VARIANT_CUT_END 0x200   /* digits, a year, a date or symbols cut from the end */
 #define QUARVEL_VARIANT_CUT_START 0x400 /* the same cut from the start */
+/* With the extended profile, stage 1 counts the characters of a password
+ * whose measured bytes are valid UTF-8 (사랑해 is 3 long, not 9), and the
+ * base score follows that length; the standard profile counts bytes. */
 
 /* The extended search profile: quarvel_search.extended=1 in
  * [QUARVEL_SEARCH] (0, the default, leaves every answer and trace line as
@@ -140,6 +143,33 @@ QUARVEL_BEGIN_DECLS
  * long password at level 3 or 4. match.affix stays "" for its hits: the
  * variant names what was cut. A check searches at most a few hundred more
  * candidates per dictionary, whatever the password. */
+
+/* Languages: [QUARVEL_LANG] names language dictionaries, searched with the
+ * extended profile only, in the dictionary stage after the configured
+ * dictionaries (and before the hashed lists), in this order:
+ *   lang.ko            Korean words in Hangul (quarvel_build_language "ko")
+ *   lang.ko.romanised  the same words romanised (built beside it, _roman)
+ *   lang.de, lang.fr, lang.es, lang.it, lang.pt  words stored lower-cased
+ *                      with their accents folded
+ * and lang.ko.keyboard (default 1) switches on the reading of letters as
+ * keys of the two-set Korean keyboard. A key left empty, or naming a
+ * dictionary whose files are absent, adds nothing; one whose files cannot be
+ * opened fails the load (1003, naming the key). The Korean dictionary is
+ * searched with the Korean readings of the password (the letters between
+ * digits and symbols at either end, making at least half of it, read as
+ * two-set keys as typed and with the case ignored, composed into two or more
+ * syllables; Hangul as given, with its jamo composed; the first half of a
+ * word written twice; in Hangul, a word of two or more syllables making at
+ * least half of them at either end); at most 32 lookups. The others are
+ * searched with the first 24 candidates of the extended profile's search,
+ * its most likely readings (the word as given, with what was added around
+ * it cut, reversed, written twice, the first leet readings); the rule table
+ * and the numeric affixes are not tried there. A hit is a dictionary hit
+ * (the stage loses its point; each searched counts in DICT_FD_CNT) with
+ * match.kind QUARVEL_MATCH_DICTIONARY, match.slot -1 and match.prefix the
+ * language's prefix as configured; the trace shows it as a dictionary. The
+ * NIST blocklist does not count them. VerifyPW searches the languages that
+ * LoadConfigFile read, with the extended profile on. */
 
 /* Hashed leaked-password lists: [QUARVEL_BREACH] breach.file.prefix.1 to
  * breach.file.prefix.8 name hashed dictionaries (<prefix>.hsh, built by
@@ -229,7 +259,14 @@ typedef struct quarvel_reason {
  * the password had upper-case letters; then REVERSED, READ_AS and DROPPED
  * (left to right), DOUBLED, and INSIDE or the CUT_START then CUT_END
  * steps. A match of kind QUARVEL_MATCH_PATTERN has one to three
- * QUARVEL_STEP_PATTERN steps, left to right.
+ * QUARVEL_STEP_PATTERN steps, left to right. A hit of the extended
+ * profile's own search on a password with accented letters starts with
+ * QUARVEL_STEP_ACCENTS_FOLDED (that search reads them folded; the passes
+ * before it and stages 3 and 4 read them as given). A hit of the Korean
+ * readings in a language dictionary ([QUARVEL_LANG], below) has, in order,
+ * the case step (for letters read with their case ignored), TYPED_LATIN
+ * (letters read as Korean keys), DOUBLED, INSIDE (counted in syllables),
+ * then CUT_START and CUT_END.
  *
  * Codes with their English in match.variant (X, Y: characters; N, M:
  * numbers; A: arg): */
@@ -274,6 +311,13 @@ typedef struct quarvel_reason {
 #define QUARVEL_STEP_PATTERN 19     /* ("pattern") a match of kind QUARVEL_MATCH_PATTERN is made of
                                      * piece arg; up to three such steps:
                                      * "keyboard walk 'qwerty', date 1987-06-14" */
+#define QUARVEL_STEP_TYPED_LATIN 20 /* ("typed_latin") the letters were typed with the keyboard in
+                                     * Latin mode for the Korean word arg, on the two-set layout
+                                     * (extended profile, [QUARVEL_LANG]): "the Korean word A typed
+                                     * on a Latin keyboard" */
+#define QUARVEL_STEP_ACCENTS_FOLDED 21 /* ("accents_folded") letters with accents read without
+                                        * them, and 'ß' as "ss" (extended profile): "accents
+                                        * removed" */
 
 /* What a piece is, with its words in match.variant. A cut piece is a date,
  * a year, digits or symbols; a pattern piece any of them but a year. */
@@ -421,7 +465,8 @@ typedef struct quarvel_guess_piece {
 typedef struct quarvel_match {
   uint32_t size;     /* sizeof(quarvel_match) */
   int kind;          /* QUARVEL_MATCH_* */
-  int slot;          /* dictionary slot 0 to 7; breach list 1 to 8; -1 for other kinds */
+  int slot;          /* dictionary slot 0 to 7; breach list 1 to 8; -1 for a language
+                      * dictionary ([QUARVEL_LANG]) and for other kinds */
   unsigned variants; /* QUARVEL_VARIANT_* bits */
   char prefix[256];  /* the dictionary's prefix as configured ("" for context) */
   char word[64];     /* the stored word (or context word) that matched */
@@ -438,7 +483,8 @@ typedef struct quarvel_result {
   int code;      /* QUARVEL_OK or a failure code above */
   int level;     /* 1 (weak) to 4 (strong); 0 when not scored */
   /* The measured fields, by their names in the answer text. */
-  int pw_len;      /* length in bytes (after a NUL byte: up to it) */
+  int pw_len;      /* length in bytes (after a NUL byte: up to it); with the extended
+                    * profile, in characters when the measured bytes are valid UTF-8 */
   int pw_ncr;      /* character classes present, 0 to 4 */
   int rept_ncr;    /* repeated two-character pieces (0 when the stage is off) */
   int cts_ncr;     /* neighbours in sequence */
@@ -618,6 +664,15 @@ typedef struct quarvel_build_options {
    * give a word). 0: a rank file beside the old dictionary is removed with
    * it. quarvel_build_hashed ignores it. */
   int ranked;
+  /* Non-zero: the lists are UTF-8 text. Hangul jamo are composed into
+   * syllables, Latin letters lowered and their accents folded ("Café" is
+   * stored "cafe", 'ß' "ss"), letters of other scripts kept, ASCII other
+   * than letters and digits dropped, and bytes that are not valid UTF-8
+   * dropped; a word keeps the whole characters that fit in 31 bytes (of the
+   * first 255 bytes of its line). 0: as
+   * CreateDict, every byte but ASCII letters and digits dropped.
+   * quarvel_build_hashed ignores it. */
+  int utf8;
 } quarvel_build_options;
 
 /* The size of the first layout of quarvel_build_options, the smallest
@@ -653,6 +708,24 @@ QUARVEL_EXPORT int quarvel_build(quarvel_env *env, const char *prefix,
                                  const char *const *sources, size_t n_sources,
                                  const quarvel_build_options *options, quarvel_build_stats *stats,
                                  char *error, size_t error_size) QUARVEL_NOEXCEPT;
+
+/* Builds the language dictionary prefix from its Debian word list, for
+ * language "ko" (hunspell-ko's /usr/share/hunspell/ko.dic), "de"
+ * (wngerman), "fr" (wfrench), "es" (wspanish), "it" (witalian) or "pt"
+ * (wportuguese, else wbrazilian); source, when not NULL, names another
+ * copy of that list. The European lists are built as UTF-8 lists
+ * (quarvel_build_options.utf8). The Korean list's words, stored as
+ * conjoining jamo with affix flags, are composed into syllables (the words
+ * that are not Hangul left out) and the verbs in 하다 get their common
+ * endings; <prefix>_roman is built beside it, from the same words in the
+ * Revised Romanization. options, stats and env as for quarvel_build (stats
+ * describes <prefix>); the same codes, and 3006 for an unknown language.
+ * Name the results in [QUARVEL_LANG] (see "Languages" below). */
+QUARVEL_EXPORT int quarvel_build_language(quarvel_env *env, const char *language,
+                                          const char *prefix, const char *source,
+                                          const quarvel_build_options *options,
+                                          quarvel_build_stats *stats, char *error,
+                                          size_t error_size) QUARVEL_NOEXCEPT;
 
 /* Summary of a hashed dictionary build. */
 typedef struct quarvel_hashed_build_stats {

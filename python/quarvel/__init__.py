@@ -25,7 +25,7 @@ import re
 import threading
 from dataclasses import dataclass, field
 from types import TracebackType
-from typing import Dict, Iterable, Iterator, List, Optional, Tuple, Type, Union
+from typing import Dict, Iterable, Iterator, List, Optional, Sequence, Tuple, Type, Union
 from contextlib import contextmanager
 
 from quarvel import _native
@@ -49,6 +49,7 @@ __all__ = [
     "Variant",
     "check",
     "check_context",
+    "describe_steps",
     "library_version",
 ]
 
@@ -109,7 +110,7 @@ REASON_NAMES = ("", "few_distinct", "repeats", "sequences", "dictionary", "breac
 STEP_NAMES = ("", "lowercased", "capitalised", "uppercased", "reversed", "rule", "cut_first",
               "cut_last", "punctuation_removed", "symbols_removed", "non_alnum_removed",
               "read_as", "dropped", "suffix", "prefix", "doubled", "inside", "cut_start",
-              "cut_end", "pattern")
+              "cut_end", "pattern", "typed_latin", "accents_folded")
 PIECE_NAMES = ("", "digits", "year", "date", "symbols", "keyboard_walk", "sequence", "run")
 
 
@@ -132,6 +133,45 @@ class Step:
     count: int
     count2: int
     arg: str
+
+    @property
+    def text(self) -> str:
+        """The step in English, as the quarvel command words it ("" for
+        "rule", whose steps after it say what it did, and for a code this
+        version does not know)."""
+        plain = {"lowercased": "lower-cased", "capitalised": "capitalised",
+                 "uppercased": "upper-cased", "reversed": "reversed",
+                 "punctuation_removed": "punctuation removed",
+                 "symbols_removed": "symbols removed",
+                 "non_alnum_removed": "non-alphanumeric characters removed",
+                 "doubled": "written twice", "accents_folded": "accents removed"}
+        if self.code in plain:
+            return plain[self.code]
+        if self.code in ("cut_first", "cut_last"):
+            which = "first" if self.code == "cut_first" else "last"
+            return f"{which} {self.count} character{'s' if self.count > 1 else ''} removed"
+        if self.code == "read_as":
+            return f"'{self.arg[:1]}' read as '{self.arg[1:2]}'"
+        if self.code == "dropped":
+            return f"'{self.arg[:1]}' dropped"
+        if self.code in ("suffix", "prefix"):
+            return f"{self.code} {self.arg}"
+        if self.code == "inside":
+            return f"inside the password ({self.count} before, {self.count2} after)"
+        if self.code == "typed_latin":
+            return f"the Korean word {self.arg} typed on a Latin keyboard"
+        if self.code in ("cut_start", "cut_end", "pattern"):
+            named = {"digits": "digits ", "year": "year ", "date": "date "}
+            if self.piece in named:
+                piece = named[self.piece] + self.arg
+            elif self.piece == "symbols" and self.code != "pattern":
+                piece = f"'{self.arg}'"
+            else:
+                piece = f"{self.piece.replace('_', ' ')} '{self.arg}'"
+            if self.code == "pattern":
+                return piece
+            return piece + (" cut from the start" if self.code == "cut_start" else " cut from the end")
+        return ""
 
 
 @dataclass(frozen=True)
@@ -210,6 +250,27 @@ def _reasons(result: _native.Result, scores: Tuple[int, ...]) -> Tuple[Reason, .
         reasons.append(Reason(stage, code, points, value, limit,
                               _reason_text(code, value, limit)))
     return tuple(reasons)
+
+
+def describe_steps(steps: Sequence[Step]) -> str:
+    """The steps in English, as the library words ``Match.variant``: the
+    phrases joined by ", ", the groups of one affix cut from one end in one
+    phrase ("year 2024 and '!' cut from the end"), "as given" for none."""
+    phrases: List[str] = []
+    i = 0
+    while i < len(steps):
+        step = steps[i]
+        if step.code in ("cut_start", "cut_end"):
+            group = [step]
+            while i + 1 < len(steps) and steps[i + 1].code == step.code:
+                i += 1
+                group.append(steps[i])
+            suffix = " cut from the start" if step.code == "cut_start" else " cut from the end"
+            phrases.append(" and ".join(s.text[:-len(suffix)] for s in group) + suffix)
+        elif step.text:
+            phrases.append(step.text)
+        i += 1
+    return ", ".join(phrases) or "as given"
 
 
 def _steps(result: _native.Result) -> Tuple[Step, ...]:

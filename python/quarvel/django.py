@@ -64,6 +64,7 @@ def _normalised(value: str) -> str:
 _STEP_CHANGES = {
     "lowercased": "case", "capitalised": "case", "uppercased": "case", "reversed": "reversed",
     "doubled": "twice", "suffix": "number_end", "prefix": "number_start", "rule": "",
+    "typed_latin": "korean_keyboard",
 }
 _FLAG_CHANGES = [
     (Variant.LOWERCASED, "case"), (Variant.REVERSED, "reversed"), (Variant.RULE, "altered"),
@@ -241,6 +242,7 @@ class QuarvelValidator:
         if not match.steps:
             kinds = {kind for flag, kind in _FLAG_CHANGES if match.variants & flag}
         names = [
+            ("korean_keyboard", _("a Korean word typed with the keyboard in Latin mode")),
             ("case", _("capital letters")),
             ("reversed", _("reversed")),
             ("twice", _("written twice")),

@@ -4,17 +4,19 @@ from those codes; then the same through the real engine."""
 
 from __future__ import annotations
 
+import ctypes
 import math
 import pathlib
 import random
 import re
+import unicodedata
 from typing import Dict, List, Sequence, Tuple
 
 import pytest
 
 import quarvel
 from quarvel import _native
-from conftest import SOURCE_DIR
+from conftest import LIBRARY, SOURCE_DIR, MakeRoot
 
 # (stage, code, points, value, limit) and (code, piece, count, count2, arg)
 # as the C record holds them.
@@ -209,3 +211,38 @@ def test_estimate_with_the_real_engine(root: pathlib.Path) -> None:
                                 s.guesses_log10 - math.log10(rate), abs_tol=1e-9)
         ends = [0] + [p.start + p.length for p in s.pieces]
         assert [p.start for p in s.pieces] == ends[:-1] and ends[-1] == len(password)
+
+
+def test_language_hits_word_their_steps_as_the_engine(make_root: MakeRoot) -> None:
+    """Korean and German dictionaries built from lists in their Debian
+    formats (ko.dic's words as conjoining jamo with flags): each hit's steps,
+    worded by Step.text, read as the engine's own English."""
+    root = make_root({"quarvel_search.extended": "1", "lang.ko": "dicts/ko", "lang.de": "dicts/de"})
+    library = ctypes.CDLL(LIBRARY)
+    build = library.quarvel_build_language
+    build.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p,
+                      ctypes.c_void_p, ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t]
+    sources = {"ko": "2\n" + "".join(unicodedata.normalize("NFD", w) + "/10\n"
+                                     for w in ("사랑", "비밀번호", "사랑하다")),
+               "de": "Straße\nCafé\nÄrger\n"}
+    for language, text in sources.items():
+        (root / f"{language}.txt").write_text(text, encoding="utf-8")
+        assert build(None, language.encode(), str(root / "dicts" / language).encode(),
+                     str(root / f"{language}.txt").encode(), None, None, None, 0) == 0
+    cases = {
+        "Tkfkdgo2024": ("사랑해", "ko", "typed_latin"),
+        "qlalfqjsghqlalfqjsgh": ("비밀번호", "ko", "typed_latin"),
+        "사랑해요!!": ("사랑해요", "ko", None),
+        "Strasse99": ("strasse", "de", None),
+        "Ärger#1": ("arger", "de", "accents_folded"),
+        "CAFÉ": ("cafe", "de", "accents_folded"),
+        "Café2024!": ("cafe", "de", "accents_folded"),
+    }
+    with quarvel.Environment(root) as env:
+        for password, (word, language, code) in cases.items():
+            match = env.check(password).explanation
+            assert match is not None and match.word == word, password
+            assert match.prefix == "dicts/" + language, password
+            if code is not None:
+                assert code in [s.code for s in match.steps], password
+            assert quarvel.describe_steps(match.steps) == match.variant, password

@@ -247,7 +247,7 @@ class Builder {
   const BuildRequest &request_;
   const uint64_t budget_;
   Progress progress_;
-  Normaliser normaliser_;
+  Normaliser normaliser_{false, request_.utf8};
   WordPool pool_;
   std::string temp_dir_;
   size_t run_buffer_;

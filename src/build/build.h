@@ -34,6 +34,8 @@ struct BuildRequest : BuildInputs {
   // after the other, the first time it was seen. Without it, an old rank
   // file is removed with the old dictionary files.
   bool ranked = false;
+  // Reads the lists as UTF-8 text (Normaliser's utf8).
+  bool utf8 = false;
 };
 
 struct BuildOutcome {

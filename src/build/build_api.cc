@@ -33,6 +33,10 @@ int quarvel_build(quarvel_env *env, const char *prefix, const char *const *sourc
         options->size >= offsetof(quarvel_build_options, ranked) + sizeof(options->ranked)) {
       request.ranked = options->ranked != 0;
     }
+    if (options != nullptr &&
+        options->size >= offsetof(quarvel_build_options, utf8) + sizeof(options->utf8)) {
+      request.utf8 = options->utf8 != 0;
+    }
     quarvel::engine::BuildOutcome outcome = quarvel::engine::Build(request);
     if (stats != nullptr) {
       const uint32_t size = stats->size;

@@ -55,7 +55,20 @@ class StopSignals {
 }  // namespace
 
 int RunBuild(const BuildOptions &options) {
-  const std::string prefix = ResolvePrefix(options.root, options.prefix);
+  if (options.sources.empty() && options.language.empty()) {
+    fprintf(stderr, "quarvel: build needs a WORDLIST or --language\n");
+    return kExitUsage;
+  }
+  if (options.prefix.empty() && options.language.empty()) {
+    fprintf(stderr, "quarvel: build needs --prefix\n");
+    return kExitUsage;
+  }
+  if (!options.language.empty() && options.sources.size() > 1) {
+    fprintf(stderr, "quarvel: --language reads one list\n");
+    return kExitUsage;
+  }
+  const std::string prefix = ResolvePrefix(
+      options.root, options.prefix.empty() ? "dicts/" + options.language : options.prefix);
   std::vector<const char *> sources;
   for (const std::string &source : options.sources) sources.push_back(source.c_str());
 
@@ -67,6 +80,7 @@ int RunBuild(const BuildOptions &options) {
   build.progress = OnProgress;
   build.progress_context = &bar;
   build.ranked = options.ranked ? 1 : 0;
+  build.utf8 = options.utf8 ? 1 : 0;
   quarvel_build_stats stats = {};
   stats.size = sizeof(stats);
   char error[512] = "";
@@ -78,7 +92,11 @@ int RunBuild(const BuildOptions &options) {
   int stop_signal;
   {
     StopSignals signals;
-    if (options.sha1) {
+    if (!options.language.empty()) {
+      code = quarvel_build_language(nullptr, options.language.c_str(), prefix.c_str(),
+                                    sources.empty() ? nullptr : sources[0], &build, &stats, error,
+                                    sizeof(error));
+    } else if (options.sha1) {
       code = quarvel_build_hashed(nullptr, prefix.c_str(), sources.data(), sources.size(),
                                   options.min_count, options.skip_malformed ? 1 : 0, &build,
                                   &hashed, error, sizeof(error));
@@ -116,8 +134,8 @@ int RunBuild(const BuildOptions &options) {
   }
   printf("built %s: %s words (%s layout%s) from %s lines, %s, in %.2f s\n", prefix.c_str(),
          FormatCount(stats.words).c_str(), stats.wide ? "wide" : "standard",
-         options.ranked ? ", ranked" : "",
-         FormatCount(stats.lines).c_str(), FormatBytes(stats.bytes_read).c_str(), stats.seconds);
+         options.ranked ? ", ranked" : "", FormatCount(stats.lines).c_str(),
+         FormatBytes(stats.bytes_read).c_str(), stats.seconds);
   return kExitOk;
 }
 

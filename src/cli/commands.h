@@ -40,10 +40,12 @@ struct BuildOptions {
   uint64_t memory = 0;  // bytes; 0: the library's default
   std::string temp_dir;
   std::vector<std::string> sources;
-  bool sha1 = false;  // a hashed dictionary from SHA-1 hash lists
+  bool sha1 = false;    // a hashed dictionary from SHA-1 hash lists
   bool ranked = false;  // also the rank file PREFIX.pwr
   uint64_t min_count = 1;
   bool skip_malformed = false;
+  bool utf8 = false;     // the lists are UTF-8 text
+  std::string language;  // a language dictionary from its Debian list
 };
 
 struct DumpOptions {

@@ -127,10 +127,9 @@ int main(int argc, char **argv) {
   build_cmd->add_option("--root", build.root,
                         "Folder that a relative PREFIX is taken from "
                         "(default: the current folder)");
-  build_cmd
-      ->add_option("--prefix", build.prefix,
-                   "Dictionary to write, without extension (e.g. dicts/default_dict)")
-      ->required();
+  build_cmd->add_option("--prefix", build.prefix,
+                        "Dictionary to write, without extension (e.g. dicts/default_dict; with "
+                        "--language, dicts/LANGUAGE by default)");
   build_cmd
       ->add_option("--memory", build.memory,
                    "Memory for sorting, e.g. 512M or 2G (default 1G); more is sorted in "
@@ -157,8 +156,17 @@ int main(int argc, char **argv) {
       ->check(CLI::PositiveNumber);
   build_cmd->add_flag("--skip-malformed", build.skip_malformed,
                       "With --sha1: skip malformed lines and count them, instead of failing");
-  build_cmd->add_option("WORDLIST", build.sources, "Word lists, '-' for standard input")
-      ->required();
+  build_cmd->add_flag("--utf8", build.utf8,
+                      "Read the lists as UTF-8: Hangul composed, Latin letters lowered with their "
+                      "accents folded (e becomes e for é, ss for ß), other letters kept");
+  build_cmd
+      ->add_option("--language", build.language,
+                   "Build the language dictionary ko, de, fr, es, it or pt from its Debian word "
+                   "list (a WORDLIST given names another copy of it); ko also builds "
+                   "PREFIX_roman, its words romanised")
+      ->check(CLI::IsMember({"ko", "de", "fr", "es", "it", "pt"}))
+      ->excludes(sha1_flag);
+  build_cmd->add_option("WORDLIST", build.sources, "Word lists, '-' for standard input");
   build_cmd->footer(kExitStatuses);
 
   DumpOptions dump;

@@ -196,6 +196,7 @@ StepMembers MembersOf(int code) {
     case QUARVEL_STEP_DROPPED:
     case QUARVEL_STEP_SUFFIX:
     case QUARVEL_STEP_PREFIX:
+    case QUARVEL_STEP_TYPED_LATIN:
       return {false, false, false, true};
     case QUARVEL_STEP_INSIDE:
       return {false, true, true, false};

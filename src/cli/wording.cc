@@ -36,11 +36,13 @@ constexpr std::string_view kStepNames[] = {"lowercased",
                                            "inside",
                                            "cut_start",
                                            "cut_end",
-                                           "pattern"};
+                                           "pattern",
+                                           "typed_latin",
+                                           "accents_folded"};
 constexpr std::string_view kPieceNames[] = {"digits",        "year",     "date", "symbols",
                                             "keyboard_walk", "sequence", "run"};
 static_assert(std::size(kReasonNames) == QUARVEL_REASON_FEW_GUESSES);
-static_assert(std::size(kStepNames) == QUARVEL_STEP_PATTERN);
+static_assert(std::size(kStepNames) == QUARVEL_STEP_ACCENTS_FOLDED);
 static_assert(std::size(kPieceNames) == QUARVEL_PIECE_RUN);
 
 template <size_t N>
@@ -111,6 +113,10 @@ std::string StepPhrase(const quarvel_step &step) {
     case QUARVEL_STEP_CUT_END:
     case QUARVEL_STEP_PATTERN:
       return PieceText(step);
+    case QUARVEL_STEP_TYPED_LATIN:
+      return "the Korean word " + std::string(arg) + " typed on a Latin keyboard";
+    case QUARVEL_STEP_ACCENTS_FOLDED:
+      return "accents removed";
     case QUARVEL_STEP_RULE:
       return "";
     default:

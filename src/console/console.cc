@@ -7,11 +7,15 @@
 // at the menu, or at a prompt of options 5 and 6, ends the program with
 // status 0, as option 7 does.
 
+#include <iconv.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/secure_wipe.h"
+#include "quarvel/gconfig.h"
 #include "quarvel/pwanalysis.h"
 
 namespace {
@@ -75,17 +79,77 @@ void EnvLoad() {
   std::printf("\n Env Load Result[%s] \n", LoadConfigFile());
 }
 
+// True when text is valid UTF-8 (ASCII included).
+bool IsUtf8(const char *text) {
+  const auto *p = reinterpret_cast<const unsigned char *>(text);
+  while (*p != 0) {
+    int more = *p < 0x80             ? 0
+               : (*p & 0xE0) == 0xC0 ? 1
+               : (*p & 0xF0) == 0xE0 ? 2
+               : (*p & 0xF8) == 0xF0 ? 3
+                                     : -1;
+    if (more < 0 || (more == 1 && *p < 0xC2)) return false;
+    ++p;
+    for (; more > 0; --more, ++p) {
+      if ((*p & 0xC0) != 0x80) return false;
+    }
+  }
+  return true;
+}
+
+// Whether ./conf/quarvel.ini switches the extended search profile on: only
+// then are Hangul passwords converted, so that the standard profile verifies
+// every line as typed.
+bool ExtendedProfileOn() {
+  gcfg *config = gcfg_create(5, 3);
+  if (config == nullptr) return false;
+  bool on = false;
+  if (gcfg_load(config, "./conf/quarvel.ini") == 0) {
+    const char *value = gcfg_get(config, "QUARVEL_SEARCH", "quarvel_search.extended", "0");
+    on = value != nullptr && std::atoi(value) != 0;
+  }
+  gcfg_destroy(config);
+  return on;
+}
+
+// The console's terminal speaks EUC-KR, the library's dictionaries UTF-8:
+// with the extended profile, a line that is not UTF-8 and converts whole
+// from EUC-KR (a Hangul password typed there) is verified as UTF-8; any
+// other line as it is. Answers the text to verify: line itself, or
+// converted.
+const char *ForSearch(const char *line, char (&converted)[kLineSize * 2]) {
+  if (IsUtf8(line)) return line;
+  const iconv_t cd = iconv_open("UTF-8", "EUC-KR");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return line;
+  char *in = const_cast<char *>(line);
+  size_t in_left = std::strlen(line);
+  char *out = converted;
+  size_t room = sizeof(converted) - 1;
+  const size_t done = iconv(cd, &in, &in_left, &out, &room);
+  iconv_close(cd);
+  if (done == static_cast<size_t>(-1) || in_left != 0) {
+    quarvel::SecureWipe(converted, sizeof(converted));
+    return line;
+  }
+  *out = '\0';
+  return converted;
+}
+
 // Ends at an empty line or at the end of input; either way the menu comes
 // next.
 void VerifyLoop() {
   char password[kLineSize];
+  char converted[kLineSize * 2];
+  const bool convert = ExtendedProfileOn();
   for (;;) {
     std::printf("\n input password : ");
-    if (ReadLine(password, sizeof password) == Input::kEnd) return;
-    if (password[0] == '\0') return;
-    const char *result = VerifyPW(password);
+    if (ReadLine(password, sizeof password) == Input::kEnd) break;
+    if (password[0] == '\0') break;
+    const char *result = VerifyPW(convert ? ForSearch(password, converted) : password);
     std::printf("[input password=%s],[Search Result=%s]\n", password, result);
   }
+  quarvel::SecureWipe(password, sizeof(password));
+  quarvel::SecureWipe(converted, sizeof(converted));
 }
 
 void PersonalDictCreate() {

@@ -64,15 +64,33 @@ int BuildRanked(const char *prefix, int n_lists, char **lists) {
   return 0;
 }
 
+int BuildLanguage(const char *language, const char *prefix, const char *source) {
+  quarvel_build_stats stats = {};
+  stats.size = sizeof(stats);
+  char error[512] = "";
+  if (quarvel_build_language(nullptr, language, prefix, source, nullptr, &stats, error,
+                             sizeof(error)) != 0) {
+    std::cerr << "quarvel-make-dict: building " << prefix << " failed: " << error << "\n";
+    return 1;
+  }
+  std::cout << "quarvel-make-dict: " << prefix << ": " << stats.words << " words of language "
+            << language << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   if (argc >= 4 && std::strcmp(argv[1], "--ranked") == 0) {
     return BuildRanked(argv[2], argc - 3, argv + 3);
   }
+  if (argc == 5 && std::strcmp(argv[1], "--language") == 0) {
+    return BuildLanguage(argv[2], argv[3], argv[4]);
+  }
   if (argc < 4) {
     std::cerr << "usage: quarvel-make-dict COMBINED PREFIX WORDLIST...\n"
-                 "       quarvel-make-dict --ranked PREFIX WORDLIST...\n";
+                 "       quarvel-make-dict --ranked PREFIX WORDLIST...\n"
+                 "       quarvel-make-dict --language LANGUAGE PREFIX WORDLIST\n";
     return 1;
   }
   const char *combined = argv[1];

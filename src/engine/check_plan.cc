@@ -26,6 +26,16 @@ void CheckPlan::AddBreachLists(const Snapshot &snapshot) {
   request_.breach_min_count = snapshot.breach_min_count;
 }
 
+void CheckPlan::AddLanguages(const Snapshot &snapshot) {
+  for (const LanguageSlot &language : snapshot.languages) {
+    if (n_languages_ == std::size(languages_)) break;
+    languages_[n_languages_++] = {
+        {language.dict.configured.c_str(), -1, language.dict.dict.get(), false}, language.hangul};
+  }
+  request_.languages = std::span(languages_, n_languages_);
+  request_.korean_keyboard = snapshot.korean_keyboard;
+}
+
 void CheckPlan::AddSnapshot(const Snapshot &snapshot, bool with_nist) {
   for (const DictSlot &slot : snapshot.slots) {
     AddDictionary(slot.configured.c_str(), slot.slot, slot.dict.get());
@@ -33,6 +43,7 @@ void CheckPlan::AddSnapshot(const Snapshot &snapshot, bool with_nist) {
   if (snapshot.profile)
     SetPersonal(snapshot.profile->configured.c_str(), snapshot.profile->dict.get());
   AddBreachLists(snapshot);
+  AddLanguages(snapshot);
   if (with_nist) request_.nist = &snapshot.nist;
 }
 

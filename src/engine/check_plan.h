@@ -27,6 +27,9 @@ class CheckPlan {
   void SetPersonal(const char *prefix, const Dictionary *dict);
   // The hashed lists of snapshot, searched after the dictionaries.
   void AddBreachLists(const Snapshot &snapshot);
+  // The language dictionaries of snapshot ([QUARVEL_LANG]), searched with
+  // the extended profile after the configured dictionaries.
+  void AddLanguages(const Snapshot &snapshot);
   // Everything snapshot names: its dictionaries, personal dictionary and
   // hashed lists, and its NIST settings when with_nist.
   void AddSnapshot(const Snapshot &snapshot, bool with_nist);
@@ -40,12 +43,15 @@ class CheckPlan {
   int Score(std::string_view password, quarvel_result *result) const;
 
   static constexpr size_t kMaxDictionaries = 8;
+  static constexpr size_t kMaxLanguages = 8;
 
  private:
   ScoreRequest request_;
   DictionaryRef dictionaries_[kMaxDictionaries];
   size_t n_dictionaries_ = 0;
   DictionaryRef personal_;
+  LanguageRef languages_[kMaxLanguages];
+  size_t n_languages_ = 0;
   BreachRef breaches_[8];
   size_t n_breaches_ = 0;
 };

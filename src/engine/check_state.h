@@ -9,6 +9,7 @@
 #include "engine/scorer.h"
 #include "search/explanation.h"
 #include "search/extended_search.h"
+#include "search/korean_search.h"
 #include "search/word_search.h"
 
 namespace quarvel::engine {
@@ -21,6 +22,8 @@ struct CheckState {
   int case_step = 0;          // with the extended profile: CaseChangeStep of the password
   WordSearch &search;
   ExtendedSearch *extended = nullptr;  // the extended profile, or null
+  KoreanSearch *korean = nullptr;      // with a Korean dictionary, or null
+  bool folded = false;                 // the extended search's text had accents folded
 
   // What matched (the first of stages 5 and 6 that found the password), and
   // why points were lost.

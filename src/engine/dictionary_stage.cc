@@ -21,10 +21,10 @@ constexpr size_t kKeyedCandidates = 1024;
 // Where stage 5 stopped.
 struct Progress {
   bool found = false;
-  int searched = 0;             // sources searched, as DICT_FD_CNT counts them
-  size_t dictionary = kNone;    // index of the dictionary that answered
-  bool unreadable = false;      // it answered because it cannot be read
-  bool breach_found = false;    // a hashed list answered
+  int searched = 0;           // sources searched, as DICT_FD_CNT counts them
+  size_t dictionary = kNone;  // index of the dictionary that answered
+  bool unreadable = false;    // it answered because it cannot be read
+  bool breach_found = false;  // a hashed list answered
   size_t breaches_searched = 0;
   bool context_searched = false;
   bool context_found = false;
@@ -103,10 +103,56 @@ void SearchConfigured(CheckState &state, Hits &hits, Progress &p) {
   }
 }
 
+// Candidates of the extended search tried in a language dictionary other
+// than the Korean one: its most likely readings (the word as given, with
+// what was added around it cut, reversed, written twice, with the first few
+// leet readings), so that the languages cost a fraction of a configured
+// dictionary's search.
+constexpr size_t kLanguageCandidates = 24;
+
+// The language dictionaries, with the extended profile, after the
+// configured ones: each counts as a dictionary searched.
+void SearchLanguages(CheckState &state, Hits &hits, Progress &p) {
+  if (state.extended == nullptr) return;
+  const TraceSink &trace = state.request.trace;
+  for (const LanguageRef &language : state.request.languages) {
+    const DictionaryRef &ref = language.ref;
+    ++p.searched;
+    Searched s = {true, true, false};
+    if (ref.dict->ok() && (!language.hangul || state.korean != nullptr)) {
+      TraceLine(trace) << "[DictFindPW][DICT=" << ref.prefix << "]";
+      const Dictionary &dict = *ref.dict;
+      const auto contains = [&dict](const char *word) { return dict.Contains(word); };
+      s.unreadable = false;
+      s.by_extended = !language.hangul;
+      s.found = language.hangul
+                    ? state.korean->Run(contains, &hits.korean)
+                    : state.extended->Run(contains, &hits.extended, kLanguageCandidates);
+      if (dict.Faulted()) s = {true, true, false};
+    }
+    if (!s.found) {
+      TraceLine(trace) << "[INFO]DICT SEARCH FILE_NAME " << ref.prefix << ", NOT FOUND";
+      continue;
+    }
+    TraceLine(trace) << "[INFO]DICT SEARCH FILE_NAME " << ref.prefix << " FOUND";
+    state.match.kind = s.unreadable ? QUARVEL_MATCH_UNREADABLE : QUARVEL_MATCH_DICTIONARY;
+    state.match.slot = -1;
+    state.match.prefix = ref.prefix;
+    if (!s.unreadable && language.hangul) {
+      state.korean->Explain(hits.korean, state.case_step, &state.match);
+    } else if (!s.unreadable) {
+      ExplainSearched(s, hits, state);
+    }
+    p.found = true;
+    p.unreadable = s.unreadable;
+    return;
+  }
+}
+
 Searched SearchContext(CheckState &state, Hits &hits) {
   const ContextWords &words = *state.request.context;
-  return SearchWith([&words](const char *word) { return words.Find(word) != nullptr; },
-                    TraceSink{}, state, hits);
+  return SearchWith([&words](const char *word) { return words.Find(word) != nullptr; }, TraceSink{},
+                    state, hits);
 }
 
 bool HasContext(const ScoreRequest &request) {
@@ -155,17 +201,15 @@ void CompleteFindings(CheckState &state, Hits &hits, const Progress &p, Blocklis
     blocked = Listed(nist, request.dictionaries[p.dictionary].slot);
   }
   if (p.breach_found) blocked = nist.blocklist_breach;
-  for (size_t i = p.dictionary + 1; p.dictionary != kNone && !blocked &&
-                                    i < request.dictionaries.size();
-       ++i) {
+  for (size_t i = p.dictionary + 1;
+       p.dictionary != kNone && !blocked && i < request.dictionaries.size(); ++i) {
     const DictionaryRef &ref = request.dictionaries[i];
     if (!Listed(nist, ref.slot) || ref.fails || !ref.dict->ok()) continue;
     const Searched searched = SearchDictionary(ref, TraceSink{}, state, hits);
     blocked = searched.found && !searched.unreadable;
   }
-  for (size_t i = p.breaches_searched; nist.blocklist_breach && !blocked &&
-                                       i < request.breaches.size();
-       ++i) {
+  for (size_t i = p.breaches_searched;
+       nist.blocklist_breach && !blocked && i < request.breaches.size(); ++i) {
     blocked = SearchBreach(request.breaches[i], TraceSink{}, state, hits).found;
   }
   out->blocklisted = blocked;
@@ -196,6 +240,7 @@ Searched SearchDictionary(const DictionaryRef &ref, const TraceSink &trace, Chec
 
 void ExplainSearched(const Searched &searched, const Hits &hits, CheckState &state) {
   if (searched.by_extended) {
+    if (state.folded) state.match.steps.Add(QUARVEL_STEP_ACCENTS_FOLDED);
     state.extended->Explain(hits.extended, state.case_step, &state.match);
   } else {
     ExplainHit(hits.hit, state.lowercased, &state.match);
@@ -207,6 +252,7 @@ int RunDictionaryStage(CheckState &state, int score, BlocklistFindings *findings
   Hits hits;
   Progress p;
   SearchConfigured(state, hits, p);
+  if (!p.found) SearchLanguages(state, hits, p);
   if (!p.found) {
     p.breaches_searched = SearchBreachLists(state, hits, &p.breach_found, result);
     p.searched += static_cast<int>(p.breaches_searched);

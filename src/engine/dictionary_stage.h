@@ -17,9 +17,11 @@ namespace quarvel::engine {
 struct Hits {
   Hit hit;
   ExtendedHit extended;
+  KoreanHit korean;
   ~Hits() {
     SecureWipe(&hit, sizeof(hit));
     SecureWipe(&extended, sizeof(extended));
+    SecureWipe(&korean, sizeof(korean));
   }
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/scoring_tables.h"
+#include "search/hangul.h"
 
 namespace quarvel::engine {
 namespace {
@@ -75,7 +76,14 @@ int MeasureComposition(std::string_view text, const ScoringSettings &settings,
                        const TraceSink &trace, Reasons *reasons, quarvel_result *result) {
   // Stage 1: base score by length and character classes.
   const int classes = CountClasses(text);
-  const int length = static_cast<int>(text.size());
+  // The extended profile counts the characters of valid UTF-8, the
+  // standard one bytes.
+  int length = static_cast<int>(text.size());
+  if (settings.extended != 0 && hangul::ValidUtf8(text)) {
+    length = static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) {
+      return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+  }
   const int row = length >= 50 ? 49 : length;
   // Entry row * 4 + classes - 1 counted row after row: without any class,
   // the last entry of the row before.

@@ -12,7 +12,8 @@
 
 namespace quarvel::engine {
 
-// Stages 1 and 2 on the measured text (case kept): fills pw_len, pw_ncr,
+// Stages 1 and 2 on the measured text (case kept): fills pw_len (in
+// characters of valid UTF-8 with the extended profile, else bytes), pw_ncr,
 // distinct and stage_score[0..1]; answers the score after stage 2.
 int MeasureComposition(std::string_view text, const ScoringSettings &settings,
                        const TraceSink &trace, Reasons *reasons, quarvel_result *result);

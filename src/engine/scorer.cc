@@ -20,6 +20,7 @@
 #include "engine/nist_verdict.h"
 #include "engine/personal_stage.h"
 #include "engine/scoring_tables.h"
+#include "search/fold.h"
 
 namespace quarvel::engine {
 namespace {
@@ -167,13 +168,33 @@ int Score(const ScoreRequest &request, std::string_view password, quarvel_result
   const std::string_view searched(work, end);
 
   // Stages 5 and 6 search the same text in each dictionary: the variants
-  // the rules make of it are made once for all.
+  // the rules make of it are made once for all. The extended profile reads
+  // accented letters as their plain ones.
   WordSearch search(searched, settings.search);
   std::optional<ExtendedSearch> extended;
-  if (settings.extended != 0) extended.emplace(searched);
-  CheckState state{
-      request, password, searched, lowercased, case_step, search, extended ? &*extended : nullptr,
-      {},      {}};
+  bool folded = false;
+  if (settings.extended != 0) {
+    char plain[kMeasuredLimit + 1];
+    const size_t n = FoldText(searched, plain, &folded);
+    extended.emplace(std::string_view(plain, n));
+    SecureWipe(plain, sizeof(plain));
+  }
+  std::optional<KoreanSearch> korean;
+  if (extended && std::any_of(request.languages.begin(), request.languages.end(),
+                              [](const LanguageRef &l) { return l.hangul; })) {
+    korean.emplace(password.substr(0, text.size()), request.korean_keyboard);
+  }
+  CheckState state{request,
+                   password,
+                   searched,
+                   lowercased,
+                   case_step,
+                   search,
+                   extended ? &*extended : nullptr,
+                   korean ? &*korean : nullptr,
+                   folded,
+                   {},
+                   {}};
   state.reasons = reasons;
   score = ScoreSearched(state, score, result);
 

@@ -46,11 +46,22 @@ struct DictionaryRef {
   bool fails = false;
 };
 
+// A language dictionary ([QUARVEL_LANG]), searched with the extended
+// profile after the configured dictionaries: Hangul words through the
+// Korean readings (korean_search.h), the others through the variant search
+// of the password with its accents folded.
+struct LanguageRef {
+  DictionaryRef ref;
+  bool hangul = false;
+};
+
 struct ScoreRequest {
   const ScoringSettings *settings = nullptr;
   std::span<const DictionaryRef> dictionaries;  // stage 5, in slot order
   const DictionaryRef *profile = nullptr;       // stage 6; nullptr: not used
   const ContextWords *context = nullptr;        // searched after stage 5's dictionaries
+  std::span<const LanguageRef> languages;       // stage 5 with the extended profile
+  bool korean_keyboard = false;                 // letters read as two-set keys
   std::span<const BreachRef> breaches;          // stage 5, after the dictionaries
   uint64_t breach_min_count = 1;                // fewest occurrences that count
   // The NIST SP 800-63B verdict is filled in when set (not by VerifyPW).

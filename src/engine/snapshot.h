@@ -32,12 +32,21 @@ struct BreachSlot {
   std::shared_ptr<const HashDict> list;
 };
 
+// A language dictionary ([QUARVEL_LANG] lang.<code>, lang.ko.romanised).
+struct LanguageSlot {
+  std::string key;      // the configuration key that names it
+  bool hangul = false;  // Hangul words, searched through the Korean readings
+  DictSlot dict;        // slot -1
+};
+
 struct Snapshot {
   ScoringSettings scoring;
   int min_len = 6;
-  std::vector<DictSlot> slots;       // the configured dictionaries that opened, in slot order
-  std::optional<DictSlot> profile;   // the personal dictionary, when it opened
-  std::vector<BreachSlot> breaches;  // the hashed lists, in number order
+  std::vector<DictSlot> slots;          // the configured dictionaries that opened, in slot order
+  std::optional<DictSlot> profile;      // the personal dictionary, when it opened
+  std::vector<BreachSlot> breaches;     // the hashed lists, in number order
+  std::vector<LanguageSlot> languages;  // in the order of kLanguageKeys
+  bool korean_keyboard = true;          // [QUARVEL_LANG] lang.ko.keyboard
   uint64_t breach_min_count = 1;
   NistSettings nist;
 };

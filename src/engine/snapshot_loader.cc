@@ -2,6 +2,8 @@
 
 #include "engine/snapshot_loader.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -29,7 +31,7 @@ class Loader {
   LoadOutcome Run() {
     out_.snapshot = std::make_shared<Snapshot>();
     ReadSlotPrefixes();
-    if (!OpenSlots() || !OpenBreachLists()) return std::move(out_);
+    if (!OpenSlots() || !OpenBreachLists() || !OpenLanguages()) return std::move(out_);
     ReadSettings();
     if (!ReadMinGuesses()) return std::move(out_);
     if (options_.read_nist && !ReadNist()) return std::move(out_);
@@ -114,6 +116,31 @@ class Loader {
     char *end = nullptr;
     const unsigned long long value = strtoull(min_count, &end, 10);
     snapshot.breach_min_count = end != min_count && value > 0 ? value : 1;
+    return true;
+  }
+
+  bool OpenLanguages() {
+    Snapshot &snapshot = *out_.snapshot;
+    for (const char *key : kLanguageKeys) {
+      const char *value = Get("QUARVEL_LANG", key, "");
+      if (value[0] == '\0') continue;
+      // A language named but not built is not searched.
+      if (access((ResolveUnder(root_, value) + ".pwd").c_str(), F_OK) != 0) continue;
+      LanguageSlot language;
+      language.key = key;
+      language.hangul = language.key == kLanguageKeys[0];
+      language.dict = Open(-1, value);
+      if (language.dict.dict == nullptr || !language.dict.dict->ok()) {
+        const std::string failure =
+            language.dict.dict != nullptr ? language.dict.dict->failure() : "";
+        snapshot.languages.clear();
+        return Fail(LoadOutcome::kDictionary, 1003,
+                    language.dict.path + ": cannot open the dictionary of " + language.key,
+                    failure);
+      }
+      snapshot.languages.push_back(std::move(language));
+    }
+    snapshot.korean_keyboard = GetInt("QUARVEL_LANG", "lang.ko.keyboard", 1) != 0;
     return true;
   }
 

@@ -21,6 +21,10 @@ inline constexpr int kBreachSlots = 8;
 inline constexpr char kConfigFile[] = "conf/quarvel.ini";
 inline constexpr char kDefaultDictionary[] = "./dicts/default_dict";
 inline constexpr char kPersonalDictionary[] = "./dicts/profile";
+// The keys of [QUARVEL_LANG] that name language dictionaries, in the order
+// they are searched; the first holds Hangul words.
+inline constexpr const char *kLanguageKeys[] = {
+    "lang.ko", "lang.ko.romanised", "lang.de", "lang.fr", "lang.es", "lang.it", "lang.pt"};
 
 // The settings as the configuration gives them, before they are combined
 // into a snapshot's scoring settings.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "quarvel/dictmanger.h"
@@ -38,6 +39,20 @@ class CandidateSet {
   std::array<Candidate, search::kRuleTableEntries> items_;
   size_t count_ = 0;
 };
+
+// Asks contains about the text of each item in order; the first stored one
+// fills hit's index and word (a candidate of kMaxCandidate bytes at most).
+template <typename Item, typename Found, typename Contains>
+bool FirstStored(std::span<const Item> items, Contains &contains, Found *hit) {
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (contains(static_cast<const char *>(items[i].text))) {
+      hit->index = static_cast<int>(i);
+      std::memcpy(hit->word, items[i].text, sizeof(hit->word));
+      return true;
+    }
+  }
+  return false;
+}
 
 }  // namespace quarvel::engine
 

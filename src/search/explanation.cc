@@ -113,6 +113,14 @@ bool WordStep(const Step &step, ShortText *out) {
     case QUARVEL_STEP_PATTERN:
       AppendPiece(step, true, out);
       return true;
+    case QUARVEL_STEP_TYPED_LATIN:
+      out->Append("the Korean word ");
+      out->Append(step.arg);
+      out->Append(" typed on a Latin keyboard");
+      return true;
+    case QUARVEL_STEP_ACCENTS_FOLDED:
+      out->Append("accents removed");
+      return true;
     default:
       return false;
   }

@@ -19,6 +19,7 @@
 #ifndef QUARVEL_SRC_SEARCH_EXTENDED_SEARCH_H_
 #define QUARVEL_SRC_SEARCH_EXTENDED_SEARCH_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -60,18 +61,13 @@ class ExtendedSearch {
   ExtendedSearch(const ExtendedSearch &) = delete;
   ExtendedSearch &operator=(const ExtendedSearch &) = delete;
 
-  // Searches the dictionary behind contains (as WordSearch::Run).
+  // Searches the dictionary behind contains (as WordSearch::Run) with the
+  // first limit candidates, the most likely.
   template <typename Contains>
-  bool Run(Contains &&contains, ExtendedHit *hit) {
+  bool Run(Contains &&contains, ExtendedHit *hit, size_t limit = kMaxExtendedCandidates) {
     if (!made_) Make();
-    for (size_t i = 0; i < count_; ++i) {
-      if (contains(static_cast<const char *>(items_[i].text))) {
-        hit->index = static_cast<int>(i);
-        std::memcpy(hit->word, items_[i].text, sizeof(hit->word));
-        return true;
-      }
-    }
-    return false;
+    return FirstStored(std::span<const ExtendedCandidate>(items_.get(), std::min(count_, limit)),
+                       contains, hit);
   }
 
   // True when the whole text is a keyboard walk, a sequence, a run, a date

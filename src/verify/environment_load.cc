@@ -96,6 +96,8 @@ const char *Load() {
   auto published = std::make_shared<engine::Snapshot>();
   published->breaches = loaded.snapshot->breaches;
   published->breach_min_count = loaded.snapshot->breach_min_count;
+  published->languages = loaded.snapshot->languages;
+  published->korean_keyboard = loaded.snapshot->korean_keyboard;
   published->scoring.min_guesses_set = loaded.snapshot->scoring.min_guesses_set;
   published->scoring.min_guesses_log10 = loaded.snapshot->scoring.min_guesses_log10;
   verify::PublishProcessSnapshot(std::move(published));

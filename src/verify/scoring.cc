@@ -68,7 +68,10 @@ const char *Score(const char *password, size_t length) {
       plan.SetPersonal(verify::kProfilePrefix, held[engine::kDictSlots].get());
     }
   }
-  if (published) plan.AddBreachLists(**published);
+  if (published) {
+    plan.AddBreachLists(**published);
+    plan.AddLanguages(**published);
+  }
   const verify::StdoutTrace trace;
   plan.SetTrace(trace.sink(), ReportUnreadable);
 

@@ -57,6 +57,10 @@ public final class Step {
     CUT_END(18, "cut_end"),
     /** A pattern match is made of the {@link Step#piece()} {@link Step#arg()}. */
     PATTERN(19, "pattern"),
+    /** The letters were the Korean word {@link Step#arg()} typed with the keyboard in Latin mode. */
+    TYPED_LATIN(20, "typed_latin"),
+    /** Letters with accents were read without them, and 'ß' as "ss". */
+    ACCENTS_FOLDED(21, "accents_folded"),
     /** A code this version of the Java classes does not know yet ({@link Step#number()}). */
     OTHER(0, "other");
 
@@ -181,6 +185,75 @@ public final class Step {
   /** A text, as the code says; else empty. */
   public String arg() {
     return arg;
+  }
+
+  /**
+   * The step in English, as the quarvel command words it: for example {@code "the Korean word 사랑해
+   * typed on a Latin keyboard"}; empty for {@link Code#RULE} (the steps after it say what it did)
+   * and for a code this version does not know.
+   */
+  public String text() {
+    switch (code()) {
+      case LOWERCASED:
+        return "lower-cased";
+      case CAPITALISED:
+        return "capitalised";
+      case UPPERCASED:
+        return "upper-cased";
+      case REVERSED:
+        return "reversed";
+      case CUT_FIRST:
+      case CUT_LAST:
+        return (code() == Code.CUT_FIRST ? "first " : "last ") + count
+            + (count > 1 ? " characters removed" : " character removed");
+      case PUNCTUATION_REMOVED:
+        return "punctuation removed";
+      case SYMBOLS_REMOVED:
+        return "symbols removed";
+      case NON_ALNUM_REMOVED:
+        return "non-alphanumeric characters removed";
+      case READ_AS:
+        return "'" + firstOf(arg, 0) + "' read as '" + firstOf(arg, 1) + "'";
+      case DROPPED:
+        return "'" + firstOf(arg, 0) + "' dropped";
+      case SUFFIX:
+        return "suffix " + arg;
+      case PREFIX:
+        return "prefix " + arg;
+      case DOUBLED:
+        return "written twice";
+      case INSIDE:
+        return "inside the password (" + count + " before, " + count2 + " after)";
+      case CUT_START:
+        return pieceText() + " cut from the start";
+      case CUT_END:
+        return pieceText() + " cut from the end";
+      case PATTERN:
+        return pieceText();
+      case TYPED_LATIN:
+        return "the Korean word " + arg + " typed on a Latin keyboard";
+      case ACCENTS_FOLDED:
+        return "accents removed";
+      default:
+        return "";
+    }
+  }
+
+  private static String firstOf(String text, int index) {
+    return text.length() > index ? text.substring(index, index + 1) : "";
+  }
+
+  private String pieceText() {
+    switch (piece()) {
+      case DIGITS:
+      case YEAR:
+      case DATE:
+        return piece().stableName() + " " + arg;
+      case SYMBOLS:
+        return code() == Code.PATTERN ? "symbols '" + arg + "'" : "'" + arg + "'";
+      default:
+        return piece().stableName().replace('_', ' ') + " '" + arg + "'";
+    }
   }
 
   /** For example {@code "cut_end year '2024'"}. */

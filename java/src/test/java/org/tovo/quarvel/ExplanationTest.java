@@ -86,6 +86,17 @@ class ExplanationTest {
     assertEquals(Step.Piece.YEAR, steps.get(5).piece());
     assertEquals(Step.Piece.NONE, steps.get(1).piece());
     assertEquals(99, steps.get(7).number());
+    // Worded as the engine words them; "" for what this version does not know.
+    String[] worded = {
+      "capitalised", "", "last 2 characters removed", "'0' read as 'o'",
+      "inside the password (1 before, 2 after)", "year 2024 cut from the end",
+      "keyboard walk 'qwerty'", ""
+    };
+    for (int i = 0; i < worded.length; i++) {
+      assertEquals(worded[i], steps.get(i).text());
+    }
+    assertEquals("the Korean word 사랑해 typed on a Latin keyboard",
+        new Step(20, 0, 0, 0, "사랑해").text());
     // Immutable, and a record without them has none.
     assertThrows(UnsupportedOperationException.class, () -> reasons.add(reasons.get(0)));
     assertThrows(UnsupportedOperationException.class, () -> steps.remove(0));
