@@ -26,7 +26,9 @@ import sys
 import time
 
 TOOLS = [("quarvel", "Quarvel"), ("zxcvbn", "zxcvbn"), ("zxcvbn-ts", "zxcvbn-ts")]
-ATTACK_ORDER = ["wordlist", "incremental", "digits", "combinator"]
+ATTACK_ORDER = [
+    "wordlist", "incremental", "digits", "combinator", "repeats", "keyboard", "double", "subsets"
+]
 NO_ESTIMATE = 3
 EASY_GUESSES = 1e6        # found within this many guesses ...
 EASY_ESTIMATE = 8.0       # ... should be estimated below 10^8

@@ -18,7 +18,8 @@
 # is still measured and reported); other non-zero on failure.
 #
 # Environment: GUESS_LIMIT (candidates per attack, 1000000000), JOBS (build
-# jobs, 2), ATTACKS (which attacks, "wordlist incremental digits combinator").
+# jobs, 2), ATTACKS (which attacks, "wordlist incremental digits combinator
+# repeats keyboard double subsets").
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
@@ -29,7 +30,7 @@ WORK=$BUILD/guessing
 RESULTS=$ROOT/bench/results
 LIMIT=${GUESS_LIMIT:-1000000000}
 JOBS=${JOBS:-2}
-ATTACKS=${ATTACKS:-wordlist incremental digits combinator}
+ATTACKS=${ATTACKS:-wordlist incremental digits combinator repeats keyboard double subsets}
 PY=/usr/bin/python3  # Debian's, which sees the python3-* packages
 
 source "$ROOT/bench/lib.sh"
@@ -83,6 +84,19 @@ make_inputs() {
 }
 
 # --- 4. Attacks --------------------------------------------------------------------
+# John's external modes for the patterns people type, as its john.conf
+# defines them: one character repeated (Repeats), keyboard walks
+# (Keyboard), a word of letters written twice (Double), and passwords of up
+# to 8 characters with at most 3 distinct ones (Subsets).
+external_mode() {
+  case $1 in
+    repeats) echo Repeats ;;
+    keyboard) echo Keyboard ;;
+    double) echo Double ;;
+    subsets) echo Subsets ;;
+  esac
+}
+
 # attack_command NAME: the attack's candidate generator as the table shows it.
 attack_command() {
   case $1 in
@@ -90,6 +104,7 @@ attack_command() {
     incremental) echo "john --incremental --stdout" ;;
     digits) echo "john --incremental=Digits --stdout" ;;
     combinator) echo "bench/guessing/combinator common-words.txt" ;;
+    repeats | keyboard | double | subsets) echo "john --external=$(external_mode "$1") --stdout" ;;
     *) echo "unknown attack $1" >&2; return 1 ;;
   esac
 }
@@ -106,6 +121,7 @@ generate() {
     incremental) exec nice -n 10 john --incremental --stdout "$session" ;;
     digits) exec nice -n 10 john --incremental=Digits --stdout "$session" ;;
     combinator) exec nice -n 10 "$WORK/bin/guess-combinator" "$WORK/common-words.txt" ;;
+    *) exec nice -n 10 john --external="$(external_mode "$1")" --stdout "$session" ;;
   esac
 }
 

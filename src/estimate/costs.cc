@@ -103,9 +103,8 @@ double Log10Choices(int n, int limit) {
   return n <= kTabled ? table[n][limit] : SumOfBinomials(n, limit);
 }
 
-double TransformedCost(uint32_t rank, double choices, size_t words) {
-  const double passes = std::pow(10.0, choices) - 1;
-  return std::log10(static_cast<double>(rank) + passes * static_cast<double>(words));
+double TransformedCost(uint32_t rank, double choices) {
+  return Log10Int(std::max<uint32_t>(rank, 1)) + choices;
 }
 
 double CaseCost(std::string_view text, unsigned *transforms) {

@@ -19,10 +19,12 @@ double Log10Int(uint64_t n);
 // which of n places carry a change, when up to limit of them do.
 double Log10Choices(int n, int limit);
 
-// A word of the given rank in a list of words, under transformations
-// chosen among 10^choices ways: rank + (10^choices - 1) * words, the passes
-// over the list for the choices tried before it.
-double TransformedCost(uint32_t rank, double choices, size_t words);
+// A word of the given rank under transformations chosen among 10^choices
+// ways: rank * 10^choices. Attackers who order their candidates by how
+// likely they are (cost-ordered rules, word and mangling grammars) try a
+// common word capitalised long before a rare one as it is, rather than
+// passing over the whole list once for each transformation.
+double TransformedCost(uint32_t rank, double choices);
 
 // Case: the choice of capitals among the letters of text (original case).
 // Sets *transforms to the QUARVEL_GUESS_ case bit that applies (or 0).

@@ -192,9 +192,7 @@ class WordWalk {
       piece.transforms |= QUARVEL_GUESS_REVERSED;
       choices += kLog10Two;
     }
-    // An attacker runs each choice of transformations over the whole list:
-    // a transformed word comes after the passes of the choices before it.
-    piece.log10 = choices == 0 ? Log10Int(rank) : TransformedCost(rank, choices, index_.words());
+    piece.log10 = TransformedCost(rank, choices);
     CopyText(piece.word, std::string_view(decoded_, length));
     out_.Add(start, start + length, piece);
   }
