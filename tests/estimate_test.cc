@@ -166,6 +166,14 @@ TEST(EstimateTest, ARankedWordsEstimateRisesWithItsRank) {
       previous = now;
     }
   }
+  // One of two ways to write it (capitalised, in capitals, backwards): the
+  // word's rank times two, whatever the size of its list.
+  for (const std::string password : {"Sunshine", "SUNSHINE", "enihsnus"}) {
+    for (uint32_t rank = 1; rank <= 10'000'000; rank *= 10) {
+      const Estimator estimator({{"sunshine", rank}, {"other", 3}});
+      EXPECT_NEAR(estimator.Log10(password), std::log10(2.0 * rank), 0.005) << password << rank;
+    }
+  }
 }
 
 TEST(EstimateTest, RanksOfTheIndexAreTheSmallestGiven) {
