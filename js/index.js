@@ -46,10 +46,20 @@ export class QuarvelError extends Error {
 }
 
 let loading = null;
+const isNode = typeof process === 'object' && typeof process.versions?.node === 'string';
+
+// The module's WebAssembly: a browser fetches and compiles it as it
+// arrives (the module does that itself); Node, whose fetch cannot read a
+// file: URL, is handed the bytes.
+async function wasmOptions() {
+  if (!isNode) return {};
+  const { readFile } = await import('node:fs/promises');
+  return { wasmBinary: await readFile(new URL('./quarvel-wasm.wasm', import.meta.url)) };
+}
 
 // The one module instance, with its layout table read once.
 function engine() {
-  loading ??= createQuarvelModule().then((M) => {
+  loading ??= wasmOptions().then(createQuarvelModule).then((M) => {
     const names = M.UTF8ToString(M._quarvel_web_layout_names()).split(',').filter(Boolean);
     const base = M._quarvel_web_layout() >> 2;
     const layout = {};
@@ -63,8 +73,6 @@ function engine() {
   });
   return loading;
 }
-
-const isNode = typeof process === 'object' && typeof process.versions?.node === 'string';
 
 // Bytes from bytes, or from a URL (a file: URL is read from disk in Node).
 async function bytesOf(source, what) {
@@ -349,9 +357,11 @@ export class Quarvel {
     M.FS.mkdirTree(`${root}/conf`);
     M.FS.mkdir(`${root}/dicts`);
     M.FS.writeFile(`${root}/conf/quarvel.ini`, conf);
-    entries.forEach(([name], i) => {
+    entries.forEach(([name, source], i) => {
       const path = `${root}/dicts/${name}`;
-      M.FS.writeFile(path, files[i]);
+      // Bytes fetched or read here become the file; the caller's are copied.
+      const fetched = typeof source === 'string' || source instanceof URL;
+      M.FS.writeFile(path, files[i], { canOwn: fetched });
       // Written whole and never again: dated in the past, so the engine does
       // not take them for files still being written (this file system keeps
       // whole seconds, and a file changed within two seconds of being read
