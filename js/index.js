@@ -62,8 +62,9 @@ function engine() {
   loading ??= wasmOptions().then(createQuarvelModule).then((M) => {
     const names = M.UTF8ToString(M._quarvel_web_layout_names()).split(',').filter(Boolean);
     const base = M._quarvel_web_layout() >> 2;
-    const layout = {};
-    names.forEach((name, i) => { layout[name] = M.HEAPU32[base + i]; });
+    // Made in one go, the table keeps V8's fast properties (one by one, its
+    // 75 names would make it a dictionary, slow to read at every check).
+    const layout = Object.fromEntries(names.map((name, i) => [name, M.HEAPU32[base + i]]));
     M.quarvelLayout = layout;
     const result = M._malloc(layout.result_size);
     M.HEAPU8.fill(0, result, result + layout.result_size);
