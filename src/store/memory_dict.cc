@@ -13,9 +13,12 @@
 namespace quarvel {
 namespace {
 
+constexpr uint32_t kHashStart = 2166136261u;
+uint32_t HashStep(uint32_t h, char c) { return (h ^ static_cast<unsigned char>(c)) * 16777619u; }
+
 uint32_t HashWord(std::string_view word) {
-  uint32_t h = 2166136261u;
-  for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  uint32_t h = kHashStart;
+  for (char c : word) h = HashStep(h, c);
   return h;
 }
 
@@ -87,12 +90,18 @@ uint32_t MemoryDict::Find(const char *word) const {
                       [this](uint64_t n) { return Word(n); });
 }
 
-bool MemoryDict::MayContain(std::string_view word) const {
-  if (word.size() >= kSlotBytes || table_.empty()) return false;
-  for (size_t i = HashWord(word) & mask_;; i = (i + 1) & mask_) {
+bool MemoryDict::MayContain(const char *word) const {
+  if (table_.empty()) return false;
+  // Hashed and measured in one pass: no slot holds kSlotBytes characters.
+  uint32_t h = kHashStart;
+  for (size_t n = 0; word[n] != '\0'; ++n) {
+    if (n == kSlotBytes - 1) return false;
+    h = HashStep(h, word[n]);
+  }
+  for (size_t i = h & mask_;; i = (i + 1) & mask_) {
     const uint32_t entry = table_[i];
     if (entry == 0) return false;
-    if (word == pool_.data() + slots_[entry - 1]) return true;
+    if (std::strcmp(word, pool_.data() + slots_[entry - 1]) == 0) return true;
   }
 }
 

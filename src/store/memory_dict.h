@@ -48,7 +48,7 @@ class MemoryDict {
 
   // False only when no word that a search can reach equals word: a search
   // can answer a hit only for a word equal to one it fetched.
-  bool MayContain(std::string_view word) const;
+  bool MayContain(const char *word) const;
 
  private:
   MemoryDict() = default;
