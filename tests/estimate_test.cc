@@ -237,6 +237,35 @@ TEST(EstimateTest, IndexInEitherOrderAnswersAsAModelOfPrefixes) {
   }
 }
 
+// A source that hands out other words each time it is read (a dictionary
+// file rewritten meanwhile): first a few words, then many more than the
+// table sized for the first reading holds. The index is of a later reading,
+// and building it ends.
+TEST(EstimateTest, IndexOfASourceThatChangesBetweenReadings) {
+  std::mt19937 random(3);
+  static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz";
+  struct Readings {
+    Words few = {{"apple", 1}, {"pear", 2}};
+    Words many;
+    mutable int count = 0;
+  } readings;
+  for (int i = 0; i < 3000; ++i) readings.many.emplace_back(RandomText(random, kLetters, 9), 5);
+  std::sort(readings.many.begin(), readings.many.end());
+  const auto index = WordIndex::Build(
+      [](const void *context, void (*take)(void *, std::string_view, uint32_t), void *sink) {
+        const auto &r = *static_cast<const Readings *>(context);
+        for (const auto &[word, rank] : r.count++ == 0 ? r.few : r.many) take(sink, word, rank);
+      },
+      &readings, 2);
+  auto rank_of = [&](std::string_view text) {
+    uint64_t key = WordIndex::Start();
+    for (char c : text) key = WordIndex::Step(key, c);
+    return index->Find(key).rank;
+  };
+  for (const auto &[word, rank] : readings.many) ASSERT_EQ(rank_of(word), 5u) << word;
+  EXPECT_EQ(rank_of("apple"), 0u);
+}
+
 // Walking with a cursor answers as the table of every prefix does, whether
 // the short tables or the table answer.
 TEST(EstimateTest, CursorAnswersAsTheTable) {

@@ -147,21 +147,32 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
         c.prefixes += word.size() - c.run.shared();
       },
       &count);
-  auto index = std::unique_ptr<WordIndex>(new WordIndex);
   if (count.sorted && count.words <= kMaxIndexedWords) {
-    index->Size(count.prefixes);
-    SortedRun run;
-    std::pair<WordIndex *, SortedRun *> sink(index.get(), &run);
+    // A source read from a file may hand out other words the second time:
+    // past the prefixes counted, or out of order, the words are gathered
+    // again below (the table, full, would take no more).
+    struct Fill {
+      std::unique_ptr<WordIndex> index = std::unique_ptr<WordIndex>(new WordIndex);
+      SortedRun run;
+      size_t room = 0;
+      bool changed = false;
+    } fill;
+    fill.index->Size(count.prefixes);
+    fill.room = count.prefixes;
     each(
         context,
-        [](void *to, std::string_view word, uint32_t rank) {
-          auto &[self, order] = *static_cast<std::pair<WordIndex *, SortedRun *> *>(to);
-          order->Next(word);
-          self->Add(word, rank, order->shared());
-          self->MarkShort(word);
+        [](void *sink, std::string_view word, uint32_t rank) {
+          auto &f = *static_cast<Fill *>(sink);
+          if (f.changed || !f.run.Next(word) || word.size() - f.run.shared() > f.room) {
+            f.changed = true;
+            return;
+          }
+          f.room -= word.size() - f.run.shared();
+          f.index->Add(word, rank, f.run.shared());
+          f.index->MarkShort(word);
         },
-        &sink);
-    return index;
+        &fill);
+    if (!fill.changed) return std::move(fill.index);
   }
 
   Collected collected;
@@ -179,6 +190,7 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
     words.resize(kMaxIndexedWords);
   }
   std::sort(words.begin(), words.end());
+  auto index = std::unique_ptr<WordIndex>(new WordIndex);
   SortedRun run;
   size_t prefixes = 0;
   for (const auto &[word, rank] : words) {
