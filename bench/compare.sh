@@ -28,28 +28,11 @@ COUNT=20000
 WORDS=/usr/share/dict/american-english
 COMMON=/usr/share/john/password.lst
 
-say() { printf '==> %s\n' "$*" >&2; }
+source "$ROOT/bench/lib.sh"
 
 # --- 1. What the comparison needs -------------------------------------------
 install_missing() {
-  local missing=() p
-  for p in cmake make g++ python3 wamerican john-data libpasswdqc-dev gnuplot-nox; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-      missing+=("$p")
-    fi
-  done
-  # Node may come from elsewhere than Debian (with its own npm): only the
-  # missing commands are installed, so that no package fights the one present.
-  command -v node >/dev/null || missing+=(nodejs)
-  command -v npm >/dev/null || missing+=(npm)
-  if [ ${#missing[@]} -gt 0 ]; then
-    say "installing: ${missing[*]}"
-    local sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo_cmd[@]}" apt-get update -qq
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-  fi
+  install_packages cmake make g++ python3 wamerican john-data libpasswdqc-dev gnuplot-nox
   if [ ! -f "$BUILD/peers/node_modules/zxcvbn/package.json" ]; then
     say "installing zxcvbn@4 into $BUILD/peers"
     mkdir -p "$BUILD/peers"

@@ -18,6 +18,7 @@ set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT=$PWD
+source "$ROOT/bench/lib.sh"
 BUILD=${1:-$ROOT/build-bench}
 RUNS=${RUNS:-3}
 WORDS=/usr/share/dict/american-english
@@ -64,12 +65,7 @@ mkdir -p "$(dirname "$OUT")"
     echo
   fi
   echo "## throughput on corpus.txt (median of $RUNS runs of 5 passes) and slowest check"
-  for profile in run run-extended; do
-    for ((i = 0; i < RUNS; i++)); do
-      "$BENCH" --repeat 5 "$BUILD/$profile" "$CORPORA/corpus.txt"
-    done | awk '{ for (i = 1; i <= NF; i++) if ($i == "passwords/s") print $(i - 1) }' |
-      sort -n | awk -v p="$profile" -v m=$(((RUNS + 1) / 2)) 'NR == m { printf("%-14s %s passwords/s\n", p, $1) }'
-  done
+  median_throughput "$BENCH" "$CORPORA/corpus.txt" "$RUNS" "$BUILD/run" "$BUILD/run-extended"
   echo
   echo "## slowest single check (fastest of 20 tries each), profile on"
   "$BENCH" --repeat 20 "$BUILD/run-extended" "$CORPORA/worst.txt" "$CORPORA/corpus.txt" |

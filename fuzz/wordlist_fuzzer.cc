@@ -19,6 +19,12 @@
 // without ASCII capitals or ASCII other than letters and digits, each once,
 // in ascending byte order; for a list of ASCII only they must be the
 // distinct words of the model above, each line read up to its 255th byte.
+//
+// The input is also the body of a hunspell affix file beside a small ko.dic,
+// and the Korean dictionary is built from them: the build must succeed,
+// keep the ko.dic words, and hold only words of Hangul syllables, each once
+// and in order; the romanised words beside it only lower-case ASCII letters,
+// four or more.
 
 #include <algorithm>
 #include <cstdint>
@@ -114,12 +120,49 @@ void CheckUtf8Build(std::string_view list) {
   }
 }
 
+bool AllSyllables(std::string_view w) {
+  if (w.empty() || w.size() % 3 != 0) return false;
+  for (size_t i = 0; i < w.size(); i += 3) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(w[i + k]); };
+    if ((b(0) & 0xF0) != 0xE0 || (b(1) & 0xC0) != 0x80 || (b(2) & 0xC0) != 0x80) return false;
+    const unsigned c = ((b(0) & 0x0Fu) << 12) | ((b(1) & 0x3Fu) << 6) | (b(2) & 0x3Fu);
+    if (c < 0xAC00 || c > 0xD7A3) return false;
+  }
+  return true;
+}
+
+void CheckAffixBuild(std::string_view body) {
+  // 사랑하다 with alias 1, 먹다 with flags 1 and 2, 비밀 with none.
+  quarvel::fuzz::WriteFile("ko.dic",
+                           "3\n\u1109\u1161\u1105\u1161\u11BC\u1112\u1161\u1103\u1161/1\n"
+                           "\u1106\u1165\u11A8\u1103\u1161/2\n\u1107\u1175\u1106\u1175\u11AF\n");
+  quarvel::fuzz::WriteFile("ko.aff", "FLAG num\nAF 2\nAF 1\nAF 1,2\n" + std::string(body));
+  char error[256] = "";
+  FUZZ_CHECK(quarvel_build_language(nullptr, "ko", "./korean/k", "ko.dic", nullptr, nullptr, error,
+                                    sizeof(error)) == 0,
+             std::string(error));
+  const std::vector<std::string> words = DumpedWords("./korean/k");
+  for (size_t i = 0; i < words.size(); ++i) {
+    FUZZ_CHECK(AllSyllables(words[i]), "Korean word " + Printable(words[i]));
+    FUZZ_CHECK(i == 0 || words[i - 1] < words[i], "Korean words out of order");
+  }
+  for (const char *stem : {"사랑하다", "먹다", "비밀"}) {
+    FUZZ_CHECK(std::binary_search(words.begin(), words.end(), std::string(stem)),
+               std::string("Korean word missing: ") + stem);
+  }
+  for (const std::string &w : DumpedWords("./korean/k_roman")) {
+    FUZZ_CHECK(w.size() >= 4 && w.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == w.npos,
+               "romanised word " + Printable(w));
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
   quarvel::fuzz::Setup(argc, argv, quarvel::fuzz::kQuietStdout | quarvel::fuzz::kQuietStderr);
   std::filesystem::create_directory("dicts");
   std::filesystem::create_directory("probe");
+  std::filesystem::create_directory("korean");
   quarvel::fuzz::WriteFile("probe/list.txt", "one\ntwo\n");
   FUZZ_CHECK(std::string_view(CreateDict("probe/list.txt", "./probe/dict")) == "RET_CD=0000");
   return 0;
@@ -190,6 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
 
   CheckUtf8Build(list);
+  CheckAffixBuild(list);
 
   if (personal) {
     DeleteDict(prefix);

@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -159,13 +160,24 @@ TEST(CliWording, ReasonsOnTheLineAndInJson) {
   r.reasons[4] = {0, QUARVEL_REASON_LEVEL_CAPPED, 0, 3, 2};
   r.reason_count = 5;
   std::string line;
-  AppendHumanLine(line, {"argument", 1}, "", r);
+  AppendHumanLine(line, {"argument", 1}, "", 10, r);
   // The result line; the advice lines after it are CliGuesses's.
   EXPECT_EQ(line.substr(0, line.find('\n') + 1),
             "argument 1: level 1 (weak), base score 4 for 10 bytes in 2 classes; -1 only 3 "
             "distinct characters (fewer than 5); -1 4 repeated two-character pieces (more than "
             "2); -1 6 neighbours in sequence (more than 3); -1 seen 3,861 times in the "
             "leaked-password list 'dicts/words' as 'hunter2' (last 3 characters removed)\n");
+
+  // A length the extended profile counted in characters (사랑해, 9 bytes)
+  // says so; an equal one, ASCII or the standard profile's, is in bytes.
+  for (const auto &[pw_len, bytes, unit] :
+       {std::tuple{3, 9, "3 characters"}, {1, 3, "1 character"}, {1, 1, "1 byte"}}) {
+    r.pw_len = pw_len;
+    line.clear();
+    AppendHumanLine(line, {"argument", 1}, "", bytes, r);
+    EXPECT_NE(line.find(std::string(" for ") + unit + " in 2 classes"), std::string::npos) << line;
+  }
+  r.pw_len = 10;
 
   std::string out;
   AppendJsonLine(out, {"line", 7}, "", r);

@@ -269,7 +269,26 @@ TEST(EstimateTest, IndexOfASourceThatChangesBetweenReadings) {
 // Walking with a cursor answers as the table of every prefix does, whether
 // the short tables or the table answer.
 TEST(EstimateTest, CursorAnswersAsTheTable) {
-  const auto index = IndexOf(kWords);
+  // Words of one to three characters have their own rank table: some given
+  // twice, where the smaller rank counts, and one past a slot's bits.
+  Words words = kWords;
+  for (const auto &[word, rank] : Words{{"a", 7},
+                                        {"a", 3},
+                                        {"i", 9},
+                                        {"to", 4},
+                                        {"to", 40},
+                                        {"1", 6},
+                                        {"ab", 3000000000u},
+                                        {"mon", 11}}) {
+    words.emplace_back(word, rank);
+  }
+  const auto index = IndexOf(words);
+  for (const auto &[word, rank] : std::map<std::string, uint32_t>{
+           {"a", 3}, {"i", 9}, {"to", 4}, {"1", 6}, {"ab", (1u << 31) - 1}, {"mon", 11}}) {
+    WordIndex::Cursor cursor;
+    for (const char c : word) cursor = WordIndex::Next(cursor, c);
+    EXPECT_EQ(index->Find(cursor).rank, rank) << word;
+  }
   std::mt19937 random(5);
   static constexpr std::string_view kAlphabet = "abcdeilmnoprstuy0123!";
   std::vector<std::string> texts;

@@ -7,10 +7,13 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "build/affix_file.h"
+#include "quarvel/dictmanger.h"
 #include "quarvel/engine.h"
 #include "search/explanation.h"
 #include "search/fold.h"
@@ -242,6 +245,98 @@ TEST(FoldTest, LowersAndFoldsLatinLetters) {
     EXPECT_EQ(out, c.folded) << c.text;
     EXPECT_EQ(folded, c.text != "ABC12!" && c.text != "×÷" && c.text[0] != '\xff') << c.text;
   }
+}
+
+// An affix file in hunspell's format; its words and rules are conjoining
+// jamo, as in ko.aff. Flag 1 conjugates verbs in 하다, flag 3 other verbs,
+// flag 2 adds particles to nouns; alias 1 is flag 1, alias 2 flags 1 and 2,
+// alias 3 flag 3.
+constexpr std::string_view kAffixes =
+    "# comment\nSET UTF-8\nFLAG num\nAF 3\nAF 1\nAF 2,1,2\nAF 3\n"
+    "SFX 1 Y 6\n"
+    "SFX 1 \u1161\u1103\u1161 \u1162 \u1112\u1161\u1103\u1161\n"                // 해
+    "SFX 1 \u1161\u1103\u1161 \u1162\u110B\u116D/7 \u1161\u1103\u1161\n"        // 해요
+    "SFX 1 \u1161\u1103\u1161 \u1161\u11B8\u1102\u1175\u1103\u1161 .\n"         // 합니다
+    "SFX 1 \u1161\u1103\u1161 \u1161\u1100\u1169 [\u1161\u1165]\u1103\u1161\n"  // 하고
+    "SFX 1 \u1103\u1161 \u11AB\u1103\u1161 [\u1161\u1165]\u1103\u1161\n"        // 한다
+    "SFX 1 \u1161\u1103\u1161 \u1162\u11BB\u1100\u1166\u11BB\u1109\u1173\u11B8"
+    "\u1102\u1175\u1103\u1161 \u1161\u1103\u1161\n"  // 했겠습니다
+    "SFX 3 Y 2\n"
+    "SFX 3 \u1103\u1161 \u110B\u1165 .\n"  // 어
+    "SFX 3 \u1103\u1161 \u110C\u1175 .\n"  // 지
+    "SFX 2 Y 3\n"
+    "SFX 2 0 \u110B\u1175 [^\u1161\u1169]\n"  // 이
+    "SFX 2 0 \u1100\u1161 [\u1161\u1169]\n"   // 가
+    "SFX 2 0 \u110B\u116D [\n";               // unclosed
+constexpr std::string_view kSarangHada = "\u1109\u1161\u1105\u1161\u11BC\u1112\u1161\u1103\u1161";
+constexpr std::string_view kBimil = "\u1107\u1175\u1106\u1175\u11AF";
+constexpr std::string_view kNamu = "\u1102\u1161\u1106\u116E";
+constexpr std::string_view kMeokda = "\u1106\u1165\u11A8\u1103\u1161";
+
+std::u32string CodePoints(std::string_view text) {
+  std::u32string out;
+  for (size_t pos = 0; pos < text.size();) out.push_back(hangul::DecodeUtf8(text, &pos));
+  return out;
+}
+
+// The forms of each word, worked out by hand from the rules above.
+TEST(AffixFileTest, ExpandsOneSuffixAsTheRulesSay) {
+  TempDir dir(/*chdir_into=*/true);
+  WriteFile("ko.aff", kAffixes);
+  AffixFile affixes;
+  ASSERT_TRUE(affixes.Read("ko.aff"));
+  EXPECT_EQ(affixes.rule_count(), 10u);  // the unclosed condition is refused
+  const struct {
+    std::string_view word, flags;
+    std::set<std::string> forms;
+  } kCases[] = {
+      {kSarangHada,
+       "1",
+       {"사랑해", "사랑해요", "사랑합니다", "사랑하고", "사랑한다", "사랑했겠습니다"}},
+      {kSarangHada,
+       "2\t# a comment",
+       {"사랑해", "사랑해요", "사랑합니다", "사랑하고", "사랑한다", "사랑했겠습니다",
+        "사랑하다가"}},
+      {kBimil, "2", {"비밀이"}},
+      {kNamu, "2", {"나무이"}},
+      {kBimil, "9", {}},  // no such alias
+      {kBimil, "", {}},
+  };
+  for (const auto &c : kCases) {
+    std::set<std::string> forms;
+    affixes.Expand(CodePoints(c.word), c.flags, [&](const std::u32string &form) {
+      std::string text;
+      for (char32_t ch : form) hangul::AppendUtf8(ch, &text);
+      forms.insert(hangul::ComposeText(text));
+    });
+    EXPECT_EQ(forms, c.forms) << hangul::ComposeText(c.word) << " /" << c.flags;
+  }
+  // Only numeric flags are read.
+  WriteFile("long.aff", "FLAG long\nSFX AB Y 1\nSFX AB 0 x .\n");
+  EXPECT_FALSE(affixes.Read("long.aff"));
+  EXPECT_EQ(affixes.rule_count(), 0u);
+  EXPECT_FALSE(affixes.Read("missing.aff"));
+}
+
+// The Korean dictionary keeps each word and the forms people type: shorter
+// than the word, or one syllable longer at most and ending a sentence.
+TEST(AffixFileTest, TheKoreanDictionaryKeepsTheCommonForms) {
+  TempDir dir(/*chdir_into=*/true);
+  WriteFile("ko.aff", kAffixes);
+  WriteFile("ko.dic", "4\n" + std::string(kSarangHada) + "/1\n" + std::string(kBimil) + "/2\n" +
+                          std::string(kNamu) + "\n" + std::string(kMeokda) + "/3\n");
+  char error[256] = "";
+  ASSERT_EQ(
+      quarvel_build_language(nullptr, "ko", "ko", "ko.dic", nullptr, nullptr, error, sizeof(error)),
+      0)
+      << error;
+  std::set<std::string> words;
+  PackedDict *dict = PWOpen("ko", "r");
+  ASSERT_NE(dict, nullptr);
+  for (uint32_t i = 0; i < dict->header.word_count; i++) words.insert(GetPW(dict, i));
+  PWClose(dict);
+  EXPECT_EQ(words, (std::set<std::string>{"사랑하다", "사랑해", "사랑해요", "사랑합니다",
+                                          "사랑한다", "비밀", "나무", "먹다", "먹어"}));
 }
 
 // A root with the extended profile and the language dictionaries built from

@@ -32,29 +32,12 @@ JOBS=${JOBS:-2}
 ATTACKS=${ATTACKS:-wordlist incremental digits combinator}
 PY=/usr/bin/python3  # Debian's, which sees the python3-* packages
 
-say() { printf '==> %s\n' "$*" >&2; }
+source "$ROOT/bench/lib.sh"
 
 # --- 1. What the benchmark needs ----------------------------------------------
 install_missing() {
-  local missing=() p
-  for p in cmake make g++ python3 john john-data wamerican wamerican-huge wbritish-large scowl \
-    python3-zxcvbn gnuplot-nox libcli11-dev nlohmann-json3-dev; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-      missing+=("$p")
-    fi
-  done
-  # Node may come from elsewhere than Debian (with its own npm): only the
-  # missing commands are installed, as bench/compare.sh does.
-  command -v node >/dev/null || missing+=(nodejs)
-  command -v npm >/dev/null || missing+=(npm)
-  if [ ${#missing[@]} -gt 0 ]; then
-    say "installing: ${missing[*]}"
-    local sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo_cmd[@]}" apt-get update -qq
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-  fi
+  install_packages cmake make g++ python3 john john-data wamerican wamerican-huge wbritish-large \
+    scowl python3-zxcvbn gnuplot-nox libcli11-dev nlohmann-json3-dev
   local peers=$BUILD/peers want=()
   [ "$(node -p "try { require('$peers/node_modules/zxcvbn/package.json').version } catch (e) { '' }")" = 4.4.2 ] ||
     want+=(zxcvbn@4.4.2)

@@ -222,13 +222,19 @@ def test_language_hits_word_their_steps_as_the_engine(make_root: MakeRoot) -> No
     build = library.quarvel_build_language
     build.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p,
                       ctypes.c_void_p, ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t]
-    sources = {"ko": "2\n" + "".join(unicodedata.normalize("NFD", w) + "/10\n"
-                                     for w in ("사랑", "비밀번호", "사랑하다")),
-               "de": "Straße\nCafé\nÄrger\n"}
-    for language, text in sources.items():
-        (root / f"{language}.txt").write_text(text, encoding="utf-8")
+    sources = {"ko.dic": "3\n" + "".join(unicodedata.normalize("NFD", w) + "/1\n"
+                                         for w in ("사랑", "비밀번호", "사랑하다")),
+               "de.txt": "Straße\nCafé\nÄrger\n"}
+    # Its affix file: 하다 becomes 해 and 해요.
+    hada, hae = unicodedata.normalize("NFD", "하다"), unicodedata.normalize("NFD", "해")
+    (root / "ko.aff").write_text(
+        f"FLAG num\nSFX 1 Y 2\nSFX 1 {hada} {hae} {hada}\nSFX 1 {hada} {hae}요 {hada}\n",
+        encoding="utf-8")
+    for name, text in sources.items():
+        (root / name).write_text(text, encoding="utf-8")
+        language = name[:2]
         assert build(None, language.encode(), str(root / "dicts" / language).encode(),
-                     str(root / f"{language}.txt").encode(), None, None, None, 0) == 0
+                     str(root / name).encode(), None, None, None, 0) == 0
     cases = {
         "Tkfkdgo2024": ("사랑해", "ko", "typed_latin"),
         "qlalfqjsghqlalfqjsgh": ("비밀번호", "ko", "typed_latin"),

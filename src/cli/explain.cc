@@ -105,16 +105,16 @@ const quarvel_reason *ReasonOfStage(const quarvel_result &r, int stage) {
   return nullptr;
 }
 
-std::string Explain(const quarvel_result &r, const quarvel_settings &s) {
+std::string Explain(const quarvel_result &r, const quarvel_settings &s, size_t bytes) {
   const int *score = r.stage_score;
   std::string text;
   auto line = [&](int stage, const std::string &what) {
     text += "Stage " + std::to_string(stage) + ", " + what;
     text += " Score " + std::to_string(score[stage - 1]) + ".\n";
   };
-  line(1, "length and character classes: " + std::to_string(r.pw_len) + " bytes, " +
-              std::to_string(r.pw_ncr) + " of the 4 classes (digits, lower case, upper case, " +
-              "symbols): the base score.");
+  line(1, "length and character classes: " + std::to_string(r.pw_len) + " " +
+              std::string(LengthUnit(r.pw_len, bytes)) + ", " + std::to_string(r.pw_ncr) +
+              " of the 4 classes (digits, lower case, upper case, " + "symbols): the base score.");
   line(2, "distinct characters: " + std::to_string(r.distinct) + "; fewer than " +
               std::to_string(s.min_diff) + " cost a point. " + Cost(score[0] - score[1]));
   if (s.use_min_rept) {
@@ -234,7 +234,7 @@ int RunExplain(ExplainOptions &options) {
     text = "Not graded: code " + std::to_string(result.code) + ", " +
            std::string(CodeReason(result.code)) + ".\n";
   } else {
-    text = Explain(result, settings);
+    text = Explain(result, settings, password.size());
   }
   WriteAll(STDOUT_FILENO, text);
   quarvel::SecureWipe(text.data(), text.size());

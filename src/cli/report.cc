@@ -112,7 +112,13 @@ std::vector<std::string_view> NistFailureNames(unsigned failures) {
   return names;
 }
 
-void AppendHumanLine(std::string &out, EntryLabel label, std::string_view password,
+std::string_view LengthUnit(int pw_len, size_t bytes) {
+  const bool characters = pw_len >= 0 && static_cast<size_t>(pw_len) != bytes;
+  if (pw_len == 1) return characters ? "character" : "byte";
+  return characters ? "characters" : "bytes";
+}
+
+void AppendHumanLine(std::string &out, EntryLabel label, std::string_view password, size_t bytes,
                      const quarvel_result &result) {
   out += label.kind;
   out += ' ';
@@ -139,7 +145,9 @@ void AppendHumanLine(std::string &out, EntryLabel label, std::string_view passwo
   AppendNumber(out, result.stage_score[0]);
   out += " for ";
   AppendNumber(out, result.pw_len);
-  out += result.pw_len == 1 ? " byte in " : " bytes in ";
+  out += ' ';
+  out += LengthUnit(result.pw_len, bytes);
+  out += " in ";
   AppendNumber(out, result.pw_ncr);
   out += result.pw_ncr == 1 ? " class" : " classes";
   AppendLostPoints(out, result);
@@ -465,7 +473,7 @@ bool CheckAndReport(const quarvel_env *env, std::string_view text, EntryLabel la
   if (options.json) {
     AppendJsonLine(out, label, shown, result);
   } else {
-    AppendHumanLine(out, label, shown, result);
+    AppendHumanLine(out, label, shown, password.size(), result);
   }
   const bool passed = result.code == QUARVEL_OK && result.level >= options.min_level;
   // The match, its steps and the estimate's pieces hold what the password

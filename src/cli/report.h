@@ -36,9 +36,14 @@ struct EntryLabel {
 
 // Appends the human line for one result (and a line feed) to out, then its
 // advice lines (AppendAdviceLines). password is shown only when it is not
-// empty.
-void AppendHumanLine(std::string &out, EntryLabel label, std::string_view password,
+// empty; bytes is the length of the password checked, which tells whether
+// its measured length counts characters (the extended profile's UTF-8).
+void AppendHumanLine(std::string &out, EntryLabel label, std::string_view password, size_t bytes,
                      const quarvel_result &result);
+
+// "byte", "bytes", "character" or "characters": the unit of a measured
+// length pw_len of a password of bytes bytes.
+std::string_view LengthUnit(int pw_len, size_t bytes);
 
 // For a graded result with the estimate, lines indented by two spaces: the
 // guesses and the times of an online and a fast offline attack (and the

@@ -55,11 +55,16 @@ WordIndex::Probe WordIndex::Find(const Cursor &cursor) const {
     return Find(cursor.key);
   }
   const uint8_t flags = ShortFlags(cursor.length, cursor.code);
-  if ((flags & kShortWord) != 0) return Find(cursor.key);
-  return {(flags & kShortLonger) != 0, 0};
+  if ((flags & kShortWord) == 0) return {(flags & kShortLonger) != 0, 0};
+  if (cursor.length > kShortRanked) return Find(cursor.key);
+  return {(flags & kShortLonger) != 0, short_rank_[short_start_[cursor.length] + cursor.code]};
 }
 
-void WordIndex::MarkShort(std::string_view word) {
+uint32_t WordIndex::SlotRank(uint32_t rank) {
+  return std::min<uint32_t>(std::max<uint32_t>(rank, 1), static_cast<uint32_t>(kRankMask));
+}
+
+void WordIndex::MarkShort(std::string_view word, uint32_t rank) {
   uint32_t code = 0;
   for (size_t i = 0; i < word.size() && i < kShort; ++i) {
     const uint32_t digit = Digit(word[i]);
@@ -68,11 +73,15 @@ void WordIndex::MarkShort(std::string_view word) {
     const uint8_t flag = i + 1 == word.size() ? kShortWord : kShortLonger;
     const size_t at = short_start_[i + 1] + code;
     short_[at >> 2] |= static_cast<uint8_t>(flag << ((at & 3) * 2));
+    if (flag == kShortWord && i < kShortRanked) {
+      uint32_t &kept = short_rank_[at];
+      kept = kept == 0 ? SlotRank(rank) : std::min(kept, SlotRank(rank));
+    }
   }
 }
 
 void WordIndex::Add(std::string_view word, uint32_t rank, size_t shared) {
-  rank = std::min<uint32_t>(std::max<uint32_t>(rank, 1), static_cast<uint32_t>(kRankMask));
+  rank = SlotRank(rank);
   uint64_t key = Start();
   for (size_t i = 0; i < word.size(); ++i) {
     key = Step(key, word[i]);
@@ -124,6 +133,7 @@ void WordIndex::Size(size_t prefixes) {
     flags += texts;
   }
   short_.assign((flags + 3) / 4, 0);
+  short_rank_.assign(short_start_[kShortRanked + 1], 0);
 }
 
 std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context, size_t hint) {
@@ -169,7 +179,7 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
           }
           f.room -= word.size() - f.run.shared();
           f.index->Add(word, rank, f.run.shared());
-          f.index->MarkShort(word);
+          f.index->MarkShort(word, rank);
         },
         &fill);
     if (!fill.changed) return std::move(fill.index);
@@ -202,7 +212,7 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
   for (const auto &[word, rank] : words) {
     run.Next(word);
     index->Add(word, rank, run.shared());
-    index->MarkShort(word);
+    index->MarkShort(word, rank);
   }
   return index;
 }

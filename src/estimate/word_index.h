@@ -45,8 +45,11 @@ class WordIndex : public engine::Dictionary::Derived {
   // A text walked a character at a time: its key, and for its first
   // kShort characters (letters and digits) their number in base 36, which
   // answers from small tables that stay in cache most of what a walk asks:
-  // the table is probed only for words and for longer texts.
+  // the table is probed only for words of kShortRanked + 1 to kShort
+  // characters and for longer texts. The words of up to kShortRanked
+  // characters have their ranks in a small table of their own.
   static constexpr uint32_t kShort = 4;
+  static constexpr uint32_t kShortRanked = 3;
   struct Cursor {
     uint64_t key = Start();
     uint32_t code = 0;  // kNoCode once a character outside [a-z0-9] came
@@ -85,7 +88,9 @@ class WordIndex : public engine::Dictionary::Derived {
     const size_t at = short_start_[length] + code;
     return (short_[at >> 2] >> ((at & 3) * 2)) & 3;
   }
-  void MarkShort(std::string_view word);
+  // The rank a word keeps: at least 1, at most what a slot's bits hold.
+  static uint32_t SlotRank(uint32_t rank);
+  void MarkShort(std::string_view word, uint32_t rank);
 
   static uint64_t Mix(uint64_t key);
   uint64_t *Slot(uint64_t key);
@@ -98,6 +103,7 @@ class WordIndex : public engine::Dictionary::Derived {
   std::vector<uint64_t> slots_;
   std::vector<uint8_t> short_;           // the flags of short texts, four a byte
   size_t short_start_[kShort + 1] = {};  // where each length's flags start
+  std::vector<uint32_t> short_rank_;     // the ranks of the shortest words, as short_
   uint64_t mask_ = 0;
   size_t used_ = 0;
   size_t words_ = 0;
