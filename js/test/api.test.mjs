@@ -151,12 +151,14 @@ test('checks read the same after the memory grew, and long passwords take their 
   t.after(() => env.close());
   const passwords = ['5ummer2024!!', 'correct horse battery staple', 'é'.repeat(100), 'Zorblax77'];
   const before = passwords.map((p) => env.check(p, { context: ['zorblax'] }));
-  // A second environment decodes the dictionary again and builds its own
-  // word index: several MiB more than the module held.
+  // Each further environment decodes the dictionary again and builds its
+  // own word index, several MiB, until the module's memory must grow.
   const grownFrom = await memoryBytes();
-  const other = await Quarvel.open({ config, dictionaries: files });
-  t.after(() => other.close());
-  other.check('password');
+  for (let opened = 0; opened < 8 && await memoryBytes() === grownFrom; ++opened) {
+    const other = await Quarvel.open({ config, dictionaries: files });
+    t.after(() => other.close());
+    other.check('password');
+  }
   assert.ok(await memoryBytes() > grownFrom, 'the memory did not grow');
   assert.deepEqual(passwords.map((p) => env.check(p, { context: ['zorblax'] })), before);
   // Longer than the buffer kept for checks (1,024 bytes): refused as any
