@@ -59,7 +59,7 @@ class MemoryDict {
   uint64_t block_entries_ = 0;
   std::vector<uint32_t> slots_;  // per slot: offset in pool_, or kUnreadable
   std::string pool_;             // the words' texts, each ended by a NUL
-  std::vector<uint32_t> table_;  // open addressing: slot index + 1, 0 empty
+  std::vector<uint32_t> table_;  // open addressing: hash tag | slot index + 1, 0 empty
   size_t mask_ = 0;
 };
 
