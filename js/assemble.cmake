@@ -5,7 +5,7 @@
 file(REMOVE_RECURSE ${PACKAGE} ${SITE})
 file(MAKE_DIRECTORY ${PACKAGE}/data ${SITE}/quarvel)
 file(COPY ${SOURCE}/index.js ${SOURCE}/index.d.ts ${SOURCE}/wording.js ${SOURCE}/package.json
-     ${SOURCE}/README.md ${MODULE} DESTINATION ${PACKAGE})
+     ${SOURCE}/README.md ${MODULE} ${BINARY} DESTINATION ${PACKAGE})
 file(COPY ${SERVICE}/conf/quarvel.ini DESTINATION ${PACKAGE}/data)
 foreach(ext pwd pwi hwm pwr)
   file(COPY ${SERVICE}/dicts/default_dict.${ext} DESTINATION ${PACKAGE}/data)

@@ -16,6 +16,9 @@ const ERROR_SIZE = 512;
 const WRITTEN_AT = Date.UTC(2000, 0, 1);
 // Bytes of the password buffer kept for checks (longer ones are allocated).
 const PASSWORD_ROOM = 1024;
+// Bytes of the longest text read a character at a time (measured in Node
+// 20: faster up to about a dozen, the decoder beyond).
+const SHORT_TEXT = 12;
 const BAD_PASSWORD = 2000;
 const NO_ENV = 2001;
 const NAME_PIECE = 1;
@@ -46,14 +49,25 @@ export class QuarvelError extends Error {
 }
 
 let loading = null;
+const isNode = typeof process === 'object' && typeof process.versions?.node === 'string';
+
+// The module's WebAssembly: a browser fetches and compiles it as it
+// arrives (the module does that itself); Node, whose fetch cannot read a
+// file: URL, is handed the bytes.
+async function wasmOptions() {
+  if (!isNode) return {};
+  const { readFile } = await import('node:fs/promises');
+  return { wasmBinary: await readFile(new URL('./quarvel-wasm.wasm', import.meta.url)) };
+}
 
 // The one module instance, with its layout table read once.
 function engine() {
-  loading ??= createQuarvelModule().then((M) => {
+  loading ??= wasmOptions().then(createQuarvelModule).then((M) => {
     const names = M.UTF8ToString(M._quarvel_web_layout_names()).split(',').filter(Boolean);
     const base = M._quarvel_web_layout() >> 2;
-    const layout = {};
-    names.forEach((name, i) => { layout[name] = M.HEAPU32[base + i]; });
+    // Made in one go, the table keeps V8's fast properties (one by one, its
+    // 75 names would make it a dictionary, slow to read at every check).
+    const layout = Object.fromEntries(names.map((name, i) => [name, M.HEAPU32[base + i]]));
     M.quarvelLayout = layout;
     const result = M._malloc(layout.result_size);
     M.HEAPU8.fill(0, result, result + layout.result_size);
@@ -63,8 +77,6 @@ function engine() {
   });
   return loading;
 }
-
-const isNode = typeof process === 'object' && typeof process.versions?.node === 'string';
 
 // Bytes from bytes, or from a URL (a file: URL is read from disk in Node).
 async function bytesOf(source, what) {
@@ -129,144 +141,191 @@ function removeTree(FS, path) {
 const decoder = new TextDecoder();
 const encoder = new TextEncoder();
 
-// The NUL-terminated text of a fixed-size field; ASCII without a decoder.
-function text(M, at, size) {
-  const heap = M.HEAPU8;
-  let end = at;
-  let ascii = true;
-  for (const limit = at + size; end < limit && heap[end] !== 0; ++end) ascii &&= heap[end] < 0x80;
-  if (end === at) return '';
-  return ascii ? String.fromCharCode.apply(null, heap.subarray(at, end))
-    : decoder.decode(heap.subarray(at, end));
-}
-
-// The catalogue's answers, asked once per function and code.
-const catalogue = new Map();
-function catalogueEntry(M, fn, what, code) {
-  let answers = catalogue.get(fn);
-  if (!answers) catalogue.set(fn, (answers = new Map()));
-  const key = code === undefined ? what : what * 65536 + code;
-  let answer = answers.get(key);
-  if (answer === undefined) {
-    answer = M.UTF8ToString(code === undefined ? M[`_quarvel_${fn}`](what) : M[`_quarvel_${fn}`](what, code));
-    answers.set(key, answer);
-  }
-  return answer;
-}
-const guessName = (M, what, code) => catalogueEntry(M, 'guess_name', what, code) || String(code);
-const advice = (M, kind, code) => ({
-  name: catalogueEntry(M, `${kind}_name`, code) || String(code),
-  text: catalogueEntry(M, `${kind}_text`, code),
-});
-
-// The result record at r, as the fields of a Strength.
-function readResult(M, r) {
-  const L = M.quarvelLayout;
-  const i32 = (at) => M.HEAP32[at >> 2];
-  const u32 = (at) => M.HEAPU32[at >> 2];
-  const f64 = (at) => M.HEAPF64[at >> 3];
-  const count = (at, max) => Math.max(0, Math.min(i32(at), max));
-
-  const steps = [];
-  for (let i = 0; i < count(r + L.step_count, L.max_steps); ++i) {
-    const s = r + L.match_steps + i * L.step_size;
-    const piece = i32(s + L.step_piece);
-    steps.push({
-      code: nameOf(STEP_NAMES, i32(s + L.step_code)),
-      piece: piece === 0 ? '' : nameOf(PIECE_NAMES, piece),
-      count: i32(s + L.step_count_member),
-      count2: i32(s + L.step_count2),
-      arg: text(M, s + L.step_arg, L.step_arg_size),
-    });
-  }
-  const m = r + L.match;
-  const kind = i32(m + L.match_kind);
-  let explanation = null;
-  if (kind !== 0) {
-    const variants = u32(m + L.match_variants);
-    explanation = {
-      kind: MATCH_KINDS[kind] ?? String(kind),
-      slot: i32(m + L.match_slot),
-      prefix: text(M, m + L.match_prefix, L.match_prefix_size),
-      word: text(M, m + L.match_word, L.match_word_size),
-      rule: text(M, m + L.match_rule, L.match_rule_size),
-      affix: text(M, m + L.match_affix, L.match_affix_size),
-      variant: text(M, m + L.match_variant, L.match_variant_size),
-      variants: VARIANT_NAMES.filter((_, bit) => variants & (1 << bit)),
-      breach_count: kind === 6 ? u32(r + L.breach_count) + u32(r + L.breach_count + 4) * 2 ** 32 : 0,
-      steps,
+// The module's memory as typed arrays, made again only when it grew (the
+// module then replaces its own views), with the scratch password buffer.
+function viewsOf(M) {
+  let views = M.quarvelViews;
+  if (views === undefined || views.u8 !== M.HEAPU8) {
+    const u8 = M.HEAPU8;
+    const { passwordRoom } = M.quarvelScratch;
+    views = M.quarvelViews = {
+      u8, i32: M.HEAP32, u32: M.HEAPU32, f64: M.HEAPF64,
+      // One byte short of the room: the NUL after the longest that fits.
+      password: u8.subarray(passwordRoom, passwordRoom + PASSWORD_ROOM - 1),
     };
   }
+  return views;
+}
+
+// The NUL-terminated text of a fixed-size field. The decoder is the
+// fastest for longer texts; a short ASCII one is made a character at a time.
+function text(u8, at, size) {
+  if (u8[at] === 0) return '';
+  let end = at;
+  for (const limit = at + size; end < limit && u8[end] !== 0; ++end);
+  if (end - at > SHORT_TEXT) return decoder.decode(u8.subarray(at, end));
+  let short = '';
+  let high = 0;
+  for (let i = at; i < end; ++i) {
+    high |= u8[i];
+    short += String.fromCharCode(u8[i]);
+  }
+  return high < 0x80 ? short : decoder.decode(u8.subarray(at, end));
+}
+
+// The catalogue's answers, asked of the module once per code: arrays by
+// code for the advice ({name, text}) and for each kind of guess name.
+function catalogue(M) {
+  if (M.quarvelCatalogue) return M.quarvelCatalogue;
+  const lookup = (fn) => {
+    const known = [];
+    return (code) => known[code] ??= M.UTF8ToString(fn(code));
+  };
+  const guessNames = (what) => lookup((code) => M._quarvel_guess_name(what, code));
+  const advice = (nameFn, textFn) => {
+    const name = lookup(nameFn);
+    const text = lookup(textFn);
+    return (code) => ({ name: name(code) || String(code), text: text(code) });
+  };
+  const attack = guessNames(NAME_ATTACK);
+  const attacks = [];
+  for (let a = 0; a < M.quarvelLayout.attacks; ++a) attacks.push(attack(a) || String(a));
+  M.quarvelCatalogue = {
+    piece: guessNames(NAME_PIECE),
+    // By bit number: the code is 1 << bit.
+    transform: lookup((bit) => M._quarvel_guess_name(NAME_TRANSFORM, 1 << bit)),
+    attacks,
+    warning: advice(M._quarvel_warning_name, M._quarvel_warning_text),
+    suggestion: advice(M._quarvel_suggestion_name, M._quarvel_suggestion_text),
+  };
+  return M.quarvelCatalogue;
+}
+
+const countAt = (i32, at, max) => Math.max(0, Math.min(i32[at >> 2], max));
+
+function readSteps(u8, i32, r, L) {
+  const steps = [];
+  const n = countAt(i32, r + L.step_count, L.max_steps);
+  for (let i = 0, s = r + L.match_steps; i < n; ++i, s += L.step_size) {
+    const piece = i32[(s + L.step_piece) >> 2];
+    steps.push({
+      code: nameOf(STEP_NAMES, i32[(s + L.step_code) >> 2]),
+      piece: piece === 0 ? '' : nameOf(PIECE_NAMES, piece),
+      count: i32[(s + L.step_count_member) >> 2],
+      count2: i32[(s + L.step_count2) >> 2],
+      arg: text(u8, s + L.step_arg, L.step_arg_size),
+    });
+  }
+  return steps;
+}
+
+function readExplanation(views, r, L) {
+  const { u8, i32, u32 } = views;
+  const m = r + L.match;
+  const kind = i32[(m + L.match_kind) >> 2];
+  if (kind === 0) return null;
+  const variants = u32[(m + L.match_variants) >> 2];
+  const breach = (r + L.breach_count) >> 2;
+  return {
+    kind: MATCH_KINDS[kind] ?? String(kind),
+    slot: i32[(m + L.match_slot) >> 2],
+    prefix: text(u8, m + L.match_prefix, L.match_prefix_size),
+    word: text(u8, m + L.match_word, L.match_word_size),
+    rule: text(u8, m + L.match_rule, L.match_rule_size),
+    affix: text(u8, m + L.match_affix, L.match_affix_size),
+    variant: text(u8, m + L.match_variant, L.match_variant_size),
+    variants: variants === 0 ? [] : VARIANT_NAMES.filter((_, bit) => variants & (1 << bit)),
+    breach_count: kind === 6 ? u32[breach] + u32[breach + 1] * 2 ** 32 : 0,
+    steps: readSteps(u8, i32, r, L),
+  };
+}
+
+function readPieces(views, r, L, names) {
+  const { u8, i32, u32, f64 } = views;
+  const pieces = [];
+  const n = countAt(i32, r + L.piece_count, L.max_pieces);
+  for (let i = 0, p = r + L.pieces; i < n; ++i, p += L.piece_size) {
+    const bits = u32[(p + L.piece_transforms) >> 2];
+    const transforms = [];
+    for (let bit = 0; bit < 32 && bits >>> bit !== 0; ++bit) {
+      if ((bits >>> bit) & 1) transforms.push(names.transform(bit) || String(1 << bit));
+    }
+    const kind = i32[(p + L.piece_kind) >> 2];
+    pieces.push({
+      kind: names.piece(kind) || String(kind),
+      start: i32[(p + L.piece_start) >> 2],
+      length: i32[(p + L.piece_length) >> 2],
+      word: text(u8, p + L.piece_word, L.piece_word_size),
+      rank: u32[(p + L.piece_rank) >> 2],
+      slot: i32[(p + L.piece_slot) >> 2],
+      transforms,
+      guesses_log10: f64[(p + L.piece_guesses_log10) >> 3],
+    });
+  }
+  return pieces;
+}
+
+// The result record at r, as the fields of a Strength: read straight from
+// the module's memory through views made once, every field at once.
+function readResult(M, r) {
+  const L = M.quarvelLayout;
+  const views = viewsOf(M);
+  const { u8, i32, u32, f64 } = views;
+  const names = catalogue(M);
+  const int = (offset) => i32[(r + offset) >> 2];
+
+  const explanation = readExplanation(views, r, L);
   const reasons = [];
-  for (let i = 0; i < count(r + L.reason_count, L.max_reasons); ++i) {
-    const at = r + L.reasons + i * L.reason_size;
+  const reasonCount = countAt(i32, r + L.reason_count, L.max_reasons);
+  for (let i = 0, at = r + L.reasons; i < reasonCount; ++i, at += L.reason_size) {
     const reason = {
-      stage: i32(at + L.reason_stage),
-      code: nameOf(REASON_NAMES, i32(at + L.reason_code)),
-      points: i32(at + L.reason_points),
-      value: i32(at + L.reason_value),
-      limit: i32(at + L.reason_limit),
+      stage: i32[(at + L.reason_stage) >> 2],
+      code: nameOf(REASON_NAMES, i32[(at + L.reason_code) >> 2]),
+      points: i32[(at + L.reason_points) >> 2],
+      value: i32[(at + L.reason_value) >> 2],
+      limit: i32[(at + L.reason_limit) >> 2],
     };
     reason.text = reasonText(reason, explanation);
     reasons.push(reason);
   }
-  const pieces = [];
-  for (let i = 0; i < count(r + L.piece_count, L.max_pieces); ++i) {
-    const p = r + L.pieces + i * L.piece_size;
-    const bits = u32(p + L.piece_transforms);
-    const transforms = [];
-    for (let bit = 1; bit && bit <= bits; bit <<= 1) {
-      if (bits & bit) transforms.push(guessName(M, NAME_TRANSFORM, bit));
-    }
-    pieces.push({
-      kind: guessName(M, NAME_PIECE, i32(p + L.piece_kind)),
-      start: i32(p + L.piece_start),
-      length: i32(p + L.piece_length),
-      word: text(M, p + L.piece_word, L.piece_word_size),
-      rank: u32(p + L.piece_rank),
-      slot: i32(p + L.piece_slot),
-      transforms,
-      guesses_log10: f64(p + L.piece_guesses_log10),
-    });
-  }
   const crack_seconds = {};
-  for (let a = 0; a < L.attacks; ++a) {
-    crack_seconds[guessName(M, NAME_ATTACK, a)] = f64(r + L.crack_seconds + 8 * a);
-  }
+  const seconds = (r + L.crack_seconds) >> 3;
+  names.attacks.forEach((name, a) => { crack_seconds[name] = f64[seconds + a]; });
   const suggestions = [];
-  for (let i = 0; i < count(r + L.suggestion_count, L.max_suggestions); ++i) {
-    suggestions.push(advice(M, 'suggestion', i32(r + L.suggestions + 4 * i)));
+  const suggestionCount = countAt(i32, r + L.suggestion_count, L.max_suggestions);
+  for (let i = 0, at = (r + L.suggestions) >> 2; i < suggestionCount; ++i) {
+    suggestions.push(names.suggestion(i32[at + i]));
   }
-  const warning = i32(r + L.warning);
-  const failures = u32(r + L.nist_failures);
-  const stage_scores = [];
-  for (let i = 0; i < 6; ++i) stage_scores.push(i32(r + L.stage_score + 4 * i));
+  const warning = int(L.warning);
+  const failures = u32[(r + L.nist_failures) >> 2];
+  const score = (r + L.stage_score) >> 2;
   return {
-    level: i32(r + L.level),
-    code: i32(r + L.code),
+    level: int(L.level),
+    code: int(L.code),
     fields: {
-      pw_len: i32(r + L.pw_len),
-      pw_ncr: i32(r + L.pw_ncr),
-      rept_ncr: i32(r + L.rept_ncr),
-      cts_ncr: i32(r + L.cts_ncr),
-      dict_fd_cnt: i32(r + L.dict_fd_cnt),
-      pdict_fd: i32(r + L.pdict_fd),
-      distinct: i32(r + L.distinct),
+      pw_len: int(L.pw_len),
+      pw_ncr: int(L.pw_ncr),
+      rept_ncr: int(L.rept_ncr),
+      cts_ncr: int(L.cts_ncr),
+      dict_fd_cnt: int(L.dict_fd_cnt),
+      pdict_fd: int(L.pdict_fd),
+      distinct: int(L.distinct),
     },
-    stage_scores,
+    stage_scores: [i32[score], i32[score + 1], i32[score + 2], i32[score + 3], i32[score + 4],
+      i32[score + 5]],
     explanation,
-    answer: text(M, r + L.answer, L.answer_size),
+    answer: text(u8, r + L.answer, L.answer_size),
     nist: {
-      ok: i32(r + L.nist_ok) !== 0,
-      failures: NIST_NAMES.filter((_, bit) => failures & (1 << bit)),
-      length: i32(r + L.nist_length),
-      min_length: i32(r + L.nist_min_length),
+      ok: int(L.nist_ok) !== 0,
+      failures: failures === 0 ? [] : NIST_NAMES.filter((_, bit) => failures & (1 << bit)),
+      length: int(L.nist_length),
+      min_length: int(L.nist_min_length),
     },
     reasons,
-    guesses_log10: f64(r + L.guesses_log10),
+    guesses_log10: f64[(r + L.guesses_log10) >> 3],
     crack_seconds,
-    pieces,
-    warning: warning ? advice(M, 'warning', warning) : null,
+    pieces: readPieces(views, r, L, names),
+    warning: warning ? names.warning(warning) : null,
     suggestions,
   };
 }
@@ -304,9 +363,11 @@ export class Quarvel {
     M.FS.mkdirTree(`${root}/conf`);
     M.FS.mkdir(`${root}/dicts`);
     M.FS.writeFile(`${root}/conf/quarvel.ini`, conf);
-    entries.forEach(([name], i) => {
+    entries.forEach(([name, source], i) => {
       const path = `${root}/dicts/${name}`;
-      M.FS.writeFile(path, files[i]);
+      // Bytes fetched or read here become the file; the caller's are copied.
+      const fetched = typeof source === 'string' || source instanceof URL;
+      M.FS.writeFile(path, files[i], { canOwn: fetched });
       // Written whole and never again: dated in the past, so the engine does
       // not take them for files still being written (this file system keeps
       // whole seconds, and a file changed within two seconds of being read
@@ -362,20 +423,36 @@ export class Quarvel {
     if (typeof context === 'string') throw new TypeError('context is a list of words');
     const M = this.#M;
     const L = M.quarvelLayout;
-    const bytes = typeof password === 'string' ? encoder.encode(password)
-      : password instanceof Uint8Array ? password : null;
-    if (bytes === null) throw new TypeError('a password is a string or a Uint8Array');
+    const isText = typeof password === 'string';
+    if (!isText && !(password instanceof Uint8Array)) {
+      throw new TypeError('a password is a string or a Uint8Array');
+    }
     const words = context.map((w) => encoder.encode(String(w)));
     // The module's scratch record and password buffer serve every check (a
     // check runs to its end before another starts), and are wiped after it.
+    // A string is encoded straight into the buffer; one that does not fit,
+    // and bytes too long for it, get an allocation of their own.
     const { result, passwordRoom } = M.quarvelScratch;
-    const pw = bytes.length < PASSWORD_ROOM ? passwordRoom : copyIn(M, bytes);
+    let views = viewsOf(M);
+    let bytes = password;
+    let length;
+    let pw = passwordRoom;
+    if (isText) {
+      const { read, written } = encoder.encodeInto(password, views.password);
+      length = written;
+      if (read !== password.length) {
+        views.u8.fill(0, passwordRoom, passwordRoom + written);
+        bytes = encoder.encode(password);
+      }
+    }
+    if (bytes instanceof Uint8Array) {
+      length = bytes.length;
+      if (length < PASSWORD_ROOM) views.u8.set(bytes, passwordRoom);
+      else pw = copyIn(M, bytes);
+    }
+    if (pw === passwordRoom) views.u8[pw + length] = 0;
     const owned = [];
     try {
-      if (pw === passwordRoom) {
-        M.HEAPU8.set(bytes, pw);
-        M.HEAPU8[pw + bytes.length] = 0;
-      }
       let list = 0;
       if (words.length) {
         for (const word of words) owned.push([copyIn(M, word), word.length + 1]);
@@ -383,20 +460,23 @@ export class Quarvel {
         owned.push([list, 4 * words.length]);
         words.forEach((_, i) => { M.HEAPU32[(list >> 2) + i] = owned[i][0]; });
       }
-      M.HEAPU32[result >> 2] = L.result_size;
-      M.HEAPU32[(result + L.match) >> 2] = L.match_size;
+      // An allocation above may have grown the memory.
+      views = viewsOf(M);
+      views.u32[result >> 2] = L.result_size;
+      views.u32[(result + L.match) >> 2] = L.match_size;
       const code = words.length
-        ? M._quarvel_check_context(this.#env, pw, bytes.length, list, words.length, result)
-        : M._quarvel_check(this.#env, pw, bytes.length, result);
+        ? M._quarvel_check_context(this.#env, pw, length, list, words.length, result)
+        : M._quarvel_check(this.#env, pw, length, result);
       if (code !== 0) throw new QuarvelError(code, REASONS[code] ?? 'the check failed');
       return readResult(M, result);
     } finally {
-      M.HEAPU8.fill(0, result, result + L.result_size);
-      if (pw === passwordRoom) M.HEAPU8.fill(0, pw, pw + bytes.length + 1);
-      else wipeAndFree(M, pw, bytes.length + 1);
+      const heap = M.HEAPU8;
+      heap.fill(0, result, result + L.result_size);
+      if (pw === passwordRoom) heap.fill(0, pw, pw + length + 1);
+      else wipeAndFree(M, pw, length + 1);
       for (const [at, size] of owned) wipeAndFree(M, at, size);
       for (const word of words) word.fill(0);
-      if (typeof password === 'string') bytes.fill(0);
+      if (isText && bytes !== password) bytes.fill(0);
     }
   }
 

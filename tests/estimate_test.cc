@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -193,6 +194,86 @@ TEST(EstimateTest, RanksOfTheIndexAreTheSmallestGiven) {
   EXPECT_FALSE(probe("pear").longer);
 }
 
+// A text of 1 to longest characters drawn from alphabet.
+std::string RandomText(std::mt19937 &random, std::string_view alphabet, size_t longest) {
+  std::string text(1 + random() % longest, ' ');
+  for (char &c : text) c = alphabet[random() % alphabet.size()];
+  return text;
+}
+
+// The index against a map of every prefix, built from words in byte order
+// (a dictionary's own order, counted and added in two passes) and from the
+// same words shuffled (gathered and sorted first): both answer as the model,
+// with tables of one size.
+TEST(EstimateTest, IndexInEitherOrderAnswersAsAModelOfPrefixes) {
+  std::mt19937 random(11);
+  static constexpr std::string_view kAlphabet = "abcz09";
+  for (const size_t count : {0, 1, 2, 300}) {
+    Words words;
+    for (size_t i = 0; i < count; ++i) {
+      words.emplace_back(RandomText(random, kAlphabet, 6), 1 + random() % 50);
+    }
+    if (count > 2) words.push_back(words[count / 2]);  // a word twice, maybe ranked twice
+    std::map<std::string, WordIndex::Probe> model;
+    for (const auto &[word, rank] : words) {
+      for (size_t n = 1; n < word.size(); ++n) model[word.substr(0, n)].longer = true;
+      uint32_t &known = model[word].rank;
+      known = known == 0 ? rank : std::min(known, rank);
+    }
+    Words sorted = words, shuffled = words;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::shuffle(shuffled.begin(), shuffled.end(), random);
+    const auto in_order = IndexOf(sorted), gathered = IndexOf(shuffled);
+    EXPECT_EQ(in_order->bytes(), gathered->bytes()) << count;
+    std::vector<std::string> texts;
+    for (const auto &[text, probe] : model) texts.push_back(text + "a");
+    for (int i = 0; i < 500; ++i) texts.push_back(RandomText(random, kAlphabet, 7));
+    for (const std::string &text : texts) {
+      uint64_t key = WordIndex::Start();
+      for (size_t n = 0; n < text.size(); ++n) {
+        key = WordIndex::Step(key, text[n]);
+        const auto found = model.find(text.substr(0, n + 1));
+        const WordIndex::Probe want = found != model.end() ? found->second : WordIndex::Probe{};
+        for (const auto *index : {in_order.get(), gathered.get()}) {
+          const WordIndex::Probe got = index->Find(key);
+          ASSERT_EQ(got.longer, want.longer) << text.substr(0, n + 1) << " of " << count;
+          ASSERT_EQ(got.rank, want.rank) << text.substr(0, n + 1) << " of " << count;
+        }
+      }
+    }
+  }
+}
+
+// A source that hands out other words each time it is read (a dictionary
+// file rewritten meanwhile): first a few words, then many more than the
+// table sized for the first reading holds. The index is of a later reading,
+// and building it ends.
+TEST(EstimateTest, IndexOfASourceThatChangesBetweenReadings) {
+  std::mt19937 random(3);
+  static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz";
+  struct Readings {
+    Words few = {{"apple", 1}, {"pear", 2}};
+    Words many;
+    mutable int count = 0;
+  } readings;
+  for (int i = 0; i < 3000; ++i) readings.many.emplace_back(RandomText(random, kLetters, 9), 5);
+  std::sort(readings.many.begin(), readings.many.end());
+  const auto index = WordIndex::Build(
+      [](const void *context, void (*take)(void *, std::string_view, uint32_t), void *sink) {
+        const auto &r = *static_cast<const Readings *>(context);
+        for (const auto &[word, rank] : r.count++ == 0 ? r.few : r.many) take(sink, word, rank);
+      },
+      &readings, 2);
+  auto rank_of = [&](std::string_view text) {
+    uint64_t key = WordIndex::Start();
+    for (char c : text) key = WordIndex::Step(key, c);
+    return index->Find(key).rank;
+  };
+  for (const auto &[word, rank] : readings.many) ASSERT_EQ(rank_of(word), 5u) << word;
+  EXPECT_EQ(rank_of("apple"), 0u);
+}
+
 // Walking with a cursor answers as the table of every prefix does, whether
 // the short tables or the table answer.
 TEST(EstimateTest, CursorAnswersAsTheTable) {
@@ -220,11 +301,7 @@ TEST(EstimateTest, CursorAnswersAsTheTable) {
   static constexpr std::string_view kAlphabet = "abcdeilmnoprstuy0123!";
   std::vector<std::string> texts;
   for (const auto &[word, rank] : kWords) texts.push_back(word + "s");
-  for (int i = 0; i < 3000; ++i) {
-    std::string text(1 + random() % 7, ' ');
-    for (char &c : text) c = kAlphabet[random() % kAlphabet.size()];
-    texts.push_back(text);
-  }
+  for (int i = 0; i < 3000; ++i) texts.push_back(RandomText(random, kAlphabet, 7));
   for (const std::string &text : texts) {
     WordIndex::Cursor cursor;
     uint64_t key = WordIndex::Start();

@@ -21,7 +21,8 @@ const page = `<!doctype html><meta charset="utf-8"><link rel="stylesheet" href="
   () => { window.firstVerdict ??= performance.now(); }, { capture: true });</script>
 <script type="module" src="meter.js"></script>
 <input id="p" type="password" value="5ummer2024!!"><quarvel-meter for="p"></quarvel-meter>`;
-const types = { html: 'text/html', js: 'text/javascript', mjs: 'text/javascript', css: 'text/css' };
+const types = { html: 'text/html', js: 'text/javascript', mjs: 'text/javascript', css: 'text/css',
+  wasm: 'application/wasm' };
 const server = createServer((request, response) => {
   const url = new URL(request.url, 'http://x').pathname;
   if (url === '/first-verdict.html') return response.writeHead(200, { 'content-type': 'text/html' }).end(page);

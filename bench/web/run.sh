@@ -34,7 +34,7 @@ echo "== bytes a page loads (gzip -9)"
 site=$build/site
 total=0
 for f in index.html site.css meter.css meter.js quarvel/index.js quarvel/wording.js \
-         quarvel/quarvel-wasm.mjs quarvel/data/quarvel.ini quarvel/data/default_dict.pwd \
+         quarvel/quarvel-wasm.mjs quarvel/quarvel-wasm.wasm quarvel/data/quarvel.ini quarvel/data/default_dict.pwd \
          quarvel/data/default_dict.pwi quarvel/data/default_dict.hwm quarvel/data/default_dict.pwr; do
   size=$(gzip -9c "$site/$f" | wc -c)
   total=$((total + size))

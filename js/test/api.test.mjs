@@ -145,3 +145,27 @@ test('many environments opened and closed do not grow memory', async () => {
   const grown = (await memoryBytes()) - before;
   assert.ok(grown <= 1 << 20, `memory grew by ${grown} bytes over 40 environments`);
 });
+
+test('checks read the same after the memory grew, and long passwords take their own buffer', async (t) => {
+  const env = await Quarvel.open({ config, dictionaries: files });
+  t.after(() => env.close());
+  const passwords = ['5ummer2024!!', 'correct horse battery staple', 'é'.repeat(100), 'Zorblax77'];
+  const before = passwords.map((p) => env.check(p, { context: ['zorblax'] }));
+  // Each further environment decodes the dictionary again and builds its
+  // own word index, several MiB, until the module's memory must grow.
+  const grownFrom = await memoryBytes();
+  for (let opened = 0; opened < 8 && await memoryBytes() === grownFrom; ++opened) {
+    const other = await Quarvel.open({ config, dictionaries: files });
+    t.after(() => other.close());
+    other.check('password');
+  }
+  assert.ok(await memoryBytes() > grownFrom, 'the memory did not grow');
+  assert.deepEqual(passwords.map((p) => env.check(p, { context: ['zorblax'] })), before);
+  // Longer than the buffer kept for checks (1,024 bytes): refused as any
+  // password over 257 bytes, as a string or as bytes; the next check is
+  // unaffected.
+  for (const long of ['é'.repeat(600), new Uint8Array(1100).fill(97), 'x'.repeat(1023)]) {
+    assert.throws(() => env.check(long), (e) => e instanceof QuarvelError && e.code === 2000);
+  }
+  assert.deepEqual(env.check(passwords[0], { context: ['zorblax'] }), before[0]);
+});

@@ -13,7 +13,7 @@ import { required } from './helpers.mjs';
 
 const site = required('QUARVEL_SITE');
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.mjs': 'text/javascript',
-  '.css': 'text/css', '.ini': 'text/plain' };
+  '.css': 'text/css', '.ini': 'text/plain', '.wasm': 'application/wasm' };
 
 // Serves the site, and the pages of extra by path ("/x.html": its text).
 function serve(extra = {}) {
@@ -50,6 +50,12 @@ test('the meter grades as the person types, and sends nothing away', async (t) =
   const page = await chrome.newPage({ viewport: { width: 390, height: 844 } });
   const requested = [];
   page.on('request', (request) => requested.push(request.url()));
+  // The module compiles its WebAssembly as it streams in: a fall-back to
+  // another way says so on the console.
+  const complaints = [];
+  page.on('console', (message) => {
+    if (/wasm|WebAssembly/i.test(message.text())) complaints.push(message.text());
+  });
   await page.goto(`${origin}/index.html`);
   const level = page.locator('quarvel-meter .qm-level');
   await level.filter({ hasText: 'Type a password' }).waitFor();
@@ -79,6 +85,8 @@ test('the meter grades as the person types, and sends nothing away', async (t) =
   const away = requested.filter((url) => new URL(url).origin !== origin);
   assert.deepEqual(away, []);
   assert.ok(requested.some((url) => url.endsWith('/quarvel/data/default_dict.pwd')));
+  assert.ok(requested.some((url) => url.endsWith('/quarvel/quarvel-wasm.wasm')));
+  assert.deepEqual(complaints, []);
 });
 
 test("the README's browser example runs as written", async (t) => {

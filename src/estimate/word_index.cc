@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 namespace quarvel::estimate {
 namespace {
@@ -79,11 +80,14 @@ void WordIndex::MarkShort(std::string_view word, uint32_t rank) {
   }
 }
 
-void WordIndex::Add(std::string_view word, uint32_t rank) {
+void WordIndex::Add(std::string_view word, uint32_t rank, size_t shared) {
   rank = SlotRank(rank);
   uint64_t key = Start();
   for (size_t i = 0; i < word.size(); ++i) {
     key = Step(key, word[i]);
+    // A prefix shorter than the shared part is a proper prefix of the word
+    // before: in the table, marked longer, and not this word's end.
+    if (i + 1 < shared) continue;
     uint64_t *slot = Slot(key);
     if (i + 1 < word.size()) {
       *slot |= kLonger;
@@ -95,9 +99,92 @@ void WordIndex::Add(std::string_view word, uint32_t rank) {
   ++words_;
 }
 
+// Words handed out in byte order, each after the one before it: the
+// distinct prefixes are counted, and later added, from what each word does
+// not share with its predecessor (its shorter prefixes are in already).
+class WordIndex::SortedRun {
+ public:
+  // Takes the next word; false once it comes before its predecessor.
+  bool Next(std::string_view word) {
+    if (std::string_view(previous_) > word) return false;
+    shared_ = static_cast<size_t>(
+        std::mismatch(word.begin(), word.end(), previous_.begin(), previous_.end()).first -
+        word.begin());
+    previous_.assign(word);
+    return true;
+  }
+  // How many characters of the word just taken its predecessor shares.
+  size_t shared() const { return shared_; }
+
+ private:
+  std::string previous_;
+  size_t shared_ = 0;
+};
+
+void WordIndex::Size(size_t prefixes) {
+  size_t size = 1024;
+  while (size < prefixes * 2) size *= 2;
+  slots_.assign(size, 0);
+  mask_ = size - 1;
+  size_t flags = 0, texts = 1;
+  for (uint32_t length = 1; length <= kShort; ++length) {
+    texts *= 36;
+    short_start_[length] = flags;
+    flags += texts;
+  }
+  short_.assign((flags + 3) / 4, 0);
+  short_rank_.assign(short_start_[kShortRanked + 1], 0);
+}
+
 std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context, size_t hint) {
-  // Words are gathered first: the table is sized once for all their
-  // prefixes, so that no slot needs moving.
+  // The table is sized once for all the prefixes, so that no slot needs
+  // moving: a source in byte order (a dictionary's own order) is counted in
+  // one pass and added in a second; any other is gathered and sorted first.
+  struct Count {
+    SortedRun run;
+    size_t words = 0, prefixes = 0;
+    bool sorted = true;
+  } count;
+  each(
+      context,
+      [](void *sink, std::string_view word, uint32_t) {
+        auto &c = *static_cast<Count *>(sink);
+        if (!c.sorted || !c.run.Next(word)) {
+          c.sorted = false;
+          return;
+        }
+        ++c.words;
+        c.prefixes += word.size() - c.run.shared();
+      },
+      &count);
+  if (count.sorted && count.words <= kMaxIndexedWords) {
+    // A source read from a file may hand out other words the second time:
+    // past the prefixes counted, or out of order, the words are gathered
+    // again below (the table, full, would take no more).
+    struct Fill {
+      std::unique_ptr<WordIndex> index = std::unique_ptr<WordIndex>(new WordIndex);
+      SortedRun run;
+      size_t room = 0;
+      bool changed = false;
+    } fill;
+    fill.index->Size(count.prefixes);
+    fill.room = count.prefixes;
+    each(
+        context,
+        [](void *sink, std::string_view word, uint32_t rank) {
+          auto &f = *static_cast<Fill *>(sink);
+          if (f.changed || !f.run.Next(word) || word.size() - f.run.shared() > f.room) {
+            f.changed = true;
+            return;
+          }
+          f.room -= word.size() - f.run.shared();
+          f.index->Add(word, rank, f.run.shared());
+          f.index->MarkShort(word, rank);
+        },
+        &fill);
+    if (!fill.changed) return std::move(fill.index);
+  }
+
   Collected collected;
   collected.words.reserve(std::min<size_t>(hint, kMaxIndexedWords));
   each(
@@ -112,32 +199,19 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
                      [](const auto &a, const auto &b) { return a.second < b.second; });
     words.resize(kMaxIndexedWords);
   }
-  // Distinct prefixes: each word adds those beyond what it shares with the
-  // word before it in order.
   std::sort(words.begin(), words.end());
-  size_t prefixes = 0;
-  std::string_view previous;
-  for (const auto &[word, rank] : words) {
-    const auto shared =
-        std::mismatch(word.begin(), word.end(), previous.begin(), previous.end()).first;
-    prefixes += word.size() - static_cast<size_t>(shared - word.begin());
-    previous = word;
-  }
   auto index = std::unique_ptr<WordIndex>(new WordIndex);
-  size_t size = 1024;
-  while (size < prefixes * 2) size *= 2;
-  index->slots_.assign(size, 0);
-  index->mask_ = size - 1;
-  size_t flags = 0, texts = 1;
-  for (uint32_t length = 1; length <= kShort; ++length) {
-    texts *= 36;
-    index->short_start_[length] = flags;
-    flags += texts;
-  }
-  index->short_.assign((flags + 3) / 4, 0);
-  index->short_rank_.assign(index->short_start_[kShortRanked + 1], 0);
+  SortedRun run;
+  size_t prefixes = 0;
   for (const auto &[word, rank] : words) {
-    index->Add(word, rank);
+    run.Next(word);
+    prefixes += word.size() - run.shared();
+  }
+  index->Size(prefixes);
+  run = SortedRun();
+  for (const auto &[word, rank] : words) {
+    run.Next(word);
+    index->Add(word, rank, run.shared());
     index->MarkShort(word, rank);
   }
   return index;

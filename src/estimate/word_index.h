@@ -94,7 +94,11 @@ class WordIndex : public engine::Dictionary::Derived {
 
   static uint64_t Mix(uint64_t key);
   uint64_t *Slot(uint64_t key);
-  void Add(std::string_view word, uint32_t rank);
+  // Adds word, whose first shared characters begin the word added just
+  // before it: words are added in byte order.
+  void Add(std::string_view word, uint32_t rank, size_t shared);
+  class SortedRun;
+  void Size(size_t prefixes);
 
   std::vector<uint64_t> slots_;
   std::vector<uint8_t> short_;           // the flags of short texts, four a byte

@@ -13,9 +13,20 @@
 namespace quarvel {
 namespace {
 
+constexpr uint32_t kHashStart = 2166136261u;
+uint32_t HashStep(uint32_t h, char c) { return (h ^ static_cast<unsigned char>(c)) * 16777619u; }
+
+// An entry of the table: the slot's index + 1 in the low bits (0: empty),
+// and the top bits of its word's hash above them, which tell most other
+// words apart without comparing texts.
+constexpr uint32_t kIndexBits = 25;
+static_assert(kMaxDecodedSlots < (uint64_t{1} << kIndexBits));
+constexpr uint32_t kIndexMask = (uint32_t{1} << kIndexBits) - 1;
+constexpr uint32_t TagOf(uint32_t hash) { return hash & ~kIndexMask; }
+
 uint32_t HashWord(std::string_view word) {
-  uint32_t h = 2166136261u;
-  for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  uint32_t h = kHashStart;
+  for (char c : word) h = HashStep(h, c);
   return h;
 }
 
@@ -87,12 +98,21 @@ uint32_t MemoryDict::Find(const char *word) const {
                       [this](uint64_t n) { return Word(n); });
 }
 
-bool MemoryDict::MayContain(std::string_view word) const {
-  if (word.size() >= kSlotBytes || table_.empty()) return false;
-  for (size_t i = HashWord(word) & mask_;; i = (i + 1) & mask_) {
+bool MemoryDict::MayContain(const char *word) const {
+  if (table_.empty()) return false;
+  // Hashed and measured in one pass: no slot holds kSlotBytes characters.
+  uint32_t h = kHashStart;
+  for (size_t n = 0; word[n] != '\0'; ++n) {
+    if (n == kSlotBytes - 1) return false;
+    h = HashStep(h, word[n]);
+  }
+  for (size_t i = h & mask_;; i = (i + 1) & mask_) {
     const uint32_t entry = table_[i];
     if (entry == 0) return false;
-    if (word == pool_.data() + slots_[entry - 1]) return true;
+    if (TagOf(entry) == TagOf(h) &&
+        std::strcmp(word, pool_.data() + slots_[(entry & kIndexMask) - 1]) == 0) {
+      return true;
+    }
   }
 }
 
@@ -107,13 +127,14 @@ void MemoryDict::BuildTable() {
   for (size_t n = 0; n < reachable; ++n) {
     if (slots_[n] == kUnreadable) continue;
     const std::string_view key(pool_.data() + slots_[n]);
-    for (size_t i = HashWord(key) & mask_;; i = (i + 1) & mask_) {
+    const uint32_t h = HashWord(key);
+    for (size_t i = h & mask_;; i = (i + 1) & mask_) {
       const uint32_t entry = table_[i];
       if (entry == 0) {
-        table_[i] = static_cast<uint32_t>(n + 1);
+        table_[i] = static_cast<uint32_t>(n + 1) | TagOf(h);
         break;
       }
-      if (key == pool_.data() + slots_[entry - 1]) break;
+      if (TagOf(entry) == TagOf(h) && key == pool_.data() + slots_[(entry & kIndexMask) - 1]) break;
     }
   }
 }

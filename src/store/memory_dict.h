@@ -48,7 +48,7 @@ class MemoryDict {
 
   // False only when no word that a search can reach equals word: a search
   // can answer a hit only for a word equal to one it fetched.
-  bool MayContain(std::string_view word) const;
+  bool MayContain(const char *word) const;
 
  private:
   MemoryDict() = default;
@@ -59,7 +59,7 @@ class MemoryDict {
   uint64_t block_entries_ = 0;
   std::vector<uint32_t> slots_;  // per slot: offset in pool_, or kUnreadable
   std::string pool_;             // the words' texts, each ended by a NUL
-  std::vector<uint32_t> table_;  // open addressing: slot index + 1, 0 empty
+  std::vector<uint32_t> table_;  // open addressing: hash tag | slot index + 1, 0 empty
   size_t mask_ = 0;
 };
 
