@@ -177,6 +177,28 @@ TEST(EstimateTest, ARankedWordsEstimateRisesWithItsRank) {
   }
 }
 
+// A whole-password piece (the search's hit) replaces the covering only
+// when it is cheaper by more than rounding.
+TEST(EstimateTest, ACapNoCheaperThanTheCoveringKeepsIt) {
+  const Estimator estimator;
+  for (const double offset : {0.0, 1e-12, -1e-12, -0.5}) {
+    Estimate estimate;
+    estimator.Log10("Monkey", &estimate);
+    const double covering = estimate.log10;
+    ASSERT_EQ(estimate.piece_count, 1);
+    ASSERT_EQ(estimate.pieces[0].transforms, unsigned{QUARVEL_GUESS_CAPITALISED});
+    Piece whole;
+    whole.kind = QUARVEL_GUESS_DICTIONARY;
+    whole.length = 6;
+    whole.log10 = covering + offset;
+    estimate.Cap(whole);
+    const bool replaced = offset < -1e-9;
+    EXPECT_EQ(estimate.pieces[0].transforms, replaced ? 0u : unsigned{QUARVEL_GUESS_CAPITALISED})
+        << offset;
+    EXPECT_EQ(estimate.log10, replaced ? covering + offset : covering) << offset;
+  }
+}
+
 TEST(EstimateTest, RanksOfTheIndexAreTheSmallestGiven) {
   const auto index = IndexOf({{"apple", 40}, {"apple", 7}, {"applesauce", 3}, {"app", 90}});
   auto probe = [&](std::string_view text) {

@@ -517,7 +517,12 @@ class Coverer {
 Estimate::~Estimate() { SecureWipe(pieces, sizeof(Piece) * piece_count); }
 
 void Estimate::Cap(const Piece &whole) {
-  if (whole.log10 >= log10) return;
+  // The same cost reached both ways (a word's rank and its case, say) keeps
+  // the covering, whose pieces say more; the margin also keeps the answer
+  // from turning on the last bit of log10, which differs between C
+  // libraries.
+  constexpr double kMargin = 1e-9;
+  if (whole.log10 >= log10 - kMargin) return;
   SecureWipe(pieces, sizeof(Piece) * piece_count);
   pieces[0] = whole;
   piece_count = 1;

@@ -73,7 +73,7 @@ struct Estimate {
   Estimate &operator=(const Estimate &) = delete;
 
   // Replaces the covering by one piece over the whole password when that
-  // piece is cheaper.
+  // piece is cheaper (by more than rounding).
   void Cap(const Piece &whole);
 };
 
