@@ -191,13 +191,9 @@ int ListFailure(bool fine, const std::string &folder, char *error, size_t error_
 
 // A word list of Latin letters, its words of fewer than kShortest characters
 // left out.
-int BuildLatin(quarvel_env *env, const char *prefix, const char *source,
-               const quarvel_build_options *options, quarvel_build_stats *stats, char *error,
-               size_t error_size) {
-  std::ifstream in;
-  std::string folder;
-  if (int code = OpenSource(env, prefix, source, options, &in, &folder, error, error_size))
-    return code;
+int BuildLatin(quarvel_env *env, const char *prefix, const char *source, std::ifstream &in,
+               const std::string &folder, const quarvel_build_options *options,
+               quarvel_build_stats *stats, char *error, size_t error_size) {
   TempList words(folder);
   if (int code = ListFailure(words.ok(), folder, error, error_size)) return code;
   std::string line;
@@ -213,13 +209,9 @@ int BuildLatin(quarvel_env *env, const char *prefix, const char *source,
   return BuildOne(env, prefix, words.path().c_str(), true, options, stats, error, error_size);
 }
 
-int BuildKorean(quarvel_env *env, const char *prefix, const char *source,
-                const quarvel_build_options *options, quarvel_build_stats *stats, char *error,
-                size_t error_size) {
-  std::ifstream in;
-  std::string folder;
-  if (int code = OpenSource(env, prefix, source, options, &in, &folder, error, error_size))
-    return code;
+int BuildKorean(quarvel_env *env, const char *prefix, const char *source, std::ifstream &in,
+                const std::string &folder, const quarvel_build_options *options,
+                quarvel_build_stats *stats, char *error, size_t error_size) {
   TempList words(folder), roman(folder);
   if (int code = ListFailure(words.ok() && roman.ok(), folder, error, error_size)) return code;
   const auto add = [&](const std::string &word) {
@@ -296,10 +288,14 @@ int quarvel_build_language(quarvel_env *env, const char *language, const char *p
     if (found->sources[1] != nullptr && access(source, R_OK) != 0) source = found->sources[1];
   }
   try {
+    std::ifstream in;
+    std::string folder;
+    if (int code = OpenSource(env, prefix, source, options, &in, &folder, error, error_size))
+      return code;
     if (std::strcmp(language, "ko") == 0) {
-      return BuildKorean(env, prefix, source, options, stats, error, error_size);
+      return BuildKorean(env, prefix, source, in, folder, options, stats, error, error_size);
     }
-    return BuildLatin(env, prefix, source, options, stats, error, error_size);
+    return BuildLatin(env, prefix, source, in, folder, options, stats, error, error_size);
   } catch (const std::exception &) {
     return FailBuild(3002, "out of memory", error, error_size);
   }
