@@ -19,6 +19,7 @@
 #include "estimate/costs.h"
 #include "estimate/estimate.h"
 #include "estimate/word_index.h"
+#include "search/leet.h"
 
 namespace quarvel::estimate {
 namespace {
@@ -173,6 +174,31 @@ TEST(EstimateTest, ARankedWordsEstimateRisesWithItsRank) {
     for (uint32_t rank = 1; rank <= 10'000'000; rank *= 10) {
       const Estimator estimator({{"sunshine", rank}, {"other", 3}});
       EXPECT_NEAR(estimator.Log10(password), std::log10(2.0 * rank), 0.005) << password << rank;
+    }
+  }
+}
+
+// A word with letters written as symbols: its rank, times the choice of
+// which substitutions among all the leet table's pairs (a symbol read as
+// one letter), times for each which of the places of its letter carry it.
+TEST(EstimateTest, ALeetWordCostsItsRankTimesItsSubstitutions) {
+  double pairs = 0;
+  for (int c = 0; c < 256; ++c) pairs += engine::LeetLetters(static_cast<char>(c)).size();
+  const double one = pairs, two = pairs * (pairs - 1) / 2;
+  const struct {
+    const char *password;
+    double factor;
+  } kCases[] = {
+      {"5un5hine", 2 * one},      // both s: all or none
+      {"5unshine", 2 * one},      // one s of two
+      {"$un$hin3", 2 * 2 * two},  // two substitutions, each on all its places
+      {"sun5h1ne", 2 * 2 * two},
+  };
+  for (const auto &c : kCases) {
+    for (const uint32_t rank : {1u, 100u, 10'000u}) {
+      const Estimator estimator({{"sunshine", rank}, {"other", 3}});
+      EXPECT_NEAR(estimator.Log10(c.password), std::log10(c.factor * rank), 1e-6)
+          << c.password << " at rank " << rank;
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "quarvel/engine.h"
+#include "search/leet.h"
 #include "search/patterns.h"
 
 namespace quarvel::estimate {
@@ -101,6 +102,15 @@ double Log10Choices(int n, int limit) {
     return t;
   }();
   return n <= kTabled ? table[n][limit] : SumOfBinomials(n, limit);
+}
+
+double SubstitutionsCost(int distinct) {
+  static const int pairs = [] {
+    size_t n = 0;
+    for (int c = 0; c < 256; ++c) n += engine::LeetLetters(static_cast<char>(c)).size();
+    return static_cast<int>(n);
+  }();
+  return distinct <= 0 ? 0 : Log10Binomial(pairs, distinct);
 }
 
 double TransformedCost(uint32_t rank, double choices) {

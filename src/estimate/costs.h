@@ -26,6 +26,12 @@ double Log10Choices(int n, int limit);
 // passing over the whole list once for each transformation.
 double TransformedCost(uint32_t rank, double choices);
 
+// Letters written as other characters: which distinct substitutions
+// (a symbol read as one letter, as the leet table pairs them) were applied,
+// among all the table's pairs. A rule-based attacker tries each
+// substitution as a rule of its own over the word list.
+double SubstitutionsCost(int distinct);
+
 // Case: the choice of capitals among the letters of text (original case).
 // Sets *transforms to the QUARVEL_GUESS_ case bit that applies (or 0).
 double CaseCost(std::string_view text, unsigned *transforms);

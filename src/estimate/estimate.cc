@@ -197,15 +197,17 @@ class WordWalk {
     out_.Add(start, start + length, piece);
   }
 
-  // The choice of the characters written for letters: for each distinct
-  // reading, which of the places holding that letter carry the symbol, and
-  // which of the letters the symbol stands for was meant.
+  // The choice of the characters written for letters: which substitutions
+  // (a symbol read as a letter) were applied, and for each of them which
+  // of the places holding that letter carry the symbol.
   double LeetCost(size_t length) const {
     double cost = 0;
+    int distinct = 0;
     for (int k = 0; k < substitutions_; ++k) {
       bool seen = false;
       for (int e = 0; e < k; ++e) seen = seen || (from_[e] == from_[k] && to_[e] == to_[k]);
       if (seen) continue;
+      ++distinct;
       int substituted = 0, plain = 0;
       for (size_t i = 0; i < length; ++i) {
         if (decoded_[i] != to_[k]) continue;
@@ -217,10 +219,8 @@ class WordWalk {
       }
       cost +=
           plain == 0 ? kLog10Two : Log10Choices(substituted + plain, std::min(substituted, plain));
-      const size_t which = engine::LeetLetters(from_[k]).find(to_[k]);
-      if (which != std::string_view::npos) cost += Log10Int(which + 1);
     }
-    return cost;
+    return cost + SubstitutionsCost(distinct);
   }
 
   const WordIndex &index_;
