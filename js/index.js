@@ -4,7 +4,6 @@
 // quarvel_open; results are read from the engine's result record through
 // the layout table the module exports, and worded here from their codes.
 
-import createQuarvelModule from './quarvel-wasm.mjs';
 import {
   MATCH_KINDS, PIECE_NAMES, REASON_NAMES, STEP_NAMES, describeMatch, nameOf, reasonText,
   stepsText,
@@ -51,30 +50,54 @@ export class QuarvelError extends Error {
 let loading = null;
 const isNode = typeof process === 'object' && typeof process.versions?.node === 'string';
 
-// The module's WebAssembly: a browser fetches and compiles it as it
-// arrives (the module does that itself); Node, whose fetch cannot read a
-// file: URL, is handed the bytes.
+// The module's WebAssembly. A browser starts fetching it, and compiling it
+// as it arrives, before the module's JavaScript is even loaded (that
+// JavaScript is imported when first needed, so that a page's own modules
+// run, and start fetching their dictionaries, without waiting for it).
+// Node, whose fetch cannot read a file: URL, is handed the bytes.
 async function wasmOptions() {
-  if (!isNode) return {};
-  const { readFile } = await import('node:fs/promises');
-  return { wasmBinary: await readFile(new URL('./quarvel-wasm.wasm', import.meta.url)) };
+  const url = new URL('./quarvel-wasm.wasm', import.meta.url);
+  if (isNode) {
+    const { readFile } = await import('node:fs/promises');
+    return { wasmBinary: await readFile(url) };
+  }
+  const compiled = WebAssembly.compileStreaming(fetch(url)).catch(async (error) => {
+    // A server that does not say application/wasm: compile it whole.
+    console.warn(`quarvel: WebAssembly compiled after download (${error.message})`);
+    const response = await fetch(url);
+    if (!response.ok) throw new Error(`${url} answered ${response.status}`);
+    return WebAssembly.compile(await response.arrayBuffer());
+  });
+  return {
+    compiled,
+    instantiateWasm(imports, receive) {
+      compiled.then((module) => WebAssembly.instantiate(module, imports))
+        .then((instance) => receive(instance), () => {});
+      return {};
+    },
+  };
 }
 
 // The one module instance, with its layout table read once.
 function engine() {
-  loading ??= wasmOptions().then(createQuarvelModule).then((M) => {
-    const names = M.UTF8ToString(M._quarvel_web_layout_names()).split(',').filter(Boolean);
-    const base = M._quarvel_web_layout() >> 2;
-    // Made in one go, the table keeps V8's fast properties (one by one, its
-    // 75 names would make it a dictionary, slow to read at every check).
-    const layout = Object.fromEntries(names.map((name, i) => [name, M.HEAPU32[base + i]]));
-    M.quarvelLayout = layout;
-    const result = M._malloc(layout.result_size);
-    M.HEAPU8.fill(0, result, result + layout.result_size);
-    M.quarvelScratch = { result, passwordRoom: M._malloc(PASSWORD_ROOM) };
-    M.FS.mkdir('/quarvel');
-    return M;
-  });
+  loading ??= Promise.all([import('./quarvel-wasm.mjs'), wasmOptions()])
+    .then(([{ default: createQuarvelModule }, options]) =>
+      // A WebAssembly that cannot be fetched or compiled fails the opening
+      // here rather than leaving the module waiting for it.
+      Promise.all([createQuarvelModule(options), options.compiled]))
+    .then(([M]) => {
+      const names = M.UTF8ToString(M._quarvel_web_layout_names()).split(',').filter(Boolean);
+      const base = M._quarvel_web_layout() >> 2;
+      // Made in one go, the table keeps V8's fast properties (one by one,
+      // its 75 names would make it a dictionary, slow to read at every check).
+      const layout = Object.fromEntries(names.map((name, i) => [name, M.HEAPU32[base + i]]));
+      M.quarvelLayout = layout;
+      const result = M._malloc(layout.result_size);
+      M.HEAPU8.fill(0, result, result + layout.result_size);
+      M.quarvelScratch = { result, passwordRoom: M._malloc(PASSWORD_ROOM) };
+      M.FS.mkdir('/quarvel');
+      return M;
+    });
   return loading;
 }
 
