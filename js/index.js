@@ -68,6 +68,8 @@ async function wasmOptions() {
     if (!response.ok) throw new Error(`${url} answered ${response.status}`);
     return WebAssembly.compile(await response.arrayBuffer());
   });
+  // Its failure is reported where the opening waits for it.
+  compiled.catch(() => {});
   return {
     compiled,
     instantiateWasm(imports, receive) {
