@@ -16,11 +16,21 @@ const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.mjs': 'text/ja
   '.css': 'text/css', '.ini': 'text/plain', '.wasm': 'application/wasm' };
 
 // Serves the site, and the pages of extra by path ("/x.html": its text).
-function serve(extra = {}) {
+// wasm: how the WebAssembly is served ('missing', 'untyped', or as it is).
+function serve(extra = {}, wasm = 'served') {
   const server = createServer((request, response) => {
     const url = decodeURIComponent(new URL(request.url, 'http://x').pathname);
     if (url in extra) {
       response.writeHead(200, { 'content-type': 'text/html' }).end(extra[url]);
+      return;
+    }
+    if (url.endsWith('.wasm') && wasm !== 'served') {
+      if (wasm === 'missing') {
+        response.writeHead(404).end();
+      } else {
+        response.writeHead(200, { 'content-type': 'application/octet-stream' });
+        response.end(readFileSync(join(site, url)));
+      }
       return;
     }
     const path = normalize(join(site, url));
@@ -98,4 +108,29 @@ test("the README's browser example runs as written", async (t) => {
   const page = await chrome.newPage();
   await page.goto(`http://127.0.0.1:${server.address().port}/readme-example.html`);
   await page.waitForFunction(() => /^level [1-4]$/.test(document.body.textContent));
+});
+
+// A server that does not type the WebAssembly gets it compiled after the
+// download, with a warning; one that does not have it gets a meter that
+// says so, not one that waits for ever.
+test('the meter copes with a WebAssembly served untyped, or not at all', async (t) => {
+  const chrome = await browser();
+  t.after(() => chrome.close());
+  for (const wasm of ['untyped', 'missing']) {
+    const server = await serve({}, wasm);
+    t.after(() => server.close());
+    const page = await chrome.newPage();
+    const warnings = [];
+    page.on('console', (message) => warnings.push(message.text()));
+    await page.goto(`http://127.0.0.1:${server.address().port}/index.html`);
+    const level = page.locator('quarvel-meter .qm-level');
+    if (wasm === 'untyped') {
+      await page.fill('#password', 'password');
+      await level.filter({ hasText: 'Level 1' }).waitFor();
+      assert.ok(warnings.some((w) => w.includes('WebAssembly compiled after download')), warnings.join(' | '));
+    } else {
+      await level.filter({ hasText: 'meter unavailable' }).waitFor();
+    }
+    await page.close();
+  }
 });
