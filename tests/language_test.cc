@@ -4,7 +4,9 @@
 // dictionaries through the engine, against a root without them.
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <algorithm>
 
 #include <cstring>
 #include <set>
@@ -406,6 +408,16 @@ TEST_F(LanguageRootTest, FoundWithTheExtendedProfileOnly) {
     EXPECT_STREQ(r.match.prefix, std::string(f.prefix).c_str()) << f.password;
     EXPECT_EQ(r.step_count > 0 ? r.match_steps[0].code : 0, f.first_step) << f.password;
     EXPECT_LE(r.level, 2) << f.password;
+    // The estimate reads the word from the same dictionary (slot -1, at
+    // its word count, unranked), and is lower than without the languages.
+    const auto piece = std::find_if(r.pieces, r.pieces + r.piece_count, [&](const auto &p) {
+      return p.kind == QUARVEL_GUESS_DICTIONARY && std::string_view(p.word) == f.word;
+    });
+    EXPECT_NE(piece, r.pieces + r.piece_count) << f.password;
+    if (piece != r.pieces + r.piece_count) {
+      EXPECT_EQ(piece->slot, -1) << f.password;
+    }
+    EXPECT_LT(r.guesses_log10, Check(extended, f.password).guesses_log10) << f.password;
     // The standard profile answers as without the languages.
     EXPECT_STREQ(Check(languages, f.password).answer, Check("", f.password).answer);
   }

@@ -416,7 +416,8 @@ typedef struct quarvel_guess_piece {
   uint32_t rank;         /* a word's rank (1: tried first); the repeat count of
                           * a repeat; 0 otherwise */
   int slot;              /* the dictionary's slot (0 to 7; 8 the personal
-                          * dictionary) of a word; -1 otherwise */
+                          * dictionary) of a word; -1 otherwise, a language
+                          * dictionary's word included */
   double guesses_log10;  /* log10 of the guesses this piece costs */
   char word[32];         /* the stored word, the context word, the date read
                           * ("YYYY-MM-DD"), or the repeated text (cut); "" for

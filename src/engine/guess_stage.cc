@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/copy_text.h"
+#include "engine/snapshot_loader.h"
 #include "estimate/advice.h"
 #include "estimate/estimate.h"
 
@@ -14,6 +15,8 @@ namespace {
 
 using estimate::Estimate;
 using estimate::Piece;
+
+constexpr size_t kMaxLanguages = std::size(kLanguageKeys);
 
 // What the variant search of the check tried before it found the
 // password: the word's rank in its dictionary, times the numbers tried as
@@ -109,9 +112,21 @@ void RunGuessStage(CheckState &state, std::string_view text, int *level, quarvel
   if (request.profile != nullptr && request.profile->dict != nullptr) {
     sources[n++] = {request.profile->dict, 8};
   }
+  // The language dictionaries, which the extended profile searches.
+  estimate::LanguageSource languages[kMaxLanguages];
+  size_t l = 0;
+  if (state.extended != nullptr) {
+    for (const LanguageRef &language : request.languages) {
+      if (l < kMaxLanguages && language.ref.dict != nullptr && !language.ref.fails) {
+        languages[l++] = {language.ref.dict, language.hangul};
+      }
+    }
+  }
   estimate::Request ask;
   ask.password = text;
   ask.dictionaries = std::span(sources, n);
+  ask.languages = std::span(languages, l);
+  ask.korean = state.korean;
   ask.context = request.context;
   Estimate estimate;
   estimate::EstimateGuesses(ask, &estimate);

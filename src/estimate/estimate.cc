@@ -12,6 +12,7 @@
 #include "base/secure_wipe.h"
 #include "estimate/costs.h"
 #include "estimate/word_index.h"
+#include "search/fold.h"
 #include "search/leet.h"
 #include "search/patterns.h"
 
@@ -286,6 +287,78 @@ void FindContextWords(const Request &request, const Text &text, Matches &out) {
   }
 }
 
+// A word of a language dictionary, at its rank (an unranked dictionary's
+// word count).
+void AddLanguageWord(const engine::Dictionary &dict, const char *word, size_t start, size_t end,
+                     unsigned transforms, double choices, Matches &out) {
+  if (!dict.ok()) return;
+  const uint32_t index = dict.Find(word);
+  if (index >= dict.word_count()) return;
+  Piece piece;
+  piece.kind = QUARVEL_GUESS_DICTIONARY;
+  piece.rank = dict.Rank(index);
+  piece.transforms = transforms;
+  piece.log10 = TransformedCost(piece.rank, choices);
+  CopyText(piece.word, word);
+  out.Add(start, end, piece);
+}
+
+// The words of the language dictionaries, looked up whole as the language
+// search reads them: each run of letters, accents folded and lower-cased,
+// in the Latin ones (whose words have four letters or more); and in the
+// Hangul ones, the Korean readings of the whole password (whole: text is
+// it), which cut what people add around a word.
+void FindLanguageWords(const Request &request, const Text &text, bool whole, Matches &out) {
+  if (request.languages.empty()) return;
+  constexpr size_t kMinLatin = 4;
+  const std::string_view p = text.original();
+  const auto letter = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+           static_cast<unsigned char>(c) >= 0x80;
+  };
+  for (size_t i = 0, j = 0; i < p.size(); i = j) {
+    for (j = i; j < p.size() && letter(p[j]); ++j) {
+    }
+    if (j == i) {
+      ++j;
+      continue;
+    }
+    const std::string_view run = p.substr(i, j - i);
+    if (run.size() < kMinLatin) continue;
+    char word[kMaxLength + 1];
+    const size_t n = engine::FoldText(run, word);
+    word[n] = '\0';
+    if (n <= kMaxWord) {
+      unsigned transforms = 0;
+      const double choices = CaseCost(run, &transforms);
+      for (const LanguageSource &language : request.languages) {
+        if (!language.hangul) AddLanguageWord(*language.dict, word, i, j, transforms, choices, out);
+      }
+    }
+    SecureWipe(word, n);
+  }
+  if (!whole || request.korean == nullptr || request.korean->length() != p.size()) return;
+  for (const engine::KoreanCandidate &c : request.korean->Readings()) {
+    size_t start = c.head, end = p.size() - c.tail;
+    if (c.before != 0 || c.after != 0) {
+      // A word inside Hangul: placed by its syllables when the core is
+      // composed syllables only (three bytes each).
+      if (end - start != 3 * (size_t{c.before} + c.length / 3 + c.after)) continue;
+      start += 3 * size_t{c.before};
+      end -= 3 * size_t{c.after};
+    }
+    // Capitals typed as themselves are shifted keys, part of the word.
+    unsigned transforms = 0;
+    double choices = c.lowered ? CaseCost(p.substr(start, end - start), &transforms) : 0;
+    if (c.doubled) choices += kLog10Two;
+    for (const LanguageSource &language : request.languages) {
+      if (language.hangul) {
+        AddLanguageWord(*language.dict, c.text, start, end, transforms, choices, out);
+      }
+    }
+  }
+}
+
 // Walks mostly start at either end of a row ("qwer", "poiu", "1qaz"); one
 // that starts inside a row costs this much more (log10).
 constexpr double kInnerStart = 0.6;
@@ -413,6 +486,7 @@ class Coverer {
     const int year = request_.reference_year != 0 ? request_.reference_year : ReferenceYear();
     FindWords(request_, text_, matches_);
     FindContextWords(request_, text_, matches_);
+    FindLanguageWords(request_, text_, text_.size() == request_.password.size(), matches_);
     FindPatterns(text_, matches_);
     FindDates(text_, year, matches_);
     if (repeats_) FindRepeats();

@@ -17,6 +17,7 @@
 
 #include "quarvel/engine.h"
 #include "search/context_words.h"
+#include "search/korean_search.h"
 #include "store/dictionary.h"
 
 namespace quarvel::estimate {
@@ -34,9 +35,19 @@ struct DictionarySource {
   const WordIndex *index = nullptr;
 };
 
+// A language dictionary. Its Latin words are looked up as whole runs of
+// letters of the password (accents folded, in lower case); its Hangul words
+// as the Korean readings of the password, which the check's search made.
+struct LanguageSource {
+  const engine::Dictionary *dict = nullptr;
+  bool hangul = false;
+};
+
 struct Request {
   std::string_view password;  // as given
   std::span<const DictionarySource> dictionaries;
+  std::span<const LanguageSource> languages;
+  engine::KoreanSearch *korean = nullptr;  // the readings of password, for Hangul dictionaries
   const engine::ContextWords *context = nullptr;
   int reference_year = 0;  // 0: the current year
 };

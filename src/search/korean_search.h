@@ -57,14 +57,21 @@ class KoreanSearch {
 
   template <typename Contains>
   bool Run(Contains &&contains, KoreanHit *hit) {
+    return FirstStored(Readings(), contains, hit);
+  }
+
+  // The readings, made on first use.
+  std::span<const KoreanCandidate> Readings() {
     if (!made_) Make();
-    return FirstStored(std::span<const KoreanCandidate>(items_, count_), contains, hit);
+    return {items_, count_};
   }
 
   // Fills out's word, rule (":"), QUARVEL_VARIANT_* bits and steps from hit;
   // case_step: CaseChangeStep of the password, 0 for none.
   void Explain(const KoreanHit &hit, int case_step, Explanation *out) const;
 
+  // Bytes of the password read (at most 256).
+  size_t length() const { return length_; }
   size_t candidate_count() const { return count_; }
   const KoreanCandidate &candidate(size_t i) const { return items_[i]; }
 
