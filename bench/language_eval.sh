@@ -52,14 +52,14 @@ done
 
 BENCH=$BUILD/bench/quarvel-search-bench
 groups=(ko-typed ko-hangul ko-roman de fr es)
-summary() { awk '{ printf("%-20s %s %s\n", $1, $4, $6) }'; }
+summary() { awk '{ printf("%-20s %s %s %s\n", $1, $4, $6, $NF) }'; }
 
 mkdir -p "$(dirname "$OUT")"
 {
   echo "Corpora: bench/make_language_corpora.py and make_search_corpora.py (seeded); $(nproc) cores; $(date -u +%Y-%m-%d)."
   echo
   for profile in run-extended run-languages; do
-    echo "## $profile: corpus, % level<=2, % level>=3"
+    echo "## $profile: corpus, % level<=2, % level>=3, median guess estimate"
     for g in "${groups[@]}"; do
       "$BENCH" --repeat 1 "$BUILD/$profile" "$CORPORA/$g.txt" "$CORPORA/random-$g.txt" | summary
     done

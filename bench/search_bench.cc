@@ -9,7 +9,8 @@
 // the count at each level and of each kind of match, the passwords checked
 // per second (all passes), and the worst single check: for each password
 // the fastest of its N checks (so that a preempted check does not count),
-// the slowest of those over the corpus. --explain prints each password of
+// the slowest of those over the corpus, and the median guess estimate.
+// --explain prints each password of
 // the first pass with its level and explanation instead.
 
 #include <algorithm>
@@ -51,6 +52,7 @@ void Measure(const quarvel_env *env, const char *path, int repeat, bool explain)
   int levels[5] = {};
   int kinds[6] = {};
   std::vector<double> fastest(passwords.size(), 1e30);
+  std::vector<double> estimates;
   double total_seconds = 0;
   quarvel_result r;
   QUARVEL_RESULT_INIT(&r);
@@ -64,6 +66,7 @@ void Measure(const quarvel_env *env, const char *path, int repeat, bool explain)
       if (pass != 0) continue;
       ++levels[std::clamp(r.level, 0, 4)];
       ++kinds[std::clamp(r.match.kind, 0, 5)];
+      estimates.push_back(r.guesses_log10);
       if (explain) {
         std::printf("%d %-24s %-20s %s\n", r.level, passwords[i].c_str(), r.match.word,
                     r.match.kind != QUARVEL_MATCH_NONE ? r.match.variant : "-");
@@ -74,14 +77,15 @@ void Measure(const quarvel_env *env, const char *path, int repeat, bool explain)
   const size_t worst =
       static_cast<size_t>(std::max_element(fastest.begin(), fastest.end()) - fastest.begin());
   const double n = static_cast<double>(passwords.size());
+  std::nth_element(estimates.begin(), estimates.begin() + estimates.size() / 2, estimates.end());
   std::printf(
       "%-16s n=%-6zu level<=2 %6.2f%%  level>=3 %6.2f%%  levels 1-4: %d %d %d %d  "
       "kinds none/dict/personal/context/unreadable/pattern: %d %d %d %d %d %d  "
-      "%.0f passwords/s  worst %.1f us (%zu characters)\n",
+      "%.0f passwords/s  worst %.1f us (%zu characters)  median estimate 10^%.1f\n",
       BaseName(path).c_str(), passwords.size(), 100.0 * (levels[1] + levels[2]) / n,
       100.0 * (levels[3] + levels[4]) / n, levels[1], levels[2], levels[3], levels[4], kinds[0],
       kinds[1], kinds[2], kinds[3], kinds[4], kinds[5], n * repeat / total_seconds,
-      fastest[worst] * 1e6, passwords[worst].size());
+      fastest[worst] * 1e6, passwords[worst].size(), estimates[estimates.size() / 2]);
 }
 
 }  // namespace
