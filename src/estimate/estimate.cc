@@ -112,6 +112,16 @@ class Matches {
   const Match *EndingAt(size_t end) const { return Get(last_[end]); }
   const Match *Next(const Match &m) const { return Get(m.next); }
 
+  // The cheapest of brute force and the pieces kept over exactly [start,
+  // end): what another piece there must beat to be kept and to matter.
+  double ToBeat(size_t start, size_t end) const {
+    double best = BruteForceCost(text_.Mask(start, end), end - start);
+    for (const Match *m = EndingAt(end); m != nullptr; m = Next(*m)) {
+      if (m->start == start) best = std::min(best, m->piece.log10);
+    }
+    return best;
+  }
+
  private:
   const Match *Get(int16_t i) const { return i < 0 ? nullptr : &storage_.items[i]; }
   // Left uninitialised: a check writes the few entries it uses.
@@ -288,10 +298,15 @@ void FindContextWords(const Request &request, const Text &text, Matches &out) {
 }
 
 // A word of a language dictionary, at its rank (an unranked dictionary's
-// word count).
+// word count). Not looked up when it could not beat what is kept over its
+// span: language dictionaries are unranked, so their words' cost is known
+// before the lookup, and most words they share with the configured
+// dictionaries are found there far cheaper.
 void AddLanguageWord(const engine::Dictionary &dict, const char *word, size_t start, size_t end,
                      unsigned transforms, double choices, Matches &out) {
   if (!dict.ok()) return;
+  const double least = TransformedCost(dict.ranked() ? 1 : dict.word_count(), choices);
+  if (least >= out.ToBeat(start, end)) return;
   const uint32_t index = dict.Find(word);
   if (index >= dict.word_count()) return;
   Piece piece;
