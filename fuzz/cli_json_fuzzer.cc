@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -164,6 +165,26 @@ void CheckLine(const std::string &json_line, uint64_t number, std::string_view c
              fields.at("DICT_FD_CNT") == r.dict_fd_cnt);
   for (int s = 0; s < 6; ++s) FUZZ_CHECK(j.at("stages").at(s) == r.stage_score[s]);
   FUZZ_CHECK(j.at("reasons").size() == static_cast<size_t>(r.reason_count));
+  // The estimate: pieces that cover the checked text from its start, one
+  // after the other, and add up to it (each after the first charged one
+  // more); at most 256 bytes are measured.
+  FUZZ_CHECK(j.at("pieces").size() == static_cast<size_t>(r.piece_count));
+  FUZZ_CHECK(r.piece_count >= 1 && r.piece_count <= QUARVEL_MAX_PIECES && r.guesses_log10 >= 0);
+  int end = 0;
+  double sum = 0;
+  for (int k = 0; k < r.piece_count; ++k) {
+    const quarvel_guess_piece &p = r.pieces[k];
+    FUZZ_CHECK(p.start == end && p.length >= 1 && p.guesses_log10 >= 0,
+               "piece " + std::to_string(k) + " at " + std::to_string(p.start));
+    end += p.length;
+    sum += p.guesses_log10 + (k > 0 ? 1 : 0);
+  }
+  FUZZ_CHECK(end <= static_cast<int>(std::min(checked.size(), kMeasured)));
+  if (r.piece_count < QUARVEL_MAX_PIECES) {
+    FUZZ_CHECK(end == static_cast<int>(std::min(checked.size(), kMeasured)));
+    FUZZ_CHECK(std::abs(std::max(0.0, sum) - r.guesses_log10) < 1e-6,
+               std::to_string(sum) + " against " + std::to_string(r.guesses_log10));
+  }
   if (r.match.kind == QUARVEL_MATCH_NONE) {
     FUZZ_CHECK(j.at("match").is_null());
   } else {
@@ -181,7 +202,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
   FUZZ_CHECK(mkdir("conf", 0700) == 0 && mkdir("dicts", 0700) == 0);
   quarvel::fuzz::WriteFile("conf/quarvel.ini",
                            "[QUARVEL_SEARCH]\nquarvel_search.extended=1\n"
-                           "quarvel_search.pw_reverse=1\n");
+                           "quarvel_search.pw_reverse=1\n" +
+                               quarvel::fuzz::BuildLanguageDictionaries());
   quarvel::fuzz::WriteFile("words.txt", "password\ndragon\nsunshine\nmonkey\nletmein\nqwerty\n");
   FUZZ_CHECK(std::string_view(CreateDict("words.txt", "./dicts/default_dict")) == "RET_CD=0000");
   char error[256] = "";

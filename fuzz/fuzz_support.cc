@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "quarvel/dictmanger.h"
+#include "quarvel/engine.h"
 #include "store/dictmanger_internal.h"
 
 // Present when a sanitizer runtime is linked: where its reports go.
@@ -224,6 +225,23 @@ size_t MeasuredLength(std::string_view text) {
   const size_t done = iconv(cd, &in, &in_left, &to, &room);
   iconv_close(cd);
   return done == static_cast<size_t>(-1) || in_left != 0 ? text.size() : (out.size() - room) / 4;
+}
+
+std::string BuildLanguageDictionaries() {
+  WriteFile("ko.dic",
+            "3\n\u1109\u1161\u1105\u1161\u11BC/10\n\u1107\u1175\u1106\u1175\u11AF/10\n"
+            "\u1100\u1161\u11B7\u1109\u1161\u1112\u1161\u1103\u1161/44\n");
+  WriteFile("de.txt", "Straße\nKäse\nMädchen\n");
+  for (const char *language : {"ko", "de"}) {
+    const std::string list = std::string(language) == "ko" ? "ko.dic" : "de.txt";
+    const std::string prefix = std::string("./dicts/") + language;
+    char error[256] = "";
+    FUZZ_CHECK(quarvel_build_language(nullptr, language, prefix.c_str(), list.c_str(), nullptr,
+                                      nullptr, error, sizeof(error)) == 0,
+               std::string(error));
+  }
+  return "[QUARVEL_LANG]\nlang.ko=./dicts/ko\nlang.ko.romanised=./dicts/ko_roman\n"
+         "lang.de=./dicts/de\n";
 }
 
 }  // namespace quarvel::fuzz

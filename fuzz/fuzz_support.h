@@ -80,6 +80,13 @@ std::string Printable(std::string_view text, size_t limit = 200);
 // its bytes: the length the extended profile measures.
 size_t MeasuredLength(std::string_view text);
 
+// Builds small Korean (with its romanised words) and German language
+// dictionaries, ./dicts/ko, ./dicts/ko_roman and ./dicts/de, with
+// quarvel_build_language from lists in their Debian formats (Korean words
+// as ko.dic stores them: conjoining jamo, with flags). Answers the
+// [QUARVEL_LANG] section that names them.
+std::string BuildLanguageDictionaries();
+
 // Runs fn with standard error sent to a file, and answers what was written.
 std::string CaptureStderr(const std::function<void()> &fn);
 

@@ -54,16 +54,7 @@ constexpr char kConfig[] =
     "quarvel_search.pw_prefix_num=1\n"
     "quarvel_search.pw_reverse=1\n"
     "quarvel_search.pw_min_rept=1\n"
-    "quarvel_search.extended=1\n"
-    "[QUARVEL_LANG]\n"
-    "lang.ko=./dicts/ko\n"
-    "lang.ko.romanised=./dicts/ko_roman\n"
-    "lang.de=./dicts/de\n";
-// Korean words as ko.dic stores them (conjoining jamo, flags), and German.
-constexpr char kKorean[] =
-    "3\n\u1109\u1161\u1105\u1161\u11BC/10\n\u1107\u1175\u1106\u1175\u11AF/10\n"
-    "\u1100\u1161\u11B7\u1109\u1161\u1112\u1161\u1103\u1161/44\n";
-constexpr char kGerman[] = "Straße\nKäse\nMädchen\n";
+    "quarvel_search.extended=1\n";
 // Dictionaries searched with the profile off, and on.
 constexpr int kSearchedOff = 2, kSearchedOn = 5;
 constexpr unsigned kMinDiff = 5;
@@ -173,7 +164,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
   quarvel::fuzz::Setup(argc, argv, quarvel::fuzz::kQuietStdout | quarvel::fuzz::kQuietStderr);
   std::filesystem::create_directory("conf");
   std::filesystem::create_directory("dicts");
-  quarvel::fuzz::WriteFile("conf/quarvel.ini", kConfig);
+  quarvel::fuzz::WriteFile("conf/quarvel.ini",
+                           kConfig + quarvel::fuzz::BuildLanguageDictionaries());
   const struct {
     const char *list;
     const char *prefix;
@@ -186,16 +178,6 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
     quarvel::fuzz::WriteFile(build.list, build.words);
     FUZZ_CHECK(std::string_view(CreateDict(build.list, build.prefix)) == "RET_CD=0000");
     *build.set = Lines(build.words);
-  }
-  quarvel::fuzz::WriteFile("ko.dic", kKorean);
-  quarvel::fuzz::WriteFile("de.txt", kGerman);
-  for (const char *language : {"ko", "de"}) {
-    const std::string list = std::string(language) == "ko" ? "ko.dic" : "de.txt";
-    const std::string prefix = std::string("./dicts/") + language;
-    char error[256] = "";
-    FUZZ_CHECK(quarvel_build_language(nullptr, language, prefix.c_str(), list.c_str(), nullptr,
-                                      nullptr, error, sizeof(error)) == 0,
-               std::string(error));
   }
   const std::string_view loaded = LoadConfigFile();
   FUZZ_CHECK(loaded.starts_with("RET_CD=0000:") && loaded.ends_with(":USE_DICT_CNT=2:USE_PDICT=01"),
