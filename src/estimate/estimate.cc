@@ -319,26 +319,23 @@ void AddLanguageWord(const engine::Dictionary &dict, const char *word, size_t st
 }
 
 // The words of the language dictionaries, looked up whole as the language
-// search reads them: each run of letters, accents folded and lower-cased,
-// in the Latin ones (whose words have four letters or more); and in the
-// Hangul ones, the Korean readings of the whole password (whole: text is
-// it), which cut what people add around a word.
-void FindLanguageWords(const Request &request, const Text &text, bool whole, Matches &out) {
-  if (request.languages.empty()) return;
+// search reads them. In the Latin ones (whose words have four letters or
+// more): each run of letters, accents folded and lower-cased.
+void FindLatinWords(const Request &request, const Text &text, Matches &out) {
   constexpr size_t kMinLatin = 4;
   const std::string_view p = text.original();
   const auto letter = [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
            static_cast<unsigned char>(c) >= 0x80;
   };
-  for (size_t i = 0, j = 0; i < p.size(); i = j) {
-    for (j = i; j < p.size() && letter(p[j]); ++j) {
-    }
-    if (j == i) {
-      ++j;
+  for (size_t i = 0; i < p.size();) {
+    if (!letter(p[i])) {
+      ++i;
       continue;
     }
-    const std::string_view run = p.substr(i, j - i);
+    const size_t start = i;
+    while (i < p.size() && letter(p[i])) ++i;
+    const std::string_view run = p.substr(start, i - start);
     if (run.size() < kMinLatin) continue;
     char word[kMaxLength + 1];
     const size_t n = engine::FoldText(run, word);
@@ -347,12 +344,20 @@ void FindLanguageWords(const Request &request, const Text &text, bool whole, Mat
       unsigned transforms = 0;
       const double choices = CaseCost(run, &transforms);
       for (const LanguageSource &language : request.languages) {
-        if (!language.hangul) AddLanguageWord(*language.dict, word, i, j, transforms, choices, out);
+        if (!language.hangul) {
+          AddLanguageWord(*language.dict, word, start, i, transforms, choices, out);
+        }
       }
     }
     SecureWipe(word, n);
   }
-  if (!whole || request.korean == nullptr || request.korean->length() != p.size()) return;
+}
+
+// In the Hangul ones: the Korean readings of the whole password, which cut
+// what people add around a word.
+void FindKoreanWords(const Request &request, const Text &text, Matches &out) {
+  const std::string_view p = text.original();
+  if (request.korean == nullptr || request.korean->length() != p.size()) return;
   for (const engine::KoreanCandidate &c : request.korean->Readings()) {
     size_t start = c.head, end = p.size() - c.tail;
     if (c.before != 0 || c.after != 0) {
@@ -501,7 +506,11 @@ class Coverer {
     const int year = request_.reference_year != 0 ? request_.reference_year : ReferenceYear();
     FindWords(request_, text_, matches_);
     FindContextWords(request_, text_, matches_);
-    FindLanguageWords(request_, text_, text_.size() == request_.password.size(), matches_);
+    if (!request_.languages.empty()) {
+      FindLatinWords(request_, text_, matches_);
+      // The readings are of the whole password, not of a repeated piece.
+      if (text_.size() == request_.password.size()) FindKoreanWords(request_, text_, matches_);
+    }
     FindPatterns(text_, matches_);
     FindDates(text_, year, matches_);
     if (repeats_) FindRepeats();
