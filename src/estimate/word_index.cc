@@ -18,18 +18,24 @@ struct Collected {
 };
 
 // The table of a large dictionary spans megabytes read at random: on pages
-// of 2 MiB, where the system offers them, a probe seldom also misses the
-// caches of address translations.
+// of 2 MiB, where the system offers them (Linux), a probe seldom also
+// misses the caches of address translations.
 constexpr size_t kHugePage = size_t{2} << 20;
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+constexpr bool kHugePages = true;
+#else
+constexpr bool kHugePages = false;
+#endif
 
 uint64_t *AllocateSlots(size_t count) {
   // count is a power of two: a table of kHugePage bytes or more fills
   // whole pages.
   const size_t bytes = count * sizeof(uint64_t);
-  void *area = bytes >= kHugePage ? std::aligned_alloc(kHugePage, bytes) : std::malloc(bytes);
+  const bool huge = kHugePages && bytes >= kHugePage;
+  void *area = huge ? std::aligned_alloc(kHugePage, bytes) : std::malloc(bytes);
   if (area == nullptr) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-  if (bytes >= kHugePage) madvise(area, bytes, MADV_HUGEPAGE);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  if (huge) madvise(area, bytes, MADV_HUGEPAGE);
 #endif
   std::memset(area, 0, bytes);
   return static_cast<uint64_t *>(area);
