@@ -252,14 +252,22 @@ std::string RandomText(std::mt19937 &random, std::string_view alphabet, size_t l
 // The index against a map of every prefix, built from words in byte order
 // (a dictionary's own order, counted and added in two passes) and from the
 // same words shuffled (gathered and sorted first): both answer as the model,
-// with tables of one size.
+// with tables of one size. The largest spans pages of 2 MiB.
 TEST(EstimateTest, IndexInEitherOrderAnswersAsAModelOfPrefixes) {
   std::mt19937 random(11);
-  static constexpr std::string_view kAlphabet = "abcz09";
-  for (const size_t count : {0, 1, 2, 300}) {
+  struct Case {
+    size_t count;
+    std::string_view alphabet;
+    size_t longest;
+  };
+  for (const Case &c :
+       {Case{0, "abcz09", 6}, Case{1, "abcz09", 6}, Case{2, "abcz09", 6}, Case{300, "abcz09", 6},
+        Case{30000, "abcdefghijklmnopqrstuvwxyz0123456789", 9}}) {
+    const size_t count = c.count;
+    const std::string_view kAlphabet = c.alphabet;
     Words words;
     for (size_t i = 0; i < count; ++i) {
-      words.emplace_back(RandomText(random, kAlphabet, 6), 1 + random() % 50);
+      words.emplace_back(RandomText(random, kAlphabet, c.longest), 1 + random() % 50);
     }
     if (count > 2) words.push_back(words[count / 2]);  // a word twice, maybe ranked twice
     std::map<std::string, WordIndex::Probe> model;
@@ -276,7 +284,7 @@ TEST(EstimateTest, IndexInEitherOrderAnswersAsAModelOfPrefixes) {
     EXPECT_EQ(in_order->bytes(), gathered->bytes()) << count;
     std::vector<std::string> texts;
     for (const auto &[text, probe] : model) texts.push_back(text + "a");
-    for (int i = 0; i < 500; ++i) texts.push_back(RandomText(random, kAlphabet, 7));
+    for (int i = 0; i < 500; ++i) texts.push_back(RandomText(random, kAlphabet, c.longest + 1));
     for (const std::string &text : texts) {
       uint64_t key = WordIndex::Start();
       for (size_t n = 0; n < text.size(); ++n) {
@@ -446,6 +454,32 @@ TEST(EstimateTest, CostsOfPatternsFollowTheirShape) {
   // Large numbers: within 0.002 of log10.
   for (uint64_t n : {1ull, 999ull, 1024ull, 89523ull, 1ull << 40}) {
     EXPECT_NEAR(Log10Int(n), std::log10(static_cast<double>(n)), 0.002) << n;
+  }
+}
+
+// The table of ranks that cost as much as brute force, against the two
+// costs compared, for every mask and length a word can have: every rank
+// below 1100, and above 1023, where Log10Int reads the leading bit and the
+// next 8, every rank where that reading changes and the one before it.
+TEST(EstimateTest, RanksThatCostBruteForceAreThoseWhoseLogarithmReachesIt) {
+  std::vector<uint32_t> ranks;
+  for (uint32_t rank = 1; rank < 1100; ++rank) ranks.push_back(rank);
+  for (int top = 10; top < 32; ++top) {
+    for (uint64_t next = 0; next < 256; ++next) {
+      const uint64_t first = (256 + next) << (top - 8);
+      ranks.push_back(static_cast<uint32_t>(first));
+      ranks.push_back(static_cast<uint32_t>(first - 1));
+    }
+  }
+  ranks.push_back(UINT32_MAX);
+  for (unsigned mask = 1; mask < 32; ++mask) {
+    for (size_t length = 1; length < 32; ++length) {
+      const double brute = BruteForceCost(mask, length);
+      for (const uint32_t rank : ranks) {
+        ASSERT_EQ(RankCostsBruteForce(rank, mask, length), Log10Int(rank) >= brute)
+            << rank << " mask " << mask << " length " << length;
+      }
+    }
   }
 }
 

@@ -14,8 +14,6 @@
 namespace quarvel::estimate {
 namespace {
 
-constexpr unsigned kLower = 1, kUpper = 2, kDigit = 4, kSymbol = 8, kOther = 16;
-
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
 
@@ -58,24 +56,47 @@ KeyboardShape MeasureKeyboard() {
 
 }  // namespace
 
-double Log10Int(uint64_t n) {
-  // Exact below 1024; above, from the position of the leading bit and the
-  // next 8 bits (within 0.002, far below what an estimate can tell).
-  static const auto small = [] {
-    std::array<double, 1024> t{};
-    for (size_t i = 1; i < t.size(); ++i) t[i] = std::log10(static_cast<double>(i));
-    return t;
-  }();
-  static const auto fraction = [] {
-    std::array<double, 256> t{};
-    for (size_t i = 0; i < t.size(); ++i) t[i] = std::log2(1.0 + (i + 0.5) / 256.0);
-    return t;
-  }();
-  if (n < small.size()) return small[n];
-  const int top = 63 - __builtin_clzll(n);
-  const size_t next = static_cast<size_t>((n >> (top - 8)) & 0xff);
-  return (top + fraction[next]) * kLog10Two;
-}
+// Kept simple enough for GCC to work out when it compiles the library: its
+// logarithms are correctly rounded, where the C library's may differ in the
+// last place.
+const CostTables kCostTables = [] {
+  CostTables t{};
+  for (size_t i = 1; i < t.log10.size(); ++i) t.log10[i] = std::log10(static_cast<double>(i));
+  for (size_t i = 0; i < t.log2_fraction.size(); ++i) {
+    t.log2_fraction[i] = std::log2(1.0 + (i + 0.5) / 256.0);
+  }
+  for (unsigned m = 0; m < t.log10_alphabet.size(); ++m) {
+    const unsigned size = ((m & kLower) ? 26 : 0) + ((m & kUpper) ? 26 : 0) +
+                          ((m & kDigit) ? 10 : 0) + ((m & kSymbol) ? 33 : 0) +
+                          ((m & kOther) ? 100 : 0);
+    t.log10_alphabet[m] = size > 0 ? std::log10(static_cast<double>(size)) : 0;
+  }
+  return t;
+}();
+
+// Made after kCostTables, which it reads.
+const RankTable kRanksBelowBruteForce = [] {
+  RankTable r{};
+  // Log10Int never decreases: the ranks that stay below a cost are those
+  // up to the last that does.
+  for (unsigned m = 0; m < r.size(); ++m) {
+    for (size_t length = 0; length < r[m].size(); ++length) {
+      const double cost = static_cast<double>(length) * kCostTables.log10_alphabet[m];
+      uint64_t low = 0, high = UINT32_MAX;  // the answer lies in [low, high]
+      if (kCostTables.Log10Int(1) >= cost) high = 0;
+      while (low < high) {
+        const uint64_t middle = low + (high - low + 1) / 2;
+        if (kCostTables.Log10Int(middle) < cost) {
+          low = middle;
+        } else {
+          high = middle - 1;
+        }
+      }
+      r[m][length] = static_cast<uint32_t>(low);
+    }
+  }
+  return r;
+}();
 
 namespace {
 
@@ -137,28 +158,6 @@ double CaseCost(std::string_view text, unsigned *transforms) {
   }
   *transforms = QUARVEL_GUESS_MIXED_CASE;
   return std::max(kLog10Two, Log10Choices(upper + lower, std::min(upper, lower)));
-}
-
-unsigned ClassMask(char c) {
-  if (IsLower(c)) return kLower;
-  if (IsUpper(c)) return kUpper;
-  if (c >= '0' && c <= '9') return kDigit;
-  if (c >= ' ' && c <= '~') return kSymbol;
-  return kOther;
-}
-
-double Log10Alphabet(unsigned mask) {
-  static const std::array<double, 32> table = [] {
-    std::array<double, 32> t{};
-    for (unsigned m = 0; m < 32; ++m) {
-      const unsigned size = ((m & kLower) ? 26 : 0) + ((m & kUpper) ? 26 : 0) +
-                            ((m & kDigit) ? 10 : 0) + ((m & kSymbol) ? 33 : 0) +
-                            ((m & kOther) ? 100 : 0);
-      t[m] = size > 0 ? std::log10(static_cast<double>(size)) : 0;
-    }
-    return t;
-  }();
-  return table[mask & 31];
 }
 
 namespace {

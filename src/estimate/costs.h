@@ -4,6 +4,7 @@
 #ifndef QUARVEL_SRC_ESTIMATE_COSTS_H_
 #define QUARVEL_SRC_ESTIMATE_COSTS_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -12,8 +13,32 @@ namespace quarvel::estimate {
 
 inline constexpr double kLog10Two = 0.30102999566398120;
 
-// log10 of n, from a table for small n.
-double Log10Int(uint64_t n);
+// The tables the costs most asked for read, made once when the library is
+// loaded: a check reads them without a call or a guard.
+struct CostTables {
+  std::array<double, 1024> log10;         // log10 of n below 1024
+  std::array<double, 256> log2_fraction;  // log2(1 + (i + 0.5) / 256)
+  std::array<double, 32> log10_alphabet;  // by a mask of ClassMask bits
+
+  // log10 of n: exact below 1024; above, from the position of the leading
+  // bit and the next 8 bits (within 0.002, far below what an estimate can
+  // tell). Never decreases as n grows.
+  double Log10Int(uint64_t n) const {
+    if (n < log10.size()) return log10[n];
+    const int top = 63 - __builtin_clzll(n);
+    const size_t next = static_cast<size_t>((n >> (top - 8)) & 0xff);
+    return (top + log2_fraction[next]) * kLog10Two;
+  }
+};
+extern const CostTables kCostTables;
+
+inline double Log10Int(uint64_t n) { return kCostTables.Log10Int(n); }
+
+// [mask][length]: the largest rank whose Log10Int stays below
+// BruteForceCost(mask, length) (UINT32_MAX when every rank does, 0 when
+// none of 1 and above does). Made from kCostTables.
+using RankTable = std::array<std::array<uint32_t, 32>, 32>;
+extern const RankTable kRanksBelowBruteForce;
 
 // log10 of the sum over k = 1 .. limit of (n choose k): the ways to pick
 // which of n places carry a change, when up to limit of them do.
@@ -38,10 +63,25 @@ double CaseCost(std::string_view text, unsigned *transforms);
 
 // Characters of the alphabet of the classes present in text (lower case,
 // upper case, digits, symbols, other bytes).
-unsigned ClassMask(char c);
-double Log10Alphabet(unsigned mask);
+inline constexpr unsigned kLower = 1, kUpper = 2, kDigit = 4, kSymbol = 8, kOther = 16;
+inline unsigned ClassMask(char c) {
+  if (c >= 'a' && c <= 'z') return kLower;
+  if (c >= 'A' && c <= 'Z') return kUpper;
+  if (c >= '0' && c <= '9') return kDigit;
+  if (c >= ' ' && c <= '~') return kSymbol;
+  return kOther;
+}
+inline double Log10Alphabet(unsigned mask) { return kCostTables.log10_alphabet[mask & 31]; }
 inline double BruteForceCost(unsigned mask, size_t length) {
   return static_cast<double>(length) * Log10Alphabet(mask);
+}
+
+// Whether Log10Int(rank) >= BruteForceCost(mask, length), for a rank of 1
+// or more and a length below 32: a word whose rank alone costs as much as
+// brute force of its span. One small table, rather than the logarithm's,
+// is read.
+inline bool RankCostsBruteForce(uint32_t rank, unsigned mask, size_t length) {
+  return rank > kRanksBelowBruteForce[mask & 31][length & 31];
 }
 
 // A keyboard walk of length keys with turns changes of direction and

@@ -42,29 +42,27 @@ struct Match {
 class Text {
  public:
   explicit Text(std::string_view password) : size_(std::min(password.size(), kMaxLength)) {
-    std::memcpy(original_, password.data(), size_);
+    char *original = chars_, *lower = chars_ + size_, *reversed = chars_ + 2 * size_;
+    uint8_t *classes = reinterpret_cast<uint8_t *>(chars_ + 3 * size_);
+    std::memcpy(original, password.data(), size_);
     counts_[0] = 0;
     for (size_t i = 0; i < size_; ++i) {
-      const char c = original_[i];
-      lower_[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-      reversed_[size_ - 1 - i] = lower_[i];
-      classes_[i] = static_cast<uint8_t>(ClassMask(c));
+      const char c = original[i];
+      lower[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+      reversed[size_ - 1 - i] = lower[i];
+      classes[i] = static_cast<uint8_t>(ClassMask(c));
       // Five counters of 12 bits, one per class.
-      counts_[i + 1] = counts_[i] + (uint64_t{1} << (12 * std::countr_zero(unsigned{classes_[i]})));
+      counts_[i + 1] = counts_[i] + (uint64_t{1} << (12 * std::countr_zero(unsigned{classes[i]})));
     }
   }
-  ~Text() {
-    SecureWipe(original_, size_);
-    SecureWipe(lower_, size_);
-    SecureWipe(reversed_, size_);
-  }
+  ~Text() { SecureWipe(chars_, 3 * size_); }
   Text(const Text &) = delete;
   Text &operator=(const Text &) = delete;
 
   size_t size() const { return size_; }
-  std::string_view original() const { return {original_, size_}; }
-  std::string_view lower() const { return {lower_, size_}; }
-  std::string_view reversed() const { return {reversed_, size_}; }
+  std::string_view original() const { return {chars_, size_}; }
+  std::string_view lower() const { return {chars_ + size_, size_}; }
+  std::string_view reversed() const { return {chars_ + 2 * size_, size_}; }
   // The classes present in [start, end).
   unsigned Mask(size_t start, size_t end) const {
     const uint64_t present = counts_[end] - counts_[start];
@@ -72,23 +70,24 @@ class Text {
     for (unsigned c = 0; c < 5; ++c) mask |= ((present >> (12 * c)) & 0xfff) != 0 ? 1u << c : 0;
     return mask;
   }
-  unsigned Class(size_t i) const { return classes_[i]; }
+  unsigned Class(size_t i) const { return static_cast<uint8_t>(chars_[3 * size_ + i]); }
 
  private:
-  // Only the first size_ bytes of each are written, read and wiped.
   size_t size_;
-  char original_[kMaxLength];
-  char lower_[kMaxLength];
-  char reversed_[kMaxLength];
-  uint8_t classes_[kMaxLength];
+  // The password as given, lower-cased, lower-cased and reversed, and the
+  // class of each character, one after another: a short password's fill
+  // one or two lines of memory. Only the first 4 * size_ bytes are used.
+  char chars_[4 * kMaxLength];
   uint64_t counts_[kMaxLength + 1];  // characters of each class before each position
 };
 
 // The pieces found, bucketed by where they end.
 class Matches {
  public:
+  // Only the buckets of the text's ends are set: a short password touches
+  // few lines of memory.
   explicit Matches(const Text &text) : text_(text) {
-    std::fill(std::begin(last_), std::end(last_), -1);
+    std::fill(last_, last_ + text.size() + 1, int16_t{-1});
   }
   ~Matches() { SecureWipe(storage_.items, sizeof(Match) * count_); }
   Matches(const Matches &) = delete;
@@ -97,7 +96,7 @@ class Matches {
   // Keeps piece over [start, end) unless brute force of the span is no
   // dearer, or no room is left.
   void Add(size_t start, size_t end, const Piece &piece) {
-    if (count_ == kMaxMatches || end <= start) return;
+    if (count_ == kMaxMatches || end <= start || end > text_.size()) return;
     if (piece.log10 >= BruteForceCost(text_.Mask(start, end), end - start)) return;
     Match &m = storage_.items[count_];
     m.start = static_cast<uint16_t>(start);
@@ -133,7 +132,7 @@ class Matches {
   const Text &text_;
   Storage storage_;
   size_t count_ = 0;
-  int16_t last_[kMaxLength + 1];
+  int16_t last_[kMaxLength + 1];  // the first text_.size() + 1 are set
 };
 
 // Walks the word index from each start of a text (the password lower-cased,
@@ -188,7 +187,7 @@ class WordWalk {
     const size_t length = end - start_;
     const size_t start = reversed_ ? s_.size() - end : start_;
     // A word whose rank alone costs as much as brute force cannot win.
-    if (Log10Int(rank) >= BruteForceCost(text_.Mask(start, start + length), length)) return;
+    if (RankCostsBruteForce(rank, text_.Mask(start, start + length), length)) return;
     Piece piece;
     piece.kind = QUARVEL_GUESS_DICTIONARY;
     piece.rank = rank;

@@ -64,10 +64,18 @@ class WordIndex : public engine::Dictionary::Derived {
     ++cursor.length;
     return cursor;
   }
-  Probe Find(const Cursor &cursor) const;
+  Probe Find(const Cursor &cursor) const {
+    if (cursor.length == 0 || cursor.length > kShort || cursor.code == kNoCode || short_.empty()) {
+      return Find(cursor.key);
+    }
+    const uint8_t flags = ShortFlags(cursor.length, cursor.code);
+    if ((flags & kShortWord) == 0) return {(flags & kShortLonger) != 0, 0};
+    if (cursor.length > kShortRanked) return Find(cursor.key);
+    return {(flags & kShortLonger) != 0, short_rank_[short_start_[cursor.length] + cursor.code]};
+  }
 
   size_t words() const { return words_; }
-  size_t bytes() const { return slots_.size() * sizeof(uint64_t); }
+  size_t bytes() const { return slot_count_ * sizeof(uint64_t); }
 
  private:
   // A slot: fingerprint (high 32 bits, never 0 in use), bit 31 "longer",
@@ -92,7 +100,12 @@ class WordIndex : public engine::Dictionary::Derived {
   static uint32_t SlotRank(uint32_t rank);
   void MarkShort(std::string_view word, uint32_t rank);
 
-  static uint64_t Mix(uint64_t key);
+  static uint64_t Mix(uint64_t key) {
+    key ^= key >> 33;
+    key *= 0xff51afd7ed558ccdull;
+    key ^= key >> 33;
+    return key;
+  }
   uint64_t *Slot(uint64_t key);
   // Adds word, whose first shared characters begin the word added just
   // before it: words are added in byte order.
@@ -100,7 +113,11 @@ class WordIndex : public engine::Dictionary::Derived {
   class SortedRun;
   void Size(size_t prefixes);
 
-  std::vector<uint64_t> slots_;
+  struct FreeSlots {
+    void operator()(uint64_t *slots) const;
+  };
+  std::unique_ptr<uint64_t[], FreeSlots> slots_;
+  size_t slot_count_ = 0;
   std::vector<uint8_t> short_;           // the flags of short texts, four a byte
   size_t short_start_[kShort + 1] = {};  // where each length's flags start
   std::vector<uint32_t> short_rank_;     // the ranks of the shortest words, as short_
