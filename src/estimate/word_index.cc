@@ -214,21 +214,14 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
     words.resize(kMaxIndexedWords);
   }
   std::sort(words.begin(), words.end());
-  auto index = std::unique_ptr<WordIndex>(new WordIndex);
-  SortedRun run;
-  size_t prefixes = 0;
-  for (const auto &[word, rank] : words) {
-    run.Next(word);
-    prefixes += word.size() - run.shared();
-  }
-  index->Size(prefixes);
-  run = SortedRun();
-  for (const auto &[word, rank] : words) {
-    run.Next(word);
-    index->Add(word, rank, run.shared());
-    index->MarkShort(word, rank);
-  }
-  return index;
+  // Now in byte order, and the same at every reading: the first way takes it.
+  return Build(
+      [](const void *context, void (*take)(void *, std::string_view, uint32_t), void *sink) {
+        for (const auto &[word, rank] : static_cast<const Collected *>(context)->words) {
+          take(sink, word, rank);
+        }
+      },
+      &collected, words.size());
 }
 
 const WordIndex *WordIndex::Of(const engine::Dictionary &dict) {
