@@ -225,9 +225,9 @@ TEST(EstimateTest, ACapNoCheaperThanTheCoveringKeepsIt) {
 TEST(EstimateTest, RanksOfTheIndexAreTheSmallestGiven) {
   const auto index = IndexOf({{"apple", 40}, {"apple", 7}, {"applesauce", 3}, {"app", 90}});
   auto probe = [&](std::string_view text) {
-    uint64_t key = WordIndex::Start();
-    for (char c : text) key = WordIndex::Step(key, c);
-    return index->Find(key);
+    WordIndex::Cursor cursor;
+    for (char c : text) cursor = WordIndex::Next(cursor, c);
+    return index->Find(cursor);
   };
   EXPECT_EQ(probe("apple").rank, 7u);
   EXPECT_TRUE(probe("apple").longer);
@@ -246,6 +246,36 @@ std::string RandomText(std::mt19937 &random, std::string_view alphabet, size_t l
   return text;
 }
 
+// What the index answers of every prefix of words, and nothing else: the
+// smallest rank given for a word, at most what a slot holds.
+std::map<std::string, WordIndex::Probe> PrefixModel(const Words &words) {
+  std::map<std::string, WordIndex::Probe> model;
+  for (const auto &[word, given] : words) {
+    for (size_t n = 1; n < word.size(); ++n) model[word.substr(0, n)].longer = true;
+    const uint32_t rank = std::min<uint32_t>(given, (1u << 31) - 1);
+    uint32_t &known = model[word].rank;
+    known = known == 0 ? rank : std::min(known, rank);
+  }
+  return model;
+}
+
+// Walks every text with a cursor, comparing each prefix with the model.
+void ExpectAnswersOfTheModel(const WordIndex &index,
+                             const std::map<std::string, WordIndex::Probe> &model,
+                             const std::vector<std::string> &texts) {
+  for (const std::string &text : texts) {
+    WordIndex::Cursor cursor;
+    for (size_t n = 0; n < text.size(); ++n) {
+      cursor = WordIndex::Next(cursor, text[n]);
+      const auto found = model.find(text.substr(0, n + 1));
+      const WordIndex::Probe want = found != model.end() ? found->second : WordIndex::Probe{};
+      const WordIndex::Probe got = index.Find(cursor);
+      ASSERT_EQ(got.longer, want.longer) << text.substr(0, n + 1);
+      ASSERT_EQ(got.rank, want.rank) << text.substr(0, n + 1);
+    }
+  }
+}
+
 // The index against a map of every prefix, built from words in byte order
 // (a dictionary's own order, counted and added in two passes) and from the
 // same words shuffled (gathered and sorted first): both answer as the model,
@@ -259,7 +289,7 @@ TEST(EstimateTest, IndexInEitherOrderAnswersAsAModelOfPrefixes) {
   };
   for (const Case &c :
        {Case{0, "abcz09", 6}, Case{1, "abcz09", 6}, Case{2, "abcz09", 6}, Case{300, "abcz09", 6},
-        Case{30000, "abcdefghijklmnopqrstuvwxyz0123456789", 9}}) {
+        Case{300, "ab-z0!", 6}, Case{30000, "abcdefghijklmnopqrstuvwxyz0123456789", 9}}) {
     const size_t count = c.count;
     const std::string_view kAlphabet = c.alphabet;
     Words words;
@@ -267,33 +297,32 @@ TEST(EstimateTest, IndexInEitherOrderAnswersAsAModelOfPrefixes) {
       words.emplace_back(RandomText(random, kAlphabet, c.longest), 1 + random() % 50);
     }
     if (count > 2) words.push_back(words[count / 2]);  // a word twice, maybe ranked twice
-    std::map<std::string, WordIndex::Probe> model;
-    for (const auto &[word, rank] : words) {
-      for (size_t n = 1; n < word.size(); ++n) model[word.substr(0, n)].longer = true;
-      uint32_t &known = model[word].rank;
-      known = known == 0 ? rank : std::min(known, rank);
-    }
+    const auto model = PrefixModel(words);
     Words sorted = words, shuffled = words;
     std::sort(sorted.begin(), sorted.end(),
               [](const auto &a, const auto &b) { return a.first < b.first; });
     std::shuffle(shuffled.begin(), shuffled.end(), random);
     const auto in_order = IndexOf(sorted), gathered = IndexOf(shuffled);
     EXPECT_EQ(in_order->bytes(), gathered->bytes()) << count;
+    // The table holds the texts the short tables cannot answer: those with
+    // other characters, those of five or more, and words of four.
+    size_t in_table = 0;
+    for (const auto &[text, probe] : model) {
+      const bool plain = std::all_of(text.begin(), text.end(), [](char ch) {
+        return (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9');
+      });
+      in_table += !plain || text.size() > 4 || (text.size() == 4 && probe.rank != 0) ? 1 : 0;
+    }
+    for (const auto *index : {in_order.get(), gathered.get()}) {
+      EXPECT_EQ(index->slots_used(), in_table) << count;
+      EXPECT_GE(index->bytes(), in_table * sizeof(uint64_t) * 3 / 2) << count;
+    }
     std::vector<std::string> texts;
     for (const auto &[text, probe] : model) texts.push_back(text + "a");
     for (int i = 0; i < 500; ++i) texts.push_back(RandomText(random, kAlphabet, c.longest + 1));
-    for (const std::string &text : texts) {
-      uint64_t key = WordIndex::Start();
-      for (size_t n = 0; n < text.size(); ++n) {
-        key = WordIndex::Step(key, text[n]);
-        const auto found = model.find(text.substr(0, n + 1));
-        const WordIndex::Probe want = found != model.end() ? found->second : WordIndex::Probe{};
-        for (const auto *index : {in_order.get(), gathered.get()}) {
-          const WordIndex::Probe got = index->Find(key);
-          ASSERT_EQ(got.longer, want.longer) << text.substr(0, n + 1) << " of " << count;
-          ASSERT_EQ(got.rank, want.rank) << text.substr(0, n + 1) << " of " << count;
-        }
-      }
+    for (const auto *index : {in_order.get(), gathered.get()}) {
+      SCOPED_TRACE(count);
+      ExpectAnswersOfTheModel(*index, model, texts);
     }
   }
 }
@@ -319,19 +348,19 @@ TEST(EstimateTest, IndexOfASourceThatChangesBetweenReadings) {
       },
       &readings, 2);
   auto rank_of = [&](std::string_view text) {
-    uint64_t key = WordIndex::Start();
-    for (char c : text) key = WordIndex::Step(key, c);
-    return index->Find(key).rank;
+    WordIndex::Cursor cursor;
+    for (char c : text) cursor = WordIndex::Next(cursor, c);
+    return index->Find(cursor).rank;
   };
   for (const auto &[word, rank] : readings.many) ASSERT_EQ(rank_of(word), 5u) << word;
   EXPECT_EQ(rank_of("apple"), 0u);
 }
 
-// Walking with a cursor answers as the table of every prefix does, whether
-// the short tables or the table answer.
-TEST(EstimateTest, CursorAnswersAsTheTable) {
-  // Words of one to three characters have their own rank table: some given
-  // twice, where the smaller rank counts, and one past a slot's bits.
+// Short words, whose ranks and flags the small tables keep, and longer
+// texts that run past them or hold other characters, answer as the model:
+// words given twice keep the smaller rank, and a rank past a slot's bits
+// keeps the largest it holds.
+TEST(EstimateTest, ShortAndLongTextsAnswerAsTheModel) {
   Words words = kWords;
   for (const auto &[word, rank] : Words{{"a", 7},
                                         {"a", 3},
@@ -340,32 +369,23 @@ TEST(EstimateTest, CursorAnswersAsTheTable) {
                                         {"to", 40},
                                         {"1", 6},
                                         {"ab", 3000000000u},
-                                        {"mon", 11}}) {
+                                        {"mon", 11},
+                                        {"moon", 12},
+                                        {"moon", 5},
+                                        {"mo!n", 8},
+                                        {"moons", 30}}) {
     words.emplace_back(word, rank);
   }
   const auto index = IndexOf(words);
-  for (const auto &[word, rank] : std::map<std::string, uint32_t>{
-           {"a", 3}, {"i", 9}, {"to", 4}, {"1", 6}, {"ab", (1u << 31) - 1}, {"mon", 11}}) {
-    WordIndex::Cursor cursor;
-    for (const char c : word) cursor = WordIndex::Next(cursor, c);
-    EXPECT_EQ(index->Find(cursor).rank, rank) << word;
-  }
+  const auto model = PrefixModel(words);
+  EXPECT_EQ(model.at("ab").rank, (1u << 31) - 1);
+  EXPECT_EQ(model.at("moon").rank, 5u);
   std::mt19937 random(5);
   static constexpr std::string_view kAlphabet = "abcdeilmnoprstuy0123!";
   std::vector<std::string> texts;
-  for (const auto &[word, rank] : kWords) texts.push_back(word + "s");
+  for (const auto &[word, rank] : words) texts.push_back(word + "s");
   for (int i = 0; i < 3000; ++i) texts.push_back(RandomText(random, kAlphabet, 7));
-  for (const std::string &text : texts) {
-    WordIndex::Cursor cursor;
-    uint64_t key = WordIndex::Start();
-    for (const char c : text) {
-      cursor = WordIndex::Next(cursor, c);
-      key = WordIndex::Step(key, c);
-      const WordIndex::Probe by_cursor = index->Find(cursor), by_key = index->Find(key);
-      ASSERT_EQ(by_cursor.longer, by_key.longer) << text;
-      ASSERT_EQ(by_cursor.rank, by_key.rank) << text;
-    }
-  }
+  ExpectAnswersOfTheModel(*index, model, texts);
 }
 
 struct AdviceCase {

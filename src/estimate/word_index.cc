@@ -93,16 +93,44 @@ void WordIndex::MarkShort(std::string_view word, uint32_t rank) {
   }
 }
 
+bool WordIndex::InShortTables(const Cursor &cursor, bool word_end) const {
+  if (cursor.code == kNoCode || cursor.length > kShort) return false;
+  if (cursor.length <= kShortRanked) return true;
+  // Four characters: the flags say whether it is a word and goes on; a
+  // word's rank is in the table.
+  return !word_end && (ShortFlags(cursor.length, cursor.code) & kShortWord) == 0;
+}
+
+size_t WordIndex::NewSlots(std::string_view word, size_t shared) {
+  // The prefixes longer than the shared part are new; those of up to four
+  // letters and digits are not in the table unless a word ends there (and
+  // a word of up to three has its rank in the short tables too).
+  if (word.size() <= shared) return 0;
+  size_t slots = word.size() - shared;
+  size_t plain = 0;  // the word's first characters that are letters and digits, up to kShort
+  while (plain < kShort && plain < word.size() && Digit(word[plain]) != kNoCode) ++plain;
+  for (size_t length = shared + 1; length <= plain; ++length) {
+    if (length <= kShortRanked || length != word.size()) --slots;
+  }
+  return slots;
+}
+
 void WordIndex::Add(std::string_view word, uint32_t rank, size_t shared) {
   rank = SlotRank(rank);
-  uint64_t key = Start();
-  for (size_t i = 0; i < word.size(); ++i) {
-    key = Step(key, word[i]);
-    // A prefix shorter than the shared part is a proper prefix of the word
-    // before: in the table, marked longer, and not this word's end.
-    if (i + 1 < shared) continue;
-    uint64_t *slot = Slot(key);
-    if (i + 1 < word.size()) {
+  if (path_.size() < word.size()) path_.resize(word.size());
+  // The keys of the prefixes shared with the word before are known: path_
+  // holds them.
+  const size_t from = shared > 0 ? shared - 1 : 0;
+  Cursor cursor = from > 0 ? path_[from - 1] : Cursor{};
+  for (size_t i = from; i < word.size(); ++i) {
+    cursor = Next(cursor, word[i]);
+    path_[i] = cursor;
+    // The prefix as long as the shared part was in the word before, and
+    // now goes on or ends here.
+    const bool end = i + 1 == word.size();
+    if (InShortTables(cursor, end)) continue;
+    uint64_t *slot = Slot(cursor.key);
+    if (!end) {
       *slot |= kLonger;
     } else {
       const uint64_t old = *slot & kRankMask;
@@ -119,24 +147,39 @@ class WordIndex::SortedRun {
  public:
   // Takes the next word; false once it comes before its predecessor.
   bool Next(std::string_view word) {
-    if (std::string_view(previous_) > word) return false;
-    shared_ = static_cast<size_t>(
-        std::mismatch(word.begin(), word.end(), previous_.begin(), previous_.end()).first -
-        word.begin());
-    previous_.assign(word);
+    const std::string_view previous(previous_.data(), size_);
+    const size_t common = std::min(word.size(), size_);
+    size_t shared = 0;
+    while (shared < common && word[shared] == previous[shared]) ++shared;
+    // Before its predecessor: smaller at the first difference, or a
+    // proper prefix of it.
+    if (shared < common ? static_cast<unsigned char>(word[shared]) <
+                              static_cast<unsigned char>(previous[shared])
+                        : word.size() < size_) {
+      return false;
+    }
+    shared_ = shared;
+    // Only what differs from the predecessor is copied.
+    if (previous_.size() < word.size()) previous_.resize(word.size());
+    std::copy(word.begin() + static_cast<std::ptrdiff_t>(shared), word.end(),
+              previous_.begin() + static_cast<std::ptrdiff_t>(shared));
+    size_ = word.size();
     return true;
   }
   // How many characters of the word just taken its predecessor shares.
   size_t shared() const { return shared_; }
 
  private:
-  std::string previous_;
+  std::vector<char> previous_;
+  size_t size_ = 0;
   size_t shared_ = 0;
 };
 
 void WordIndex::Size(size_t prefixes) {
+  // Filled at most two thirds: linear probing then ends a search within a
+  // line of memory or two.
   size_t size = 1024;
-  while (size < prefixes * 2) size *= 2;
+  while (size < prefixes + prefixes / 2) size *= 2;
   slots_.reset(AllocateSlots(size));
   slot_count_ = size;
   mask_ = size - 1;
@@ -168,7 +211,7 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
           return;
         }
         ++c.words;
-        c.prefixes += word.size() - c.run.shared();
+        c.prefixes += NewSlots(word, c.run.shared());
       },
       &count);
   if (count.sorted && count.words <= kMaxIndexedWords) {
@@ -187,15 +230,17 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
         context,
         [](void *sink, std::string_view word, uint32_t rank) {
           auto &f = *static_cast<Fill *>(sink);
-          if (f.changed || !f.run.Next(word) || word.size() - f.run.shared() > f.room) {
+          size_t slots = 0;
+          if (f.changed || !f.run.Next(word) || (slots = NewSlots(word, f.run.shared())) > f.room) {
             f.changed = true;
             return;
           }
-          f.room -= word.size() - f.run.shared();
+          f.room -= slots;
           f.index->Add(word, rank, f.run.shared());
           f.index->MarkShort(word, rank);
         },
         &fill);
+    fill.index->path_ = {};
     if (!fill.changed) return std::move(fill.index);
   }
 

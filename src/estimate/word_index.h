@@ -1,9 +1,10 @@
 // The words of a dictionary for the guess estimate: every prefix of every
-// word in one open-addressed table, so that the words inside a password
-// are found by walking it a character at a time from each position, and
-// the walk stops as soon as no word goes on that way. Built once per
-// dictionary on first use (Dictionary::Derive), from its best-ranked
-// kMaxIndexedWords words.
+// word, in small tables for the texts of up to four letters and digits and
+// in one open-addressed table for the rest, so that the words inside a
+// password are found by walking it a character at a time from each
+// position, and the walk stops as soon as no word goes on that way. Built
+// once per dictionary on first use (Dictionary::Derive), from its
+// best-ranked kMaxIndexedWords words.
 #ifndef QUARVEL_SRC_ESTIMATE_WORD_INDEX_H_
 #define QUARVEL_SRC_ESTIMATE_WORD_INDEX_H_
 
@@ -40,7 +41,6 @@ class WordIndex : public engine::Dictionary::Derived {
     bool longer = false;  // some indexed word starts with the text and goes on
     uint32_t rank = 0;    // the text's rank when it is a word, else 0
   };
-  Probe Find(uint64_t key) const;
 
   // A text walked a character at a time: its key, and for its first
   // kShort characters (letters and digits) their number in base 36, which
@@ -76,6 +76,7 @@ class WordIndex : public engine::Dictionary::Derived {
 
   size_t words() const { return words_; }
   size_t bytes() const { return slot_count_ * sizeof(uint64_t); }
+  size_t slots_used() const { return used_; }
 
  private:
   // A slot: fingerprint (high 32 bits, never 0 in use), bit 31 "longer",
@@ -96,6 +97,13 @@ class WordIndex : public engine::Dictionary::Derived {
     const size_t at = short_start_[length] + code;
     return (short_[at >> 2] >> ((at & 3) * 2)) & 3;
   }
+  // The table's answer about the text of key: it holds every prefix but
+  // those the short tables answer (InShortTables).
+  Probe Find(uint64_t key) const;
+  bool InShortTables(const Cursor &cursor, bool word_end) const;
+  // The slots a word adds after its first shared characters.
+  static size_t NewSlots(std::string_view word, size_t shared);
+
   // The rank a word keeps: at least 1, at most what a slot's bits hold.
   static uint32_t SlotRank(uint32_t rank);
   void MarkShort(std::string_view word, uint32_t rank);
@@ -122,6 +130,7 @@ class WordIndex : public engine::Dictionary::Derived {
   size_t short_start_[kShort + 1] = {};  // where each length's flags start
   std::vector<uint32_t> short_rank_;     // the ranks of the shortest words, as short_
   uint64_t mask_ = 0;
+  std::vector<Cursor> path_;  // while building: the cursors of the word added last
   size_t used_ = 0;
   size_t words_ = 0;
 };
