@@ -97,11 +97,11 @@ size_t EncodeBlock(const BlockSlots &slots, std::span<unsigned char, kMaxBlockBy
   return n;
 }
 
-void DecodeBlock(std::span<const unsigned char> bytes, BlockSlots &out) {
+void DecodeBlock(std::span<const unsigned char> bytes, BlockSlots &out, BlockLengths &lengths) {
   size_t pos = 0;
   auto at = [&](size_t i) -> unsigned char { return i < bytes.size() ? bytes[i] : 0; };
-  // Appends bytes up to the next NUL to slot s (keeping at most 31) and
-  // consumes the NUL.
+  // Appends bytes up to the next NUL to slot s (keeping at most 31),
+  // consumes the NUL, and answers the word's length.
   auto take_tail = [&](int s, size_t length) {
     while (at(pos) != 0) {
       if (length < kSlotBytes - 1) out[s][length++] = static_cast<char>(at(pos));
@@ -109,19 +109,26 @@ void DecodeBlock(std::span<const unsigned char> bytes, BlockSlots &out) {
     }
     ++pos;
     out[s][length] = '\0';
+    return static_cast<uint8_t>(length);
   };
 
-  take_tail(0, 0);
+  lengths[0] = take_tail(0, 0);
   for (int s = 1; s < kBlockWords; ++s) {
-    size_t previous_length = strnlen(out[s - 1], kSlotBytes - 1);
+    const size_t previous_length = lengths[s - 1];
     if (previous_length == 0) {
       out[s][0] = '\0';
+      lengths[s] = 0;
       continue;
     }
     size_t shared = std::min<size_t>(at(pos++), previous_length);
     std::memcpy(out[s], out[s - 1], shared);
-    take_tail(s, shared);
+    lengths[s] = take_tail(s, shared);
   }
+}
+
+void DecodeBlock(std::span<const unsigned char> bytes, BlockSlots &out) {
+  BlockLengths lengths;
+  DecodeBlock(bytes, out, lengths);
 }
 
 namespace {

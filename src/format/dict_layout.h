@@ -83,7 +83,8 @@ std::optional<IndexHeader> DecodeIndexHeader(std::span<const unsigned char> firs
 
 void EncodeIndexHeader(const PackedDictHeader &header,
                        std::span<unsigned char, kIndexHeaderBytes> out);
-void EncodeWideIndexHeader(uint64_t word_count, std::span<unsigned char, kWideIndexHeaderBytes> out);
+void EncodeWideIndexHeader(uint64_t word_count,
+                           std::span<unsigned char, kWideIndexHeaderBytes> out);
 
 // Where the index entry of block b lies, and its size.
 inline uint64_t IndexEntryOffset(bool wide, uint64_t block) {
@@ -118,6 +119,9 @@ size_t EncodeBlock(const BlockSlots &slots, std::span<unsigned char, kMaxBlockBy
 // missing NUL) still yields words of at most 31 bytes and never reads or
 // writes out of bounds.
 void DecodeBlock(std::span<const unsigned char> bytes, BlockSlots &out);
+// The same, with the length of each slot's word.
+using BlockLengths = uint8_t[PACKED_DICT_BLOCK_WORDS];
+void DecodeBlock(std::span<const unsigned char> bytes, BlockSlots &out, BlockLengths &lengths);
 
 // --- The layout reader -----------------------------------------------------
 

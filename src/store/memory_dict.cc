@@ -61,7 +61,12 @@ std::unique_ptr<MemoryDict> MemoryDict::Decode(int index_fd, uint64_t index_byte
 
   dict->pool_.push_back('\0');  // offset 0: the empty word
   dict->slots_.reserve(static_cast<size_t>(blocks) * 16);
+  // Each word is entered in the table as it is decoded, while its text is
+  // at hand.
+  const size_t reachable = std::min<size_t>(blocks * 16, layout.header.word_count);
+  dict->SizeTable(reachable);
   BlockSlots words;
+  BlockLengths lengths;
   for (uint64_t b = 0; b < blocks; ++b) {
     const unsigned char *entry = index.data() + layout.EntryOffset(b);
     const uint64_t offset = DecodeIndexEntry(layout.is_wide, entry);
@@ -70,21 +75,34 @@ std::unique_ptr<MemoryDict> MemoryDict::Decode(int index_fd, uint64_t index_byte
       continue;
     }
     const size_t length = std::min<size_t>(kMaxBlockBytes, data.size() - offset);
-    DecodeBlock(std::span(data.data() + offset, length), words);
-    for (const char *word : words) {
-      const size_t n = strnlen(word, kSlotBytes - 1);
-      if (n == 0) {
-        dict->slots_.push_back(0);
-      } else {
-        dict->slots_.push_back(static_cast<uint32_t>(dict->pool_.size()));
-        dict->pool_.append(word, n);
-        dict->pool_.push_back('\0');
+    DecodeBlock(std::span(data.data() + offset, length), words, lengths);
+    // The block's words, each ended by its NUL, grow the pool in one step.
+    size_t at = dict->pool_.size(), grown = 0;
+    for (const uint8_t n : lengths) grown += n == 0 ? 0 : n + size_t{1};
+    dict->pool_.resize(at + grown);
+    // The table is read at random: the block's places in it are fetched
+    // from memory together, before any is needed.
+    uint32_t hashes[kBlockWords];
+    for (int s = 0; s < kBlockWords; ++s) {
+      hashes[s] = HashWord(std::string_view(words[s], lengths[s]));
+      dict->Prefetch(hashes[s]);
+    }
+    for (int s = 0; s < kBlockWords; ++s) {
+      const size_t n = lengths[s];
+      const uint32_t slot = n == 0 ? 0 : static_cast<uint32_t>(at);
+      if (n != 0) {
+        std::memcpy(dict->pool_.data() + at, words[s], n + 1);
+        at += n + 1;
+      }
+      const size_t index_of_slot = dict->slots_.size();
+      dict->slots_.push_back(slot);
+      if (index_of_slot < reachable) {
+        dict->Enter(index_of_slot, std::string_view(dict->pool_.data() + slot, n), hashes[s]);
       }
     }
     if (dict->pool_.size() > kMaxDecodedFileBytes) return nullptr;
   }
   SecureWipe(words, sizeof(words));
-  dict->BuildTable();
   return dict;
 }
 
@@ -117,25 +135,24 @@ bool MemoryDict::MayContain(const char *word) const {
 }
 
 // An open-addressing set of the words a search can reach, each distinct
-// text once.
-void MemoryDict::BuildTable() {
-  const size_t reachable = std::min<size_t>(slots_.size(), layout_.header.word_count);
+// text once: room for words, at most half full.
+void MemoryDict::SizeTable(size_t words) {
   size_t capacity = 16;
-  while (capacity < 2 * reachable) capacity *= 2;
+  while (capacity < 2 * words) capacity *= 2;
   table_.assign(capacity, 0);
   mask_ = capacity - 1;
-  for (size_t n = 0; n < reachable; ++n) {
-    if (slots_[n] == kUnreadable) continue;
-    const std::string_view key(pool_.data() + slots_[n]);
-    const uint32_t h = HashWord(key);
-    for (size_t i = h & mask_;; i = (i + 1) & mask_) {
-      const uint32_t entry = table_[i];
-      if (entry == 0) {
-        table_[i] = static_cast<uint32_t>(n + 1) | TagOf(h);
-        break;
-      }
-      if (TagOf(entry) == TagOf(h) && key == pool_.data() + slots_[(entry & kIndexMask) - 1]) break;
+}
+
+void MemoryDict::Prefetch(uint32_t hash) const { __builtin_prefetch(&table_[hash & mask_]); }
+
+void MemoryDict::Enter(size_t n, std::string_view word, uint32_t h) {
+  for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+    const uint32_t entry = table_[i];
+    if (entry == 0) {
+      table_[i] = static_cast<uint32_t>(n + 1) | TagOf(h);
+      return;
     }
+    if (TagOf(entry) == TagOf(h) && word == pool_.data() + slots_[(entry & kIndexMask) - 1]) return;
   }
 }
 

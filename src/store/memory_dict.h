@@ -53,7 +53,11 @@ class MemoryDict {
  private:
   MemoryDict() = default;
   static constexpr uint32_t kUnreadable = UINT32_MAX;
-  void BuildTable();
+  void SizeTable(size_t words);
+  // Enters word, the text of slot n whose hash is h, unless its text is in
+  // already.
+  void Enter(size_t n, std::string_view word, uint32_t h);
+  void Prefetch(uint32_t hash) const;
 
   DictLayout layout_;
   uint64_t block_entries_ = 0;
