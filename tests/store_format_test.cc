@@ -2,11 +2,13 @@
 // header codec, and the one dictionary cache's revalidation.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -14,6 +16,7 @@
 
 #include "format/dict_layout.h"
 #include "format/file_io.h"
+#include "store/dictionary.h"
 #include "store/dictionary_cache.h"
 #include "testing/test_util.h"
 
@@ -168,6 +171,35 @@ TEST_F(DictionaryCacheTest, AReopenedDictionaryIsWhatTheCacheServes) {
   const auto reopened = ReopenedDictionary(Prefix());
   EXPECT_NE(reopened, first);
   EXPECT_EQ(RevalidatedDictionary(Prefix(), first), reopened);
+}
+
+// A FIFO in place of one of a dictionary's files, which no writer will
+// open: the dictionary opens at once, and serves what its other files hold.
+TEST_F(DictionaryCacheTest, AFifoInPlaceOfAFileOpensWithoutWaiting) {
+  struct Case {
+    const char *extension;
+    bool words_readable;
+  };
+  for (const Case &c :
+       {Case{".pwd", false}, Case{".pwi", false}, Case{".hwm", true}, Case{".pwr", true}}) {
+    SCOPED_TRACE(c.extension);
+    MakeDictionary(Prefix(), {"apple", "pear"});
+    const std::string path = Prefix() + c.extension;
+    std::remove(path.c_str());
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    auto opening =
+        std::async(std::launch::async, [this] { return engine::Dictionary::Open(Prefix()); });
+    const bool opened = opening.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!opened) {
+      // A writer lets the waiting opening go on, so that the test ends.
+      const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) close(fd);
+    }
+    EXPECT_TRUE(opened) << "the opening waited for a writer";
+    const auto dict = opening.get();
+    EXPECT_EQ(dict->Contains("apple"), c.words_readable);
+    std::remove(path.c_str());
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "format/file_io.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -13,6 +14,10 @@
 #include "format/map_faults.h"
 
 namespace quarvel {
+
+int OpenForReading(const std::string &path) {
+  return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+}
 
 size_t ReadAtFd(int fd, uint64_t offset, std::span<unsigned char> out, int *error) {
   if (error != nullptr) *error = 0;
@@ -34,8 +39,9 @@ namespace {
 // The one write loop: positioned when offset is not negative.
 bool WriteLoop(int fd, int64_t offset, std::span<const unsigned char> bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = offset < 0 ? write(fd, bytes.data(), bytes.size())
-                                 : pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    const ssize_t n = offset < 0
+                          ? write(fd, bytes.data(), bytes.size())
+                          : pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     bytes = bytes.subspan(static_cast<size_t>(n));

@@ -13,6 +13,11 @@
 
 namespace quarvel {
 
+// Opens path for reading (close on exec). A FIFO or a device in a file's
+// place opens at once, without waiting for a writer, and then reads as
+// what it is (nothing, for a FIFO): a damaged file, never a hang.
+int OpenForReading(const std::string &path);
+
 // Reads up to out.size() bytes at offset of the open file fd, through short
 // reads and interruptions, until out is full, the file ends or a read fails.
 // Answers how many bytes arrived (0 for an offset beyond 2^63). *error, when

@@ -38,7 +38,7 @@ FilterStamp StampOf(const FileIdentity &data, const FileIdentity &index, int ind
 }
 
 std::unique_ptr<DictFilter> DictFilter::Load(const std::string &prefix, const FilterStamp &stamp) {
-  const int fd = open((prefix + kFilterExtension).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenForReading(prefix + kFilterExtension);
   if (fd < 0) return nullptr;
   struct stat status;
   std::unique_ptr<FileMap> map;
@@ -108,8 +108,8 @@ bool DictFilter::Write(const std::string &prefix, const FilterStamp &stamp) cons
 }
 
 bool WriteDictionaryFilter(const std::string &prefix, uint64_t memory_budget) {
-  const int data_fd = open((prefix + ".pwd").c_str(), O_RDONLY | O_CLOEXEC);
-  const int index_fd = open((prefix + ".pwi").c_str(), O_RDONLY | O_CLOEXEC);
+  const int data_fd = OpenForReading(prefix + ".pwd");
+  const int index_fd = OpenForReading(prefix + ".pwi");
   bool ok = false;
   DictLayout layout;
   if (data_fd >= 0 && index_fd >= 0 && ReadLayout(index_fd, -1, layout) == nullptr) {
@@ -129,8 +129,8 @@ bool WriteDictionaryFilter(const std::string &prefix, uint64_t memory_budget) {
 }
 
 bool WriteDictionaryFilter(const std::string &prefix, const DictFilter &filter) {
-  const int data_fd = open((prefix + ".pwd").c_str(), O_RDONLY | O_CLOEXEC);
-  const int index_fd = open((prefix + ".pwi").c_str(), O_RDONLY | O_CLOEXEC);
+  const int data_fd = OpenForReading(prefix + ".pwd");
+  const int index_fd = OpenForReading(prefix + ".pwi");
   bool ok = false;
   if (data_fd >= 0 && index_fd >= 0) {
     ok = filter.Write(prefix, StampOf(IdentityOfFd(data_fd), IdentityOfFd(index_fd), index_fd));

@@ -40,7 +40,7 @@ constexpr size_t kWindowBytes = 1 << 20;
 // A file opened for reading; closed on destruction.
 class ReadOnlyFile {
  public:
-  explicit ReadOnlyFile(const std::string &path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+  explicit ReadOnlyFile(const std::string &path) : fd_(OpenForReading(path)) {
     struct stat status;
     if (fd_ >= 0 && fstat(fd_, &status) == 0 && S_ISREG(status.st_mode)) {
       size_ = static_cast<uint64_t>(status.st_size);
@@ -206,11 +206,11 @@ void InspectRanks(const std::string &base, uint64_t word_count, const ReadOnlyFi
     identity = IdentityOfPath(base + kRankExtension);
     if (identity.exists) why = "the word count does not fit in 32 bits";
   } else {
-    info->ranked = RankFile::Open(base, static_cast<uint32_t>(word_count), data.fd(),
-                                  IdentityOfFd(data.fd()), index.fd(), IdentityOfFd(index.fd()),
-                                  &identity, &why) != nullptr
-                       ? 1
-                       : 0;
+    info->ranked =
+        RankFile::Open(base, static_cast<uint32_t>(word_count), data.fd(), IdentityOfFd(data.fd()),
+                       index.fd(), IdentityOfFd(index.fd()), &identity, &why) != nullptr
+            ? 1
+            : 0;
   }
   snprintf(info->rank_problem, sizeof(info->rank_problem), "%s", why.c_str());
 }

@@ -9,22 +9,22 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <mutex>
+#include <new>
 #include <shared_mutex>
 
 #include "format/coding.h"
 #include "format/file_io.h"
 #include "store/dict_search.h"
-#include "store/write_generation.h"
 #include "store/file_set_lock.h"
+#include "store/write_generation.h"
 
 namespace quarvel::engine {
 namespace {
 
 std::atomic<uint64_t> g_decoded_data_bytes{kDecodedDataBytes};
 
-int OpenRead(const std::string &path) { return open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+int OpenRead(const std::string &path) { return OpenForReading(path); }
 
 // One block of a dictionary read from its files, decoded for the search.
 class BlockReader {

@@ -241,7 +241,7 @@ bool HashDictWriter::Finish(uint64_t filter_budget, std::string *error) {
 // --- Reading: decodes what HashDictWriter produces. ---
 
 std::shared_ptr<const HashDict> HashDict::Open(const std::string &path, std::string *error) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenForReading(path);
   if (fd < 0) {
     *error = path + ": " + std::strerror(errno);
     return nullptr;

@@ -13,9 +13,9 @@
 #include "format/dict_layout.h"
 #include "format/file_identity.h"
 #include "format/file_io.h"
-#include "store/pw_decoded_cache.h"
 #include "store/dict_search.h"
 #include "store/dictmanger_internal.h"
+#include "store/pw_decoded_cache.h"
 #include "store/pw_descriptor.h"
 #include "store/pw_memory_serving.h"
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/secure_wipe.h"
+#include "format/file_io.h"
 #include "store/dict_filter.h"
 
 namespace quarvel {
@@ -61,8 +62,8 @@ std::unique_ptr<RankFile> RankFile::View(
     return nullptr;
   }
   if (header.word_count != word_count) {
-    *why = "holds " + Count(header.word_count) + " ranks for a dictionary of " +
-           Count(word_count) + " words";
+    *why = "holds " + Count(header.word_count) + " ranks for a dictionary of " + Count(word_count) +
+           " words";
     return nullptr;
   }
   const uint64_t expected = RankFileBytes(word_count);
@@ -102,9 +103,8 @@ std::unique_ptr<RankFile> RankFile::Open(const std::string &prefix, uint32_t wor
                                          std::string *why) {
   *identity = {};
   why->clear();
-  // Not blocking on a FIFO in its place.
   const std::string path = prefix + kRankExtension;
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = OpenForReading(path);
   if (fd < 0) {
     const int error = errno;
     if (error != ENOENT) {
@@ -156,8 +156,8 @@ bool RankWriter::Finish(const std::string &data_path, const std::string &index_p
   bool ok = !failed_ && ranks_ < kMaxRank;
   RankHeader header;
   header.word_count = static_cast<uint32_t>(ranks_);
-  const int data_fd = open(data_path.c_str(), O_RDONLY | O_CLOEXEC);
-  const int index_fd = open(index_path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int data_fd = OpenForReading(data_path);
+  const int index_fd = OpenForReading(index_path);
   ok = ok && data_fd >= 0 && index_fd >= 0 &&
        StampRanks(data_fd, IdentityOfFd(data_fd), index_fd, IdentityOfFd(index_fd), &header);
   if (data_fd >= 0) close(data_fd);
