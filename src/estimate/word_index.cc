@@ -93,24 +93,22 @@ void WordIndex::MarkShort(std::string_view word, uint32_t rank) {
   }
 }
 
-bool WordIndex::InShortTables(const Cursor &cursor, bool word_end) const {
-  if (cursor.code == kNoCode || cursor.length > kShort) return false;
-  if (cursor.length <= kShortRanked) return true;
-  // Four characters: the flags say whether it is a word and goes on; a
-  // word's rank is in the table.
-  return !word_end && (ShortFlags(cursor.length, cursor.code) & kShortWord) == 0;
+bool WordIndex::InTable(const Cursor &cursor, bool word_end) const {
+  const bool plain = cursor.code != kNoCode;
+  // A prefix met again, as the part a word shares with the one before, may
+  // be a word of its own.
+  const bool word = word_end || (plain && cursor.length == kShort &&
+                                 (ShortFlags(kShort, cursor.code) & kShortWord) != 0);
+  return TableHolds(cursor.length, plain, word);
 }
 
 size_t WordIndex::NewSlots(std::string_view word, size_t shared) {
-  // The prefixes longer than the shared part are new; those of up to four
-  // letters and digits are not in the table unless a word ends there (and
-  // a word of up to three has its rank in the short tables too).
-  if (word.size() <= shared) return 0;
-  size_t slots = word.size() - shared;
-  size_t plain = 0;  // the word's first characters that are letters and digits, up to kShort
-  while (plain < kShort && plain < word.size() && Digit(word[plain]) != kNoCode) ++plain;
-  for (size_t length = shared + 1; length <= plain; ++length) {
-    if (length <= kShortRanked || length != word.size()) --slots;
+  // The prefixes longer than the shared part are new.
+  size_t slots = 0;
+  bool plain = true;
+  for (size_t length = 1; length <= word.size(); ++length) {
+    plain = plain && Digit(word[length - 1]) != kNoCode;
+    if (length > shared && TableHolds(length, plain, length == word.size())) ++slots;
   }
   return slots;
 }
@@ -128,7 +126,7 @@ void WordIndex::Add(std::string_view word, uint32_t rank, size_t shared) {
     // The prefix as long as the shared part was in the word before, and
     // now goes on or ends here.
     const bool end = i + 1 == word.size();
-    if (InShortTables(cursor, end)) continue;
+    if (!InTable(cursor, end)) continue;
     uint64_t *slot = Slot(cursor.key);
     if (!end) {
       *slot |= kLonger;

@@ -97,10 +97,16 @@ class WordIndex : public engine::Dictionary::Derived {
     const size_t at = short_start_[length] + code;
     return (short_[at >> 2] >> ((at & 3) * 2)) & 3;
   }
-  // The table's answer about the text of key: it holds every prefix but
-  // those the short tables answer (InShortTables).
+  // Whether the table holds a text of length characters, plain when they
+  // are letters and digits only, word when a word ends there: the short
+  // tables answer the plain texts of up to kShort characters, all but the
+  // ranks of words longer than kShortRanked.
+  static bool TableHolds(size_t length, bool plain, bool word) {
+    return !plain || length > kShort || (length > kShortRanked && word);
+  }
+  bool InTable(const Cursor &cursor, bool word_end) const;
+  // The table's answer about the text of key (one it holds).
   Probe Find(uint64_t key) const;
-  bool InShortTables(const Cursor &cursor, bool word_end) const;
   // The slots a word adds after its first shared characters.
   static size_t NewSlots(std::string_view word, size_t shared);
 

@@ -72,8 +72,6 @@ class KoreanSearch {
 
   // Bytes of the password read (at most 256).
   size_t length() const { return length_; }
-  size_t candidate_count() const { return count_; }
-  const KoreanCandidate &candidate(size_t i) const { return items_[i]; }
 
  private:
   void Make();

@@ -24,8 +24,6 @@ namespace {
 
 std::atomic<uint64_t> g_decoded_data_bytes{kDecodedDataBytes};
 
-int OpenRead(const std::string &path) { return OpenForReading(path); }
-
 // One block of a dictionary read from its files, decoded for the search.
 class BlockReader {
  public:
@@ -72,10 +70,10 @@ std::shared_ptr<const Dictionary> Dictionary::Open(const std::string &prefix, bo
   {
     // The three files of one version of the dictionary.
     std::shared_lock files(file_set_lock);
-    data_fd = OpenRead(data_name);
-    if (data_fd >= 0) index_fd = OpenRead(index_name);
+    data_fd = OpenForReading(data_name);
+    if (data_fd >= 0) index_fd = OpenForReading(index_name);
     if (data_fd >= 0 && index_fd < 0) index_errno = errno;
-    if (index_fd >= 0) mark_fd = OpenRead(mark_name);
+    if (index_fd >= 0) mark_fd = OpenForReading(mark_name);
   }
   if (data_fd < 0) return d;
   if (index_fd < 0) {
