@@ -299,7 +299,7 @@ class GuessEstimateTest(unittest.TestCase):
         status, capped = check(0.5)
         self.assertEqual((status, capped["level"], capped["fields"]["RT_LEVEL"]), (1, 2, 2))
         self.assertEqual(capped["reasons"][-1]["code"], "few_guesses")
-        for bad in ("-1", "100.5", "ten"):
+        for bad in ("-1", "100.5", "ten", "nan", "inf"):
             self.assertEqual(run("check", "--root", self.root, "--min-guesses", bad,
                                  password).returncode, 2, bad)
 

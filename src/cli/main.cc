@@ -51,6 +51,22 @@ std::string DefaultRoot() {
   return ".";
 }
 
+// A number from low to high. CLI::Range compares only, and lets "nan"
+// through: it is below nothing and above nothing.
+CLI::Validator NumberFrom(double low, double high) {
+  const std::string range =
+      std::to_string(static_cast<int>(low)) + " to " + std::to_string(static_cast<int>(high));
+  return CLI::Validator(
+      [low, high, range](std::string &text) -> std::string {
+        double value = 0;
+        if (!CLI::detail::lexical_cast(text, value) || !(value >= low && value <= high)) {
+          return "Value " + text + " not a number from " + range;
+        }
+        return {};
+      },
+      "NUMBER in [" + range + "]");
+}
+
 // Wipes the copies of passwords that the parser and the process arguments
 // hold, once they have been copied into the options.
 void WipeArguments(const CLI::Option *option, int argc, char **argv) {
@@ -95,7 +111,7 @@ int main(int argc, char **argv) {
       ->add_option("--min-guesses", check.min_guesses_log10,
                    "Rate a password that the library estimates to fall in fewer than 10^N "
                    "guesses at most level 2 (N from 0 to 100, fractions allowed)")
-      ->check(CLI::Range(0.0, 100.0));
+      ->check(NumberFrom(0, 100));
   check_cmd
       ->add_option("-j,--jobs", check.jobs,
                    "Threads that check standard input; the output keeps its order "
