@@ -107,8 +107,11 @@ export interface OpenOptions {
 }
 
 export interface CheckOptions {
-  /** Words about the person (login name, names) searched like a dictionary. */
-  context?: string[];
+  /**
+   * Words about the person (login name, names) searched like a dictionary:
+   * any iterable of words; null or left out is none.
+   */
+  context?: Iterable<string> | null;
 }
 
 export class Quarvel {

@@ -445,14 +445,22 @@ export class Quarvel {
    */
   check(password, { context = [] } = {}) {
     if (this.#env === 0) throw new QuarvelError(NO_ENV, REASONS[NO_ENV]);
-    if (typeof context === 'string') throw new TypeError('context is a list of words');
+    // Any list of words will do (an array, a Set); none (null or undefined)
+    // is no context. A string would be taken a character at a time.
+    const list =
+      context == null
+        ? []
+        : typeof context !== 'string' && typeof context[Symbol.iterator] === 'function'
+          ? Array.from(context)
+          : null;
+    if (list === null) throw new TypeError('context is a list of words');
     const M = this.#M;
     const L = M.quarvelLayout;
     const isText = typeof password === 'string';
     if (!isText && !(password instanceof Uint8Array)) {
       throw new TypeError('a password is a string or a Uint8Array');
     }
-    const words = context.map((w) => encoder.encode(String(w)));
+    const words = list.map((w) => encoder.encode(String(w)));
     // The module's scratch record and password buffer serve every check (a
     // check runs to its end before another starts), and are wiped after it.
     // A string is encoded straight into the buffer; one that does not fit,

@@ -57,6 +57,13 @@ test('bad passwords are refused or graded as bytes, never a crash', async (t) =>
     assert.throws(() => env.check(bad), (e) => e instanceof QuarvelError && e.code === 2000);
   }
   assert.throws(() => env.check(42), TypeError);
+  // Context: any list of words, or none; never a bare string or a number.
+  const withContext = env.check('Zorblax77', { context: ['zorblax'] });
+  assert.deepEqual(env.check('Zorblax77', { context: new Set(['zorblax']) }), withContext);
+  assert.deepEqual(env.check('Zorblax77', { context: null }), env.check('Zorblax77'));
+  for (const context of ['zorblax', 7, {}]) {
+    assert.throws(() => env.check('Zorblax77', { context }), TypeError);
+  }
   assert.ok(env.check('b'.repeat(257)).level >= 1);
   // Invalid UTF-8 is graded as its bytes; a lone surrogate becomes U+FFFD,
   // and valid UTF-8 counts characters in the shipped (extended) profile.
