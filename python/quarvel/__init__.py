@@ -593,7 +593,7 @@ class Environment:
         if isinstance(words, (str, bytes, bytearray)):
             raise TypeError("words is a list of words, not a single word")
         data, length = _as_argument(password)
-        encoded = [w.encode("utf-8") if isinstance(w, str) else bytes(w) for w in words]
+        encoded = [_context_word(w) for w in words]
         result = _native.new_result()
         try:
             with self._using() as handle:
@@ -629,6 +629,15 @@ class Environment:
 def _code_in(reason: str, default: int) -> int:
     found = re.search(r"\b(100[123])\b", reason)
     return int(found.group(1)) if found else default
+
+
+def _context_word(word: Union[str, bytes]) -> bytes:
+    # bytes() of a number would be that many NUL bytes, not a word.
+    if isinstance(word, str):
+        return word.encode("utf-8")
+    if isinstance(word, (bytes, bytearray, memoryview)):
+        return bytes(word)
+    raise TypeError(f"a context word is a str or bytes, not {type(word).__name__}")
 
 
 def check(env: Environment, password: Password) -> Strength:

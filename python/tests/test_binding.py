@@ -157,6 +157,10 @@ def test_context_words_are_searched_like_a_dictionary(make_root: MakeRoot) -> No
         assert (hit.explanation.kind, hit.explanation.word) == (
             quarvel.MatchKind.CONTEXT, "okonkwo")
         assert a.check("Okonkwo7").explanation is None
+        assert a.check_context("Okonkwo7", [b"Okonkwo"]).explanation == hit.explanation
+        for bad in ("Okonkwo", [7], [None]):
+            with pytest.raises(TypeError):
+                a.check_context("Okonkwo7", bad)  # type: ignore[arg-type]
 
 
 @pytest.mark.parametrize("password", ["", b"", b"\0abc", "x" * 258, bytearray()])
