@@ -10,11 +10,19 @@
 #include <new>
 #include <string>
 
+#include "base/secure_wipe.h"
+#include "base/wiping_allocator.h"
+
 namespace quarvel::estimate {
 namespace {
 
+// A personal dictionary's words are the person's: what holds them while
+// the index is built is wiped.
 struct Collected {
   std::vector<std::pair<std::string, uint32_t>> words;
+  ~Collected() {
+    for (auto &[word, rank] : words) SecureWipe(word.data(), word.size());
+  }
 };
 
 // The table of a large dictionary spans megabytes read at random: on pages
@@ -168,7 +176,7 @@ class WordIndex::SortedRun {
   size_t shared() const { return shared_; }
 
  private:
-  std::vector<char> previous_;
+  WipedVector<char> previous_;
   size_t size_ = 0;
   size_t shared_ = 0;
 };
@@ -254,6 +262,9 @@ std::unique_ptr<WordIndex> WordIndex::Build(WordSource each, const void *context
   if (words.size() > kMaxIndexedWords) {
     std::nth_element(words.begin(), words.begin() + kMaxIndexedWords, words.end(),
                      [](const auto &a, const auto &b) { return a.second < b.second; });
+    for (size_t i = kMaxIndexedWords; i < words.size(); ++i) {
+      SecureWipe(words[i].first.data(), words[i].first.size());
+    }
     words.resize(kMaxIndexedWords);
   }
   std::sort(words.begin(), words.end());

@@ -31,7 +31,7 @@ uint32_t HashWord(std::string_view word) {
 }
 
 // Reads a whole file of size bytes from its start.
-bool ReadWhole(int fd, uint64_t size, std::vector<unsigned char> &out) {
+bool ReadWhole(int fd, uint64_t size, WipedVector<unsigned char> &out) {
   if (size > kMaxDecodedFileBytes) return false;
   out.resize(static_cast<size_t>(size));
   out.resize(ReadAtFd(fd, 0, out));
@@ -47,7 +47,8 @@ std::unique_ptr<MemoryDict> MemoryDict::Decode(int index_fd, uint64_t index_byte
   if (std::min(IndexEntries(layout, index_bytes), (word_count + 15) / 16) * 16 > kMaxDecodedSlots) {
     return nullptr;
   }
-  std::vector<unsigned char> index, data;
+  // The data file holds the words: it is wiped once decoded.
+  WipedVector<unsigned char> index, data;
   if (!ReadWhole(index_fd, index_bytes, index) || !ReadWhole(data_fd, data_bytes, data)) {
     return nullptr;
   }
@@ -106,8 +107,7 @@ std::unique_ptr<MemoryDict> MemoryDict::Decode(int index_fd, uint64_t index_byte
   return dict;
 }
 
-// A dictionary may be a personal one: its words go when it does.
-MemoryDict::~MemoryDict() { SecureWipe(pool_.data(), pool_.size()); }
+MemoryDict::~MemoryDict() = default;
 
 uint32_t MemoryDict::Find(const char *word) const {
   const uint32_t count = word_count();

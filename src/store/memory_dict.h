@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/wiping_allocator.h"
 #include "format/dict_layout.h"
 
 namespace quarvel {
@@ -62,7 +63,9 @@ class MemoryDict {
   DictLayout layout_;
   uint64_t block_entries_ = 0;
   std::vector<uint32_t> slots_;  // per slot: offset in pool_, or kUnreadable
-  std::string pool_;             // the words' texts, each ended by a NUL
+  // The words' texts, each ended by a NUL. A personal dictionary's words
+  // are the person's: the pool leaves no copy behind as it grows.
+  WipedVector<char> pool_;
   std::vector<uint32_t> table_;  // open addressing: hash tag | slot index + 1, 0 empty
   size_t mask_ = 0;
 };
