@@ -26,6 +26,7 @@
 #include "search/breach.h"
 #include "search/extended_search.h"
 #include "search/word_search.h"
+#include "store/dictionary.h"
 #include "testing/test_util.h"
 
 namespace {
@@ -314,25 +315,34 @@ TEST(EngineSecretsTest, APersonalWordIsKeptOnce) {
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   unlink("personal.txt");
 
-  char error[256];
-  quarvel_env *env = quarvel_open(".", error, sizeof(error));
-  ASSERT_NE(env, nullptr) << error;
   // The scan's first calls bind library functions lazily, and the binding
   // saves the vector registers on the stack, with whatever the check left
   // in them: one scan before the check binds them.
   CountInWritableMemory("bind", 4, page.data);
-  quarvel_result r;
-  QUARVEL_RESULT_INIT(&r);  // with the estimate, which indexes the dictionary's words
-  quarvel_check(env, word(7), kLength, &r);
-  EXPECT_EQ(r.match.kind, QUARVEL_MATCH_PERSONAL);
-  explicit_bzero(&r, sizeof(r));
+  // Decoded, the dictionary holds each word once; mapped, its words are in
+  // the files' read-only mapping only.
+  for (const bool decoded : {true, false}) {
+    quarvel::engine::SetDecodedDataBytes(decoded ? quarvel::engine::kDecodedDataBytes : 0);
+    char error[256];
+    quarvel_env *env = quarvel_open(".", error, sizeof(error));
+    ASSERT_NE(env, nullptr) << error;
+    quarvel_result r;
+    QUARVEL_RESULT_INIT(&r);  // with the estimate, which indexes the dictionary's words
+    quarvel_check(env, word(7), kLength, &r);
+    EXPECT_EQ(r.match.kind, QUARVEL_MATCH_PERSONAL);
+    explicit_bzero(&r, sizeof(r));
 
-  // The last ten letters of each word: the file stores a word after the
-  // letters it shares with the one before.
-  size_t copied = 0;
-  for (size_t i = 0; i < kWords; ++i) {
-    if (CountInWritableMemory(word(i) + kLength - 10, 10, page.data) != 1) ++copied;
+    // The last ten letters of each word: the file stores a word after the
+    // letters it shares with the one before.
+    size_t copied = 0;
+    for (size_t i = 0; i < kWords; ++i) {
+      if (CountInWritableMemory(word(i) + kLength - 10, 10, page.data) != (decoded ? 1 : 0)) {
+        ++copied;
+      }
+    }
+    EXPECT_EQ(copied, 0u) << "of " << kWords << " personal words held other than "
+                          << (decoded ? "once" : "in the mapping") << " when decoded " << decoded;
+    quarvel_close(env);
   }
-  EXPECT_EQ(copied, 0u) << "of " << kWords << " personal words held other than once";
-  quarvel_close(env);
+  quarvel::engine::SetDecodedDataBytes(quarvel::engine::kDecodedDataBytes);
 }
