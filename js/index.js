@@ -126,7 +126,10 @@ async function bytesOf(source, what) {
 // The configuration: its text, its bytes, or a URL object to fetch.
 function configBytes(config) {
   if (typeof config === 'string') return encoder.encode(config);
-  return bytesOf(config, 'config');
+  if (config instanceof URL || config instanceof ArrayBuffer || ArrayBuffer.isView(config)) {
+    return bytesOf(config, 'config');
+  }
+  throw new TypeError('config is its text, its bytes (Uint8Array, ArrayBuffer) or a URL object');
 }
 
 const FILE_NAME = /^[A-Za-z0-9_][A-Za-z0-9_.-]*$/;

@@ -126,6 +126,11 @@ test('a missing dictionary names itself and its code', async () => {
     await assert.rejects(Quarvel.open({ config: text, dictionaries }),
       (e) => e instanceof QuarvelError && e.code === code && named.test(e.reason));
   }
+  // Neither text, bytes nor a URL: a TypeError that says what a config is.
+  for (const bad of [42, null, {}]) {
+    await assert.rejects(Quarvel.open({ config: bad, dictionaries: files }),
+      (e) => e instanceof TypeError && /config is its text/.test(e.message));
+  }
 });
 
 test('close twice, and checks after close', async () => {
