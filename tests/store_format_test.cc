@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <future>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -200,6 +201,39 @@ TEST_F(DictionaryCacheTest, AFifoInPlaceOfAFileOpensWithoutWaiting) {
     EXPECT_EQ(dict->Contains("apple"), c.words_readable);
     std::remove(path.c_str());
   }
+}
+
+// An index whose header claims four billion words over one block: each way
+// of serving the dictionary hands out the block's words and stops, rather
+// than walk every slot the header claims.
+TEST(DictionaryWordsTest, AWordCountBeyondTheIndexWalksOnlyItsBlocks) {
+  TempDir dir;
+  const std::string prefix = dir.File("d");
+  enum Way { kDecoded, kMapped, kRead };
+  for (const Way way : {kDecoded, kMapped, kRead}) {
+    SCOPED_TRACE(way);
+    MakeDictionary(prefix, {"apple", "pear"});
+    std::string index = testing::ReadFile(prefix + ".pwi");
+    index.replace(4, 4, "\xf0\xff\xff\xff");
+    WriteFile(prefix + ".pwi", index);
+    // Files that are not all regular are read a block at a time.
+    const std::string marks = prefix + ".hwm";
+    if (way == kRead) {
+      ASSERT_TRUE(std::remove(marks.c_str()) == 0 && mkfifo(marks.c_str(), 0600) == 0);
+    }
+    engine::SetDecodedDataBytes(way == kDecoded ? engine::kDecodedDataBytes : 0);
+    auto walking = std::async(std::launch::async, [&] {
+      std::set<std::string> words;
+      engine::Dictionary::Open(prefix)->ForEachWord(
+          [&](uint32_t, std::string_view word) { words.emplace(word); });
+      return words;
+    });
+    ASSERT_EQ(walking.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+        << "the walk went over the claimed word count";
+    EXPECT_EQ(walking.get(), (std::set<std::string>{"apple", "pear"}));
+    std::remove(marks.c_str());
+  }
+  engine::SetDecodedDataBytes(engine::kDecodedDataBytes);
 }
 
 }  // namespace

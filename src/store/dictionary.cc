@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -213,15 +214,20 @@ void Dictionary::ForEachWord(
   auto hand_on = [&emit](uint64_t n, const char *word) {
     if (word != nullptr && word[0] != '\0') emit(static_cast<uint32_t>(n), word);
   };
+  // The header's word count is only what the file says: no more slots are
+  // walked than the index holds blocks for.
   if (memory_ != nullptr) {
-    for (uint64_t n = 0; n < word_count(); ++n) hand_on(n, memory_->Word(n));
+    const uint64_t slots = std::min<uint64_t>(word_count(), memory_->slot_count());
+    for (uint64_t n = 0; n < slots; ++n) hand_on(n, memory_->Word(n));
   } else if (mapped_ != nullptr) {
     mapped_->ForEachSlot([&](uint64_t n, std::string_view word) {
       if (n < word_count() && !word.empty()) emit(static_cast<uint32_t>(n), word);
     });
   } else {
     BlockReader reader(index_fd_, data_fd_, layout_);
-    for (uint64_t n = 0; n < word_count(); ++n) {
+    const uint64_t slots = std::min<uint64_t>(
+        word_count(), IndexEntries(layout_, static_cast<uint64_t>(files_[1].size)) * 16);
+    for (uint64_t n = 0; n < slots; ++n) {
       const char *word = reader.Word(n);
       if (word == nullptr) {
         n |= 15;  // the block cannot be read: its other slots neither

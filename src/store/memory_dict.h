@@ -36,6 +36,8 @@ class MemoryDict {
   const DictLayout &layout() const { return layout_; }
   uint32_t word_count() const { return layout_.header.word_count; }
   uint64_t block_entries() const { return block_entries_; }
+  // The slots decoded: at most 16 for each block the index holds.
+  uint64_t slot_count() const { return slots_.size(); }
 
   // Slot n as GetPW decodes it, or nullptr where the decoded blocks hold no
   // such slot or its block cannot be read.
