@@ -14,6 +14,7 @@
 #include <new>
 #include <shared_mutex>
 
+#include "base/secure_wipe.h"
 #include "format/coding.h"
 #include "format/file_io.h"
 #include "store/dict_search.h"
@@ -30,6 +31,10 @@ class BlockReader {
  public:
   BlockReader(int index_fd, int data_fd, const DictLayout &layout)
       : index_fd_(index_fd), data_fd_(data_fd), layout_(layout) {}
+  // A personal dictionary's words are the person's.
+  ~BlockReader() { SecureWipe(words_, sizeof(words_)); }
+  BlockReader(const BlockReader &) = delete;
+  BlockReader &operator=(const BlockReader &) = delete;
 
   // Word n as GetPW reads it from the files, or nullptr.
   const char *Word(uint64_t n) {
@@ -46,6 +51,7 @@ class BlockReader {
       const size_t got = ReadAtFd(data_fd_, offset, bytes);
       if (got == 0) return nullptr;
       DecodeBlock(std::span(bytes.data(), got), words_);
+      SecureWipe(bytes.data(), got);
       block_ = block;
     }
     return words_[n & 15];
