@@ -299,10 +299,11 @@ TEST(EngineSecretsTest, APersonalWordIsKeptOnce) {
   SecretPage page;
   ASSERT_NE(page.data, MAP_FAILED);
   std::mt19937 rng(std::random_device{}());
+  std::vector<const char *> words;
   for (size_t i = 0; i < kWords * (kLength + 1); ++i) {
+    if (i % (kLength + 1) == 0) words.push_back(page.data + i);
     page.data[i] = i % (kLength + 1) == kLength ? '\n' : static_cast<char>('a' + rng() % 26);
   }
-  const auto word = [&](size_t i) { return page.data + i * (kLength + 1); };
   const pid_t child = fork();
   if (child == 0) {
     FILE *out = fopen("personal.txt", "w");
@@ -334,20 +335,16 @@ TEST(EngineSecretsTest, APersonalWordIsKeptOnce) {
     ASSERT_NE(env, nullptr) << error;
     quarvel_result r;
     QUARVEL_RESULT_INIT(&r);  // with the estimate, which indexes the dictionary's words
-    quarvel_check(env, word(7), kLength, &r);
+    quarvel_check(env, words[7], kLength, &r);
     EXPECT_EQ(r.match.kind, QUARVEL_MATCH_PERSONAL);
     explicit_bzero(&r, sizeof(r));
 
     // The last ten letters of each word: the file stores a word after the
     // letters it shares with the one before.
-    size_t copied = 0;
-    for (size_t i = 0; i < kWords; ++i) {
-      if (CountInWritableMemory(word(i) + kLength - 10, 10, page.data) != (way == kDecoded)) {
-        ++copied;
-      }
-    }
-    EXPECT_EQ(copied, 0u) << "of " << kWords << " personal words held other than as they should "
-                          << "be, served the way " << way;
+    const size_t copied = std::count_if(words.begin(), words.end(), [&](const char *w) {
+      return CountInWritableMemory(w + kLength - 10, 10, page.data) != (way == kDecoded);
+    });
+    EXPECT_EQ(copied, 0u) << "of " << kWords << " words, served the way " << way;
     quarvel_close(env);
   }
   quarvel::engine::SetDecodedDataBytes(quarvel::engine::kDecodedDataBytes);
